@@ -1,0 +1,63 @@
+#pragma once
+// The recorder's binary data file (".bin", ".dat") and its reader.
+//
+// Layout: a 16,384-byte header block, then each channel's 16,384-byte data blocks in channel
+// order. Little-endian throughout except a descriptor's block count, which is big-endian.
+
+#include "data/Recording.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace RecorderFileLayout {
+constexpr size_t BlockSize = 0x4000;
+constexpr uintmax_t MaxFileSize = 0xA00000; // 10,485,760 bytes
+constexpr size_t LastChannelIndexOffset = 118;
+constexpr size_t FirstChannelIndexOffset = 119;
+constexpr size_t EndTimeOffset = 120;   // six bytes: year-2000, month, day, hour, minute, second
+constexpr size_t StartTimeOffset = 126; // same layout
+constexpr size_t DescriptorsOffset = 132;
+constexpr size_t DescriptorSize = 36;
+constexpr size_t MaxChannels = 16;
+// Offsets inside a descriptor.
+constexpr size_t RangeHighOffset = 2;  // int16 LE
+constexpr size_t RangeLowOffset = 4;   // int16 LE
+constexpr size_t DecimalCodeOffset = 6; // uint16 LE
+constexpr size_t UnitCodeOffset = 8;   // int16 LE
+constexpr size_t BlockCountOffset = 34; // uint16 BE
+// Data records.
+constexpr size_t RecordHeadSize = 12; // int32 time, uint16 next offset, uint8 interval, 5 unused
+constexpr uint16_t LastRecordMark = 0xFFFF;
+constexpr int MaxRecordsPerBlock = 11;
+constexpr size_t EndOfDataLength = 10; // ten 0xFF bytes end the written data
+} // namespace RecorderFileLayout
+
+// Scale divisor of a descriptor's decimal code: values carry 4 - code decimals,
+// 0 and codes above 4 counting as 4.
+double DivisorForDecimalCode(unsigned decimalCode);
+
+enum class MessageIcon { Information, Error, Stop, Question };
+
+// A message the caller must show the user: caption "Paperless recorder", this text and icon.
+struct UserMessage {
+    std::string text;
+    MessageIcon icon = MessageIcon::Error;
+};
+
+struct LoadLogOptions {
+    bool enabled = false;
+    // Directory the log goes into (no trailing '/'): normally GetSettingsDirectory().
+    std::string directory;
+};
+
+// Reads the data file at path into info and channels, which the caller passes in reset and
+// empty. On failure returns the message to show; the recording then holds what the file gave
+// up to the failure (see the failure rules in RecorderFile.cpp). Never throws.
+std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingInfo& info,
+                                            std::vector<ChannelInfo>& channels,
+                                            const LoadLogOptions& log = {});
+

@@ -1,0 +1,25 @@
+#pragma once
+// Small shared routines: where the program lives, where it may write, text splitting and the
+// reader of hexadecimal picture files.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Directory of the running executable without a trailing '/'; empty when unknown.
+// Callers append names that begin with '/'.
+std::string GetProgramDirectory();
+
+// Where config.ini and the load log live: the program directory while it is writable,
+// otherwise $XDG_CONFIG_HOME/paperless-recorder (default ~/.config/paperless-recorder),
+// created on demand. No trailing '/'.
+std::string GetSettingsDirectory();
+
+// Clears parts, then appends the pieces between occurrences of separator; empty pieces count.
+void SplitText(std::string_view text, std::string_view separator, std::vector<std::string>& parts);
+
+// Reads a text file of "0XHH" byte literals (the first line is a header and is skipped).
+// False when the file cannot be opened or a literal has a non-hex digit; bytes keeps what
+// was read up to there.
+bool LoadHexTextFile(const std::string& path, std::vector<uint8_t>& bytes);
