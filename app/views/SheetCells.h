@@ -1,0 +1,39 @@
+#pragma once
+// The texts of the data sheet's cells and the CSV layout that repeats them. Unit texts stay
+// GBK bytes here; the window converts them for display, the CSV file carries them unchanged.
+
+#include "app/views/SheetRows.h"
+#include "data/Recording.h"
+
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+// Caption of a channel column: "Channel %d(%s)" with the channel number and its unit.
+std::string ChannelColumnCaption(const ChannelInfo& channel);
+
+// Serial number of row index r: r + 1, counted across pages.
+std::string SheetSerialText(size_t row);
+std::string SheetTimeText(DateTime time);
+// "%0.3f" of the sample widened to double: 1234.5678 gives 1234.568, -0.0004 gives -0.000.
+std::string SampleValueText(float value);
+
+// The value texts of one row, one per channel column. The columns are walked together with
+// the row's entries: an entry fills the column of its channel and moves the walk on; a column
+// whose channel has no entry at the walk's place shows "-". An entry naming a sample the
+// recording does not hold shows "-" as well.
+void SheetValueTexts(std::span<const SheetEntry> entries, std::span<const int16_t> columnChannels,
+                     const std::vector<ChannelInfo>& channels, std::vector<std::string>& texts);
+
+// CSV layout of the data sheet: 8-bit text, comma-separated, nothing quoted, every line ended
+// by a single '\n'.
+std::string SheetCsvHeader(std::span<const int16_t> columnChannels,
+                           const std::vector<ChannelInfo>& channels);
+void AppendSheetCsvLine(std::string& out, const SheetRows& rows, size_t row,
+                        std::span<const int16_t> columnChannels,
+                        const std::vector<ChannelInfo>& channels);
+
+// Writes the whole recording, every row rather than one page, in the data sheet's CSV layout
+// with one column per channel. False when the stream fails.
+bool WriteRecordingCsv(const std::vector<ChannelInfo>& channels, std::ostream& out);

@@ -1,0 +1,101 @@
+#pragma once
+// Builds the data sheet's columns and row index and the trend chart's series, axes and cursor
+// places from a recording. Runs on the worker of a load, import or screening; the window applies
+// the result on the user-interface thread.
+
+#include "app/views/Paging.h"
+#include "app/views/SheetRows.h"
+#include "data/Recording.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Series colours by channel position (0xRRGGBB); the chart's background is black, hence white
+// first. Positions from 16 on reuse the table from its start.
+extern const std::array<uint32_t, 16> ChannelColours;
+uint32_t ChannelColour(size_t position);
+
+// A time window narrower than 10 seconds counts as narrow for the zoom stop.
+constexpr double MinXSpan = 1.0 / 8640.0;
+constexpr double MinYSpan = 0.01;
+
+// Every step-th sample of a channel is plotted, so that about one million points are drawn.
+int DecimationStep(long long sampleCount);
+
+struct ZoomWindow {
+    double minimum = 0;
+    double maximum = 0;
+    friend bool operator==(const ZoomWindow&, const ZoomWindow&) = default;
+};
+
+// The time zoom stop a build records: the whole window when it is narrower than MinXSpan by
+// a millisecond or more.
+std::optional<ZoomWindow> InitialTimeZoomStop(DateTime start, DateTime end);
+
+struct SheetColumn {
+    std::string caption; // GBK bytes
+    int width = 0;
+};
+
+struct PlotPoint {
+    double key;   // date-time
+    double value; // NaN for a gap sample's null point, which breaks the line
+};
+
+struct SeriesBuild {
+    std::string title;
+    std::string unit;
+    int16_t channelPos = 0;
+    uint32_t colour = 0;
+    std::vector<PlotPoint> points; // in the channel's stored order
+    bool keysAscending = true;
+};
+
+struct AxisSetting {
+    double minimum = 0;
+    double maximum = 0;
+    double increment = 0; // desired label increment
+};
+
+struct ViewBuild {
+    std::vector<SheetColumn> columns; // "Serial number", "Time", then one per channel column
+    std::vector<int16_t> columnChannels;
+    SheetRows rows;
+    std::vector<SeriesBuild> series;
+    PageWindow page;
+    PageButtons pageButtons;
+    bool enableFilterButton = false;
+    AxisSetting timeAxis;
+    AxisSetting valueAxis;
+    // Gap samples sit at this level (valueMin - 10, the bottom of the value axis).
+    double nullLevel = 0;
+    std::optional<ZoomWindow> xZoomStop;
+    DateTime timeCursorX = 0;
+    double timeCursorY = 0;
+    double secondLineY = 0;
+};
+
+struct BuildProgress {
+    std::function<void(int)> setMax;
+    std::function<void(int)> step;
+};
+
+// What a screening selects: the window [start, end], both ends inclusive within 1 ms, and the
+// channels whose flag (index channel number - 1) is set. Channels numbered outside 1..16 (only
+// an import can give them) have no flag and always stay.
+struct ScreeningSelection {
+    DateTime start = 0;
+    DateTime end = 0;
+    std::array<bool, 16> channelFlags{};
+    bool Selects(int16_t channelNumber) const;
+};
+
+ViewBuild BuildViews(const std::vector<ChannelInfo>& channels, const RecordingInfo& info,
+                     uint32_t pageSize, const BuildProgress& progress = {});
+ViewBuild BuildScreenedViews(const std::vector<ChannelInfo>& channels, const RecordingInfo& info,
+                             const ScreeningSelection& selection, uint32_t pageSize,
+                             const BuildProgress& progress = {});
