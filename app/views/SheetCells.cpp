@@ -54,6 +54,18 @@ void SheetValueTexts(std::span<const SheetEntry> entries, std::span<const int16_
                      [&](std::string text) { texts.push_back(std::move(text)); });
 }
 
+std::string SheetValueText(std::span<const SheetEntry> entries,
+                           std::span<const int16_t> columnChannels,
+                           const std::vector<ChannelInfo>& channels, size_t column) {
+    if (column >= columnChannels.size())
+        return {};
+    std::string text;
+    // The walk up to this column decides which entry, if any, lands in it.
+    WalkValueColumns(entries, columnChannels.first(column + 1), channels,
+                     [&](std::string t) { text = std::move(t); });
+    return text;
+}
+
 std::string SheetCsvHeader(std::span<const int16_t> columnChannels,
                            const std::vector<ChannelInfo>& channels) {
     std::string header = "Serial number,Time";

@@ -26,6 +26,11 @@ std::string SampleValueText(float value);
 void SheetValueTexts(std::span<const SheetEntry> entries, std::span<const int16_t> columnChannels,
                      const std::vector<ChannelInfo>& channels, std::vector<std::string>& texts);
 
+// The text of one channel column (0-based among the channel columns) by the same walk.
+std::string SheetValueText(std::span<const SheetEntry> entries,
+                           std::span<const int16_t> columnChannels,
+                           const std::vector<ChannelInfo>& channels, size_t column);
+
 // CSV layout of the data sheet: 8-bit text, comma-separated, nothing quoted, every line ended
 // by a single '\n'.
 std::string SheetCsvHeader(std::span<const int16_t> columnChannels,

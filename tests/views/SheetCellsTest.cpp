@@ -55,6 +55,13 @@ TEST(SheetCells, ColumnsWalkTogetherWithTheEntries) {
     // An entry beyond what the recording holds shows "-" instead of reading past it.
     EXPECT_EQ(Texts({{0, 7}}, {0}, channels), (std::vector<std::string>{"-"}));
     EXPECT_EQ(Texts({}, {0, 1}, channels), (std::vector<std::string>{"-", "-"}));
+
+    // One cell at a time gives what the whole row gives.
+    const std::vector<SheetEntry> entries = {{0, 0}, {0, 1}, {2, 0}};
+    const std::vector<int16_t> columns = {0, 1, 2};
+    const auto row = Texts(entries, columns, channels);
+    for (size_t c = 0; c < columns.size(); ++c)
+        EXPECT_EQ(SheetValueText(entries, columns, channels, c), row[c]) << c;
 }
 
 TEST(SheetCsv, WholeRecordingLayout) {

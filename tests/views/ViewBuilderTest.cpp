@@ -1,5 +1,7 @@
 #include "app/views/ViewBuilder.h"
 
+#include "app/views/AxisTicks.h"
+
 #include "data/UnitNames.h"
 
 #include <gtest/gtest.h>
@@ -204,4 +206,21 @@ TEST(BuildScreenedViews, ChannelsOutsideTheFlagsAlwaysStay) {
     EXPECT_FALSE(selection.Selects(1));
     EXPECT_TRUE(selection.Selects(17));
     EXPECT_TRUE(selection.Selects(0));
+}
+
+TEST(AxisTicks, TimeStepsRoundUpToReadableSteps) {
+    const std::pair<double, double> cases[] = {
+        {0.2 * OneSecond, OneSecond},   {OneSecond, OneSecond},       {3 * OneSecond, 5 * OneSecond},
+        {360 * OneSecond, 600 * OneSecond}, {0.1, 3.0 / 24},          {1.0, 1.0},
+        {3.0, 7.0},                      {45.0, 60.0},                 {400.0, 730.0}};
+    for (const auto& [desired, nice] : cases)
+        EXPECT_NEAR(NiceTimeStep(desired), nice, 1e-12) << desired;
+}
+
+TEST(AxisTicks, StepWidensUntilLabelsFit) {
+    EXPECT_DOUBLE_EQ(ReadableStep(14, 140, 800, 40), 14); // ten labels fit in 20 places
+    EXPECT_DOUBLE_EQ(ReadableStep(14, 140, 200, 40), 28); // five places for ten labels
+    EXPECT_DOUBLE_EQ(ReadableStep(0, 50, 800, 40), 5);    // no increment: a tenth of the span
+    EXPECT_DOUBLE_EQ(ReadableStep(0, 0, 800, 40), 1);     // nothing to divide
+    EXPECT_DOUBLE_EQ(ReadableStep(1, 1e6, 10, 40), 1e6);  // one label at most
 }

@@ -1,0 +1,180 @@
+#pragma once
+// The main window: menus, tool bar, the three pages, the current recording and the views built
+// from it, the worker protocol with its progress dialog, opening files and paging.
+
+#include "app/views/CommandState.h"
+#include "app/views/Paging.h"
+#include "app/views/SheetRows.h"
+#include "app/views/ViewBuilder.h"
+#include "data/RecorderFile.h"
+#include "data/Recording.h"
+
+#include <QMainWindow>
+#include <QSharedPointer>
+
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class ChartCursorTool;
+class DataSheetModel;
+class QAction;
+class QCPGraph;
+class QCPGraphDataContainer;
+class QSettings;
+class QTabWidget;
+class QTableView;
+class QTimer;
+class TAboutBox;
+class TDataFilterDlg;
+class TOKBottomDlg;
+class TProcessDlg;
+class TrendChart;
+
+// One chart series: its base title, its channel's unit and the series the window owns.
+struct ChartSeriesInfo {
+    std::string title;
+    std::string unit; // GBK bytes
+    QCPGraph* series = nullptr;
+};
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Reads the service switches from settings, the per-user store of the program's switches.
+    explicit TMainForm(QSettings& settings, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The dialogs created at start after the main window.
+    void AttachDialogs(TDataFilterDlg* dataFilter, TProcessDlg* process, TAboutBox* about,
+                       TOKBottomDlg* vernier);
+
+    // Shows a message for the user: caption "Paperless recorder", the text and its icon.
+    using MessagePresenter = std::function<void(QWidget* parent, const UserMessage& message)>;
+    void SetMessagePresenter(MessagePresenter presenter);
+
+    // The open command: the file dialog, then OpenDataFile.
+    void OpenFileButtonClick();
+    // Everything after the file dialog: clear, load on the worker, build, complete.
+    void OpenDataFile(const QString& path);
+
+    void ClearViews();
+    void FinishViewUpdate(DateTime windowStart, bool afterLoadOrImport);
+
+    void DataTableMenuItemClick();
+    void ChartMenuItemClick();
+    void SystemCaseMenuItemClick();
+    void DataTabSheetShow();
+    void ChartTabSheetShow();
+    void SystemCaseTabSheetShow();
+
+    void FirstPageButtonClick();
+    void FrontPageButtonClick();
+    void NextPageButtonClick();
+    void EndPageButtonClick();
+    void DataListViewContextPopup();
+    void DataFilterButtonClick();
+    void RunScreening();
+
+    void AboutButtonClick();
+    void ExitMenuItemClick();
+
+    // Chart events.
+    void ChartZoom();
+    void ChartUndoZoom();
+
+    // The current recording.
+    std::vector<ChannelInfo> channels;
+    RecordingInfo recordingInfo;
+    // The views built from it.
+    SheetRows Rows;
+    std::vector<int16_t> ColumnChannels;
+    std::vector<ChartSeriesInfo> SeriesInfos;
+    std::vector<int16_t> ActiveChannels;
+    // View state.
+    ShownPage CurrentPage = ShownPage::DataSheet;
+    PageWindow Page;
+    PageButtons SavedPageButtons;
+    CommandStates Commands;
+    ZoomWindow XZoomStop;
+    ZoomWindow YZoomStop;
+    bool XZoomStopPending = false;
+    bool YZoomStopPending = false;
+    bool RealTimeMode = false;
+    std::thread WorkerThread;
+    QString OpenFileName;
+
+    // Controls, named as the design names them.
+    QAction* OpenFileMenuItem;
+    QAction* ImportDataMenuItem;
+    QAction* SaveFileMenuItem;
+    QAction* PrintMenuItem;
+    QAction* ExitMenuItem;
+    QAction* DataTableMenuItem;
+    QAction* ChartMenuItem;
+    QAction* SystemCaseMenuItem;
+    QAction* ComSettingMenuItem;
+    QAction* RunMenuItem;
+    QAction* StopMenuItem;
+    QAction* OEMDownLoad;
+    QAction* AboutIMenuItem;
+    QAction* OpenFileButton;
+    QAction* DataFilterButton;
+    QAction* SaveFileButton;
+    QAction* PrintButton;
+    QAction* FirstPageButton;
+    QAction* FrontPageButton;
+    QAction* NextPageButton;
+    QAction* EndPageButton;
+    QAction* ComSettingButton;
+    QAction* RunButton;
+    QAction* StopButton;
+    QTabWidget* PageControl;
+    QWidget* DataTabSheet;
+    QWidget* ChartTabSheet;
+    QWidget* SystemCaseTabSheet;
+    QTableView* DataListView;
+    DataSheetModel* DataListModel;
+    TrendChart* Chart;
+    ChartCursorTool* ChartTool;
+    ChartCursorTool* ChartTool2;
+    QTimer* Timer;
+    QTimer* TimerForAllowZoom;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateToolBar();
+    void CreatePages();
+    void ApplyCommandStates();
+    void ShowPage(QWidget* page);
+    void RemoveAllSeries();
+    void ApplyPage();
+
+    // The worker protocol: work runs on WorkerThread while the progress dialog is up; returns
+    // when the worker has ended.
+    void RunWorker(const QString& text, std::function<void()> work);
+    // From the worker: shows the message above the progress dialog and waits until the user
+    // has dismissed it.
+    void ShowWorkerMessage(const UserMessage& message);
+    void LoadThreadProc();
+    void BuildOnWorker(const ScreeningSelection* selection);
+    void ApplyViewBuild();
+
+    QSettings& settings_;
+    TDataFilterDlg* DataFilterDlg = nullptr;
+    TProcessDlg* ProcessDlg = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    TOKBottomDlg* OKBottomDlg = nullptr;
+    MessagePresenter presentMessage_;
+    bool loadLogEnabled_ = false;
+    std::optional<ViewBuild> pendingBuild_;
+    std::vector<QSharedPointer<QCPGraphDataContainer>> pendingSeriesData_;
+};
+
+// Reads a service switch ("ImportData", "OEMDL", "OpenLog") from the settings' top level.
+bool ReadServiceSwitch(QSettings& settings, const QString& name);

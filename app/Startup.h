@@ -1,0 +1,35 @@
+#pragma once
+// The objects the program creates at start, in their order, all living until it ends.
+
+#include "app/AboutDlg.h"
+#include "app/MainFormUnit.h"
+#include "app/OEMDLDlg.h"
+#include "app/ProcessDlg.h"
+#include "app/RealComSettingDlg.h"
+#include "app/Unit1.h"
+#include "chart/CursorMoveDlg.h"
+#include "filter/DataFilter.h"
+
+#include <memory>
+
+class QSettings;
+
+struct StartupObjects {
+    std::unique_ptr<TMainForm> MainForm;
+    std::unique_ptr<TDataFilterDlg> DataFilterDlg;
+    std::unique_ptr<TRealComSettingDlg> RealComSettingDlg;
+    std::unique_ptr<TProcessDlg> ProcessDlg;
+    std::unique_ptr<TAboutBox> AboutBox;
+    std::unique_ptr<TOKBottomDlg> OKBottomDlg;
+    std::unique_ptr<TOEMDLDlg> OEMDLDlg;
+    std::unique_ptr<TForm1> Form1;
+
+    ~StartupObjects();
+};
+
+// The main window reads its service switches from settings while it is constructed.
+std::unique_ptr<StartupObjects> CreateStartupObjects(QSettings& settings);
+
+// The per-user store of the service switches: organisation "Korvane", native format
+// (~/.config/Korvane.conf on Linux).
+std::unique_ptr<QSettings> OpenServiceSwitches();

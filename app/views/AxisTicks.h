@@ -1,0 +1,11 @@
+#pragma once
+// Label spacing of the chart's axes: the increment the program asks for, widened until the
+// labels fit, and for the time axis rounded up to a step a person reads easily.
+
+// Smallest standard date-time step (in days: 1 s, 2 s, 5 s ... 1 h, 2 h ... 1 day ...) not below
+// atLeast.
+double NiceTimeStep(double atLeast);
+
+// The desired increment, or a tenth of the span when none is set, enlarged by a whole factor
+// until no more than axisPixels / labelPixels labels fall into the span.
+double ReadableStep(double desired, double span, double axisPixels, double labelPixels);

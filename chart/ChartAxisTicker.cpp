@@ -1,0 +1,48 @@
+#include "chart/ChartAxisTicker.h"
+
+#include "app/views/AxisTicks.h"
+#include "data/DateTime.h"
+
+#include <cmath>
+
+ChartAxisTicker::ChartAxisTicker(QCPAxis* axis, Labels labels) : axis_(axis), labels_(labels) {}
+
+double ChartAxisTicker::LabelExtent(bool wrapped) const {
+    const QFontMetrics metrics(axis_->tickLabelFont());
+    constexpr int Gap = 16;
+    if (axis_->orientation() == Qt::Vertical)
+        return metrics.height() * (wrapped ? 2 : 1) + Gap;
+    const QString sample = labels_ == Labels::DateTime ? QStringLiteral("00-00-00 00:00:00")
+                                                       : QStringLiteral("-00000");
+    const QString widest = wrapped ? QStringLiteral("00-00-00") : sample;
+    return metrics.horizontalAdvance(widest) + Gap;
+}
+
+double ChartAxisTicker::getTickStep(const QCPRange& range) {
+    const double pixels = axis_->orientation() == Qt::Horizontal ? axis_->axisRect()->width()
+                                                                 : axis_->axisRect()->height();
+    double step = ReadableStep(desiredIncrement_, range.size(), pixels, LabelExtent(false));
+    wrapLabels_ = false;
+    if (labels_ == Labels::DateTime) {
+        // Date and time on two lines need about half the room; break the labels rather than
+        // thin them out.
+        if (step > ReadableStep(desiredIncrement_, range.size(), pixels, 1)) {
+            wrapLabels_ = true;
+            step = ReadableStep(desiredIncrement_, range.size(), pixels, LabelExtent(true));
+        }
+        step = NiceTimeStep(step);
+    }
+    return step;
+}
+
+QString ChartAxisTicker::getTickLabel(double tick, const QLocale&, QChar, int) {
+    if (labels_ == Labels::WholeNumber) {
+        // A tick computed a hair below zero must not read "-0".
+        const double rounded = std::round(tick);
+        return QString::number(rounded == 0 ? 0.0 : rounded, 'f', 0);
+    }
+    QString text = QString::fromStdString(FormatDateTime(tick, AxisTimePattern));
+    if (wrapLabels_)
+        text.replace(QLatin1Char(' '), QLatin1Char('\n'));
+    return text;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Axis labels of the trend chart: ticks at whole multiples of the program's desired increment,
+// widened when the labels would not fit, date-time labels through the program's own formatting.
+
+#include <qcustomplot.h>
+
+class ChartAxisTicker : public QCPAxisTicker {
+public:
+    enum class Labels { DateTime, WholeNumber };
+    ChartAxisTicker(QCPAxis* axis, Labels labels);
+
+    // 0 lets the axis choose; otherwise the wanted distance between labels in axis units.
+    void SetDesiredIncrement(double increment) { desiredIncrement_ = increment; }
+    double DesiredIncrement() const { return desiredIncrement_; }
+
+protected:
+    double getTickStep(const QCPRange& range) override;
+    int getSubTickCount(double) override { return 0; }
+    QString getTickLabel(double tick, const QLocale& locale, QChar formatChar,
+                         int precision) override;
+
+private:
+    double LabelExtent(bool wrapped) const;
+
+    QCPAxis* axis_;
+    Labels labels_;
+    double desiredIncrement_ = 0;
+    bool wrapLabels_ = false;
+};

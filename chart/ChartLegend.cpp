@@ -1,0 +1,90 @@
+#include "chart/ChartLegend.h"
+
+LegendTitleItem::LegendTitleItem(QCPLegend* parent) : QCPAbstractLegendItem(parent) {
+    setSelectable(false);
+}
+
+void LegendTitleItem::SetText(const QString& text) {
+    if (text_ == text)
+        return;
+    text_ = text; // the chart lays its legend out again on every replot
+}
+
+void LegendTitleItem::draw(QCPPainter* painter) {
+    if (text_.isEmpty())
+        return;
+    painter->setFont(mFont);
+    painter->setPen(QPen(mTextColor));
+    painter->drawText(mRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, text_);
+}
+
+QSize LegendTitleItem::minimumOuterSizeHint() const {
+    if (text_.isEmpty())
+        return {0, 0};
+    const QFontMetrics metrics(mFont);
+    const QRect bounds = metrics.boundingRect(0, 0, 0, 0, Qt::TextDontClip, text_);
+    return {bounds.width() + mMargins.left() + mMargins.right(),
+            bounds.height() + mMargins.top() + mMargins.bottom()};
+}
+
+CheckableLegendItem::CheckableLegendItem(QCPLegend* parent, QCPAbstractPlottable* plottable)
+    : QCPPlottableLegendItem(parent, plottable) {
+    setSelectable(false);
+}
+
+int CheckableLegendItem::BoxSize() const { return QFontMetrics(getFont()).ascent(); }
+
+QRect CheckableLegendItem::CheckBoxRect() const {
+    const int box = BoxSize();
+    const int lineHeight = std::max(QFontMetrics(getFont()).height(), mParentLegend->iconSize().height());
+    return {mRect.x(), mRect.y() + (lineHeight - box) / 2, box, box};
+}
+
+void CheckableLegendItem::draw(QCPPainter* painter) {
+    if (!mPlottable)
+        return;
+    painter->setFont(getFont());
+    const QColor text = getTextColor();
+    const QRect box = CheckBoxRect();
+    painter->setAntialiasing(false);
+    painter->setPen(QPen(text, 1));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(box.adjusted(0, 0, -1, -1));
+    if (mPlottable->visible()) {
+        painter->setAntialiasing(true);
+        QPen tick(text, 2);
+        tick.setCapStyle(Qt::RoundCap);
+        painter->setPen(tick);
+        const QRectF b = QRectF(box).adjusted(2.5, 2.5, -2.5, -2.5);
+        const QPointF points[] = {{b.left(), b.center().y()},
+                                  {b.left() + b.width() * 0.4, b.bottom()},
+                                  {b.right(), b.top()}};
+        painter->drawPolyline(points, 3);
+        painter->setAntialiasing(false);
+    }
+
+    const int padding = mParentLegend->iconTextPadding();
+    const QSize iconSize = mParentLegend->iconSize();
+    const int lineHeight = std::max(QFontMetrics(getFont()).height(), iconSize.height());
+    const QRect icon(box.right() + 1 + padding, mRect.y(), iconSize.width(), lineHeight);
+    QPen line = mPlottable->pen();
+    line.setWidth(2);
+    painter->setPen(line);
+    painter->drawLine(icon.left(), icon.center().y(), icon.right(), icon.center().y());
+
+    painter->setPen(QPen(text));
+    painter->drawText(QRect(icon.right() + 1 + padding, mRect.y(), mRect.width(), lineHeight),
+                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, mPlottable->name());
+}
+
+QSize CheckableLegendItem::minimumOuterSizeHint() const {
+    if (!mPlottable)
+        return {};
+    const QFontMetrics metrics(getFont());
+    const QSize iconSize = mParentLegend->iconSize();
+    const int padding = mParentLegend->iconTextPadding();
+    const int width = BoxSize() + padding + iconSize.width() + padding +
+                      metrics.horizontalAdvance(mPlottable->name());
+    const int height = std::max(metrics.height(), iconSize.height());
+    return {width + mMargins.left() + mMargins.right(), height + mMargins.top() + mMargins.bottom()};
+}

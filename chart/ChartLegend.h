@@ -1,0 +1,36 @@
+#pragma once
+// Legend entries of the trend chart: a title line for read-outs, and one entry per series with a
+// check box that hides or shows the series. They are part of the chart's own drawing, so a
+// picture or printout of the chart shows them as the screen does.
+
+#include <qcustomplot.h>
+
+class LegendTitleItem : public QCPAbstractLegendItem {
+    Q_OBJECT
+public:
+    explicit LegendTitleItem(QCPLegend* parent);
+    void SetText(const QString& text);
+    QString Text() const { return text_; }
+
+protected:
+    void draw(QCPPainter* painter) override;
+    QSize minimumOuterSizeHint() const override;
+
+private:
+    QString text_;
+};
+
+class CheckableLegendItem : public QCPPlottableLegendItem {
+    Q_OBJECT
+public:
+    CheckableLegendItem(QCPLegend* parent, QCPAbstractPlottable* plottable);
+    // The check box's place, for hit tests.
+    QRect CheckBoxRect() const;
+
+protected:
+    void draw(QCPPainter* painter) override;
+    QSize minimumOuterSizeHint() const override;
+
+private:
+    int BoxSize() const;
+};

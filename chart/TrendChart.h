@@ -1,0 +1,130 @@
+#pragma once
+// The trend diagram: QCustomPlot dressed as the recorder's chart (black walls, green frame and
+// grid, white labels), line series with a check-box legend, the two cursor tools, rectangle
+// zoom with undo and panning with the right mouse button.
+
+#include "app/views/ViewBuilder.h"
+
+#include <qcustomplot.h>
+
+#include <optional>
+
+class CheckableLegendItem;
+class LegendTitleItem;
+class ChartAxisTicker;
+
+// A cursor tool: a vertical line at X, a horizontal line at Y, or both, draggable with the
+// mouse within a 10-pixel tolerance.
+class ChartCursorTool : public QObject {
+    Q_OBJECT
+public:
+    enum class Style { Vertical, Horizontal, Both };
+    static constexpr int ClickTolerance = 10;
+
+    ChartCursorTool(QCustomPlot* plot, QCPLayer* layer, const QPen& pen, Style style);
+
+    double XValue() const { return x_; }
+    double YValue() const { return y_; }
+    // Moving a line to another value repaints it and reports the change.
+    void SetXValue(double x);
+    void SetYValue(double y);
+    bool Active() const { return active_; }
+    void SetActive(bool active);
+    Style GetStyle() const { return style_; }
+    void SetStyle(Style style);
+    QPen Pen() const { return pen_; }
+
+    bool HasVertical() const { return active_ && style_ != Style::Horizontal; }
+    bool HasHorizontal() const { return active_ && style_ != Style::Vertical; }
+
+signals:
+    void Changed(double x, double y);
+
+private:
+    void Place();
+
+    QCustomPlot* plot_;
+    QCPItemStraightLine* vertical_;
+    QCPItemStraightLine* horizontal_;
+    QPen pen_;
+    Style style_;
+    double x_ = 0;
+    double y_ = 0;
+    bool active_ = false;
+};
+
+class TrendChart : public QCustomPlot {
+    Q_OBJECT
+public:
+    explicit TrendChart(QWidget* parent = nullptr);
+
+    // Turns a builder's points into the chart's data; safe on a worker thread. Gap samples
+    // (NaN values) break the line.
+    static QSharedPointer<QCPGraphDataContainer> MakeSeriesData(const SeriesBuild& series);
+
+    QCPGraph* AddSeries(const QString& title, const QColor& colour,
+                        const QSharedPointer<QCPGraphDataContainer>& data);
+    void RemoveSeries(QCPGraph* series);
+    int SeriesCount() const { return graphCount(); }
+
+    // Fixes an axis to [minimum, maximum] with labels every `increment` (0: automatic).
+    void SetTimeAxis(double minimum, double maximum, double increment);
+    void SetValueAxis(double minimum, double maximum, double increment);
+    void SetTimeIncrement(double increment);
+    void SetValueIncrement(double increment);
+    double TimeIncrement() const;
+    double ValueIncrement() const;
+    // Back to automatic label increments.
+    void ResetAxes();
+
+    void SetLegendTitle(const QString& text);
+    QString LegendTitle() const;
+    // Hides or shows a series as its legend check box does.
+    void SetSeriesShown(QCPGraph* series, bool shown);
+
+    ChartCursorTool* Tool() const { return tool_; }
+    ChartCursorTool* Tool2() const { return tool2_; }
+
+    void SetZoomAllowed(bool allowed);
+    bool ZoomAllowed() const { return selectionRectMode() == QCP::srmZoom; }
+    void SetPanAllowed(bool allowed) { panAllowed_ = allowed; }
+    // Restores the axis ranges saved before the first zoom or scroll and reports it.
+    void UndoZoom();
+
+signals:
+    void Zoomed();
+    void UndoZoomed();
+    void Scrolled();
+    void DoubleClicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void processRectZoom(QRect rect, QMouseEvent* event) override;
+
+private:
+    struct Drag {
+        ChartCursorTool* tool = nullptr;
+        bool x = false;
+        bool y = false;
+    };
+    Drag CursorAt(const QPoint& pos) const;
+    CheckableLegendItem* LegendItemAt(const QPoint& pos) const;
+    void SaveRangesOnce();
+    void ApplyAxis(QCPAxis* axis, ChartAxisTicker* ticker, double minimum, double maximum,
+                   double increment);
+
+    ChartAxisTicker* timeTicker_;
+    ChartAxisTicker* valueTicker_;
+    LegendTitleItem* legendTitle_;
+    QCPLayer* cursorLayer_;
+    ChartCursorTool* tool_;
+    ChartCursorTool* tool2_;
+    Drag drag_;
+    bool panAllowed_ = true;
+    std::optional<QPoint> panFrom_;
+    QCPRange panTimeRange_, panValueRange_;
+    std::optional<std::pair<QCPRange, QCPRange>> savedRanges_;
+};
