@@ -28,6 +28,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 const QString Caption = QStringLiteral("Paperless recorder");
@@ -65,7 +67,9 @@ QAction* MakeAction(QObject* owner, const QString& text, const QString& icon = {
     return action;
 }
 
-uint32_t PageSizeOf(const TDataFilterDlg* dialog) { return dialog ? dialog->ItemsPerPage : 500; }
+uint32_t PageSizeOf(const TDataFilterDlg* dialog) {
+    return dialog ? dialog->ItemsPerPage : 500;
+}
 
 bool IsRecordingFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -155,8 +159,9 @@ void TMainForm::SetMessagePresenter(MessagePresenter presenter) {
 
 void TMainForm::CreateMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-    OpenFileMenuItem = file->addAction(
-        MakeAction(this, QStringLiteral("Open(&O)"), {}, QKeySequence(QStringLiteral("Ctrl+O"))));
+    OpenFileMenuItem =
+        MakeAction(this, QStringLiteral("Open(&O)"), {}, QKeySequence(QStringLiteral("Ctrl+O")));
+    file->addAction(OpenFileMenuItem);
     ImportDataMenuItem = MakeAction(this, QStringLiteral("Import data(&I)"), {},
                                     QKeySequence(QStringLiteral("Ctrl+I")));
     file->addAction(ImportDataMenuItem);
@@ -220,7 +225,8 @@ void TMainForm::CreateToolBar() {
     };
     bar->addSeparator();
     OpenFileButton = button(QStringLiteral("Open File"), QStringLiteral("open"));
-    DataFilterButton = button(QStringLiteral("Data filtering conditions set"), QStringLiteral("filter"));
+    DataFilterButton =
+        button(QStringLiteral("Data filtering conditions set"), QStringLiteral("filter"));
     SaveFileButton = button(QStringLiteral("Save"), QStringLiteral("save"));
     bar->addSeparator();
     PrintButton = button(QStringLiteral("Print"), QStringLiteral("print"));
@@ -234,7 +240,8 @@ void TMainForm::CreateToolBar() {
     EndPageButton = button(QStringLiteral("Last Page"), QStringLiteral("last"),
                            QKeySequence(QStringLiteral("Ctrl+End")));
     bar->addSeparator();
-    ComSettingButton = button(QStringLiteral("Real-time communication set "), QStringLiteral("com"));
+    ComSettingButton =
+        button(QStringLiteral("Real-time communication set "), QStringLiteral("com"));
     RunButton = button(QStringLiteral("Run"), QStringLiteral("run"));
     StopButton = button(QStringLiteral("Stop"), QStringLiteral("stop"));
     bar->addSeparator();
@@ -324,9 +331,15 @@ void TMainForm::ShowPage(QWidget* page) {
         PageControl->setCurrentIndex(index);
 }
 
-void TMainForm::DataTableMenuItemClick() { ShowPage(DataTabSheet); }
-void TMainForm::ChartMenuItemClick() { ShowPage(ChartTabSheet); }
-void TMainForm::SystemCaseMenuItemClick() { ShowPage(SystemCaseTabSheet); }
+void TMainForm::DataTableMenuItemClick() {
+    ShowPage(DataTabSheet);
+}
+void TMainForm::ChartMenuItemClick() {
+    ShowPage(ChartTabSheet);
+}
+void TMainForm::SystemCaseMenuItemClick() {
+    ShowPage(SystemCaseTabSheet);
+}
 
 void TMainForm::DataTabSheetShow() {
     OnDataSheetShown(Commands, SavedPageButtons, CurrentPage);
@@ -348,7 +361,9 @@ void TMainForm::AboutButtonClick() {
         AboutBox->exec();
 }
 
-void TMainForm::ExitMenuItemClick() { close(); }
+void TMainForm::ExitMenuItemClick() {
+    close();
+}
 
 void TMainForm::RemoveAllSeries() {
     for (const ChartSeriesInfo& info : SeriesInfos)
@@ -404,9 +419,9 @@ void TMainForm::BuildOnWorker(const ScreeningSelection* selection) {
     const BuildProgress progress{[this](int n) { ProcessDlg->SetProgressMax(n); },
                                  [this](int n) { ProcessDlg->StepProgress(n); }};
     const uint32_t pageSize = PageSizeOf(DataFilterDlg);
-    pendingBuild_ = selection
-                        ? BuildScreenedViews(channels, recordingInfo, *selection, pageSize, progress)
-                        : BuildViews(channels, recordingInfo, pageSize, progress);
+    pendingBuild_ =
+        selection ? BuildScreenedViews(channels, recordingInfo, *selection, pageSize, progress)
+                  : BuildViews(channels, recordingInfo, pageSize, progress);
     pendingSeriesData_.clear();
     for (SeriesBuild& series : pendingBuild_->series) {
         pendingSeriesData_.push_back(TrendChart::MakeSeriesData(series));
@@ -421,12 +436,7 @@ void TMainForm::ApplyViewBuild() {
 
     ColumnChannels = std::move(build.columnChannels);
     Rows = std::move(build.rows);
-    QStringList captions;
-    for (const SheetColumn& column : build.columns)
-        captions << QString::fromStdString(GbkToUtf8(column.caption));
-    DataListModel->SetColumns(captions);
-    for (int c = 0; c < static_cast<int>(build.columns.size()); ++c)
-        DataListView->setColumnWidth(c, build.columns[static_cast<size_t>(c)].width);
+    SetDataListColumns(build.columns);
     Page = build.page;
     OnViewsBuilt(Commands, build.pageButtons, build.enableFilterButton);
     DataListModel->SetPage(Page.pageStart, Page.itemCount);
@@ -452,6 +462,20 @@ void TMainForm::ApplyViewBuild() {
     pendingSeriesData_.clear();
     Chart->replot();
     ApplyCommandStates();
+}
+
+void TMainForm::SetDataListColumns(const std::vector<SheetColumn>& columns) {
+    QStringList captions;
+    for (const SheetColumn& column : columns)
+        captions << QString::fromStdString(GbkToUtf8(column.caption));
+    DataListModel->SetColumns(captions);
+    // The designed widths suit a small 8-point face whose digits are 6 pixels wide; scaled by
+    // this font's digit width the times and values fit as they were meant to.
+    const double scale =
+        std::max(1.0, DataListView->fontMetrics().horizontalAdvance(QLatin1Char('0')) / 6.0);
+    for (int c = 0; c < static_cast<int>(columns.size()); ++c)
+        DataListView->setColumnWidth(
+            c, static_cast<int>(std::lround(columns[static_cast<size_t>(c)].width * scale)));
 }
 
 void TMainForm::FinishViewUpdate(DateTime windowStart, bool afterLoadOrImport) {
@@ -523,7 +547,9 @@ void TMainForm::DataListViewContextPopup() {
         RunScreening();
 }
 
-void TMainForm::DataFilterButtonClick() { RunScreening(); }
+void TMainForm::DataFilterButtonClick() {
+    RunScreening();
+}
 
 void TMainForm::RunScreening() {
     if (channels.empty() || !DataFilterDlg || !DataFilterDlg->AskScreeningSettings())
@@ -551,7 +577,9 @@ void TMainForm::ChartZoom() {
     Chart->SetValueIncrement(Chart->yAxis->range().size() * 0.1);
 }
 
-void TMainForm::ChartUndoZoom() { ChartZoom(); }
+void TMainForm::ChartUndoZoom() {
+    ChartZoom();
+}
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();

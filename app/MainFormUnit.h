@@ -6,6 +6,7 @@
 #include "app/views/Paging.h"
 #include "app/views/SheetRows.h"
 #include "app/views/ViewBuilder.h"
+#include "chart/TrendChart.h"
 #include "data/RecorderFile.h"
 #include "data/Recording.h"
 
@@ -17,11 +18,8 @@
 #include <thread>
 #include <vector>
 
-class ChartCursorTool;
 class DataSheetModel;
 class QAction;
-class QCPGraph;
-class QCPGraphDataContainer;
 class QSettings;
 class QTabWidget;
 class QTableView;
@@ -30,7 +28,6 @@ class TAboutBox;
 class TDataFilterDlg;
 class TOKBottomDlg;
 class TProcessDlg;
-class TrendChart;
 
 // One chart series: its base title, its channel's unit and the series the window owns.
 struct ChartSeriesInfo {
@@ -60,6 +57,8 @@ public:
     void OpenDataFile(const QString& path);
 
     void ClearViews();
+    // The data sheet's columns: captions (GBK) and designed widths.
+    void SetDataListColumns(const std::vector<SheetColumn>& columns);
     void FinishViewUpdate(DateTime windowStart, bool afterLoadOrImport);
 
     void DataTableMenuItemClick();

@@ -38,11 +38,20 @@ void TProcessDlg::ResetProgress() {
 
 void TProcessDlg::PostCloseRequest() {
     // Always queued, so that a request made before the modal loop runs is handled inside it.
-    QMetaObject::invokeMethod(this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { done(QDialog::Accepted); }, Qt::QueuedConnection);
 }
 
-QString TProcessDlg::ProgressText() const { return TextLabel->text(); }
-int TProcessDlg::ProgressMax() const { return ProgressBar->maximum(); }
-int TProcessDlg::ProgressPosition() const { return ProgressBar->value(); }
+QString TProcessDlg::ProgressText() const {
+    return TextLabel->text();
+}
+int TProcessDlg::ProgressMax() const {
+    return ProgressBar->maximum();
+}
+int TProcessDlg::ProgressPosition() const {
+    return ProgressBar->value();
+}
 
-void TProcessDlg::closeEvent(QCloseEvent* event) { event->ignore(); }
+void TProcessDlg::closeEvent(QCloseEvent* event) {
+    event->ignore();
+}

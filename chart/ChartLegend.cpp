@@ -32,11 +32,14 @@ CheckableLegendItem::CheckableLegendItem(QCPLegend* parent, QCPAbstractPlottable
     setSelectable(false);
 }
 
-int CheckableLegendItem::BoxSize() const { return QFontMetrics(getFont()).ascent(); }
+int CheckableLegendItem::BoxSize() const {
+    return QFontMetrics(getFont()).ascent();
+}
 
 QRect CheckableLegendItem::CheckBoxRect() const {
     const int box = BoxSize();
-    const int lineHeight = std::max(QFontMetrics(getFont()).height(), mParentLegend->iconSize().height());
+    const int lineHeight =
+        std::max(QFontMetrics(getFont()).height(), mParentLegend->iconSize().height());
     return {mRect.x(), mRect.y() + (lineHeight - box) / 2, box, box};
 }
 
@@ -70,7 +73,7 @@ void CheckableLegendItem::draw(QCPPainter* painter) {
     QPen line = mPlottable->pen();
     line.setWidth(2);
     painter->setPen(line);
-    painter->drawLine(icon.left(), icon.center().y(), icon.right(), icon.center().y());
+    painter->drawLine(QLineF(icon.left(), icon.center().y(), icon.right(), icon.center().y()));
 
     painter->setPen(QPen(text));
     painter->drawText(QRect(icon.right() + 1 + padding, mRect.y(), mRect.width(), lineHeight),
@@ -86,5 +89,6 @@ QSize CheckableLegendItem::minimumOuterSizeHint() const {
     const int width = BoxSize() + padding + iconSize.width() + padding +
                       metrics.horizontalAdvance(mPlottable->name());
     const int height = std::max(metrics.height(), iconSize.height());
-    return {width + mMargins.left() + mMargins.right(), height + mMargins.top() + mMargins.bottom()};
+    return {width + mMargins.left() + mMargins.right(),
+            height + mMargins.top() + mMargins.bottom()};
 }

@@ -100,7 +100,8 @@ TrendChart::TrendChart(QWidget* parent) : QCustomPlot(parent) {
     StyleAxis(yAxis);
     StyleWall(xAxis2);
     StyleWall(yAxis2);
-    auto timeTicker = QSharedPointer<ChartAxisTicker>::create(xAxis, ChartAxisTicker::Labels::DateTime);
+    auto timeTicker =
+        QSharedPointer<ChartAxisTicker>::create(xAxis, ChartAxisTicker::Labels::DateTime);
     auto valueTicker =
         QSharedPointer<ChartAxisTicker>::create(yAxis, ChartAxisTicker::Labels::WholeNumber);
     timeTicker_ = timeTicker.data();
@@ -172,8 +173,8 @@ void TrendChart::RemoveSeries(QCPGraph* series) {
         removeGraph(series);
 }
 
-void TrendChart::ApplyAxis(QCPAxis* axis, ChartAxisTicker* ticker, double minimum,
-                           double maximum, double increment) {
+void TrendChart::ApplyAxis(QCPAxis* axis, ChartAxisTicker* ticker, double minimum, double maximum,
+                           double increment) {
     ticker->SetDesiredIncrement(increment);
     if (!std::isfinite(minimum) || !std::isfinite(maximum))
         return;
@@ -194,12 +195,18 @@ void TrendChart::SetValueAxis(double minimum, double maximum, double increment) 
     ApplyAxis(yAxis, valueTicker_, minimum, maximum, increment);
 }
 
-void TrendChart::SetTimeIncrement(double increment) { timeTicker_->SetDesiredIncrement(increment); }
+void TrendChart::SetTimeIncrement(double increment) {
+    timeTicker_->SetDesiredIncrement(increment);
+}
 void TrendChart::SetValueIncrement(double increment) {
     valueTicker_->SetDesiredIncrement(increment);
 }
-double TrendChart::TimeIncrement() const { return timeTicker_->DesiredIncrement(); }
-double TrendChart::ValueIncrement() const { return valueTicker_->DesiredIncrement(); }
+double TrendChart::TimeIncrement() const {
+    return timeTicker_->DesiredIncrement();
+}
+double TrendChart::ValueIncrement() const {
+    return valueTicker_->DesiredIncrement();
+}
 
 void TrendChart::ResetAxes() {
     timeTicker_->SetDesiredIncrement(0);
@@ -211,7 +218,9 @@ void TrendChart::SetLegendTitle(const QString& text) {
     replot(rpQueuedReplot);
 }
 
-QString TrendChart::LegendTitle() const { return legendTitle_->Text(); }
+QString TrendChart::LegendTitle() const {
+    return legendTitle_->Text();
+}
 
 void TrendChart::SetSeriesShown(QCPGraph* series, bool shown) {
     series->setVisible(shown);
@@ -241,12 +250,12 @@ TrendChart::Drag TrendChart::CursorAt(const QPoint& pos) const {
     if (!axisRect()->rect().adjusted(-2, -2, 2, 2).contains(pos))
         return {};
     for (ChartCursorTool* tool : {tool_, tool2_}) {
-        const bool nearX = tool->HasVertical() &&
-                           std::abs(xAxis->coordToPixel(tool->XValue()) - pos.x()) <=
-                               ChartCursorTool::ClickTolerance;
-        const bool nearY = tool->HasHorizontal() &&
-                           std::abs(yAxis->coordToPixel(tool->YValue()) - pos.y()) <=
-                               ChartCursorTool::ClickTolerance;
+        const bool nearX =
+            tool->HasVertical() && std::abs(xAxis->coordToPixel(tool->XValue()) - pos.x()) <=
+                                       ChartCursorTool::ClickTolerance;
+        const bool nearY =
+            tool->HasHorizontal() && std::abs(yAxis->coordToPixel(tool->YValue()) - pos.y()) <=
+                                         ChartCursorTool::ClickTolerance;
         if (nearX || nearY)
             return {tool, nearX, nearY};
     }

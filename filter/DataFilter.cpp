@@ -15,7 +15,9 @@ void TDataFilterDlg::ResetChannelSelection() {
     AllFlag1 = AllFlag2 = true;
 }
 
-bool TDataFilterDlg::AskScreeningSettings() { return false; }
+bool TDataFilterDlg::AskScreeningSettings() {
+    return false;
+}
 
 ScreeningSelection TDataFilterDlg::Selection() const {
     return {ScreenStart, ScreenEnd, ChannelFlags};

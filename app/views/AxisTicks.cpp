@@ -9,10 +9,10 @@ constexpr double Second = 1.0 / 86400.0;
 constexpr double Minute = 60 * Second;
 constexpr double Hour = 60 * Minute;
 constexpr std::array<double, 24> TimeSteps = {
-    Second,     2 * Second,  5 * Second,  10 * Second, 15 * Second, 30 * Second,
-    Minute,     2 * Minute,  5 * Minute,  10 * Minute, 15 * Minute, 20 * Minute,
-    30 * Minute, Hour,       2 * Hour,    3 * Hour,    4 * Hour,    6 * Hour,
-    12 * Hour,  1.0,         2.0,         7.0,         14.0,        30.0};
+    Second,      2 * Second, 5 * Second, 10 * Second, 15 * Second, 30 * Second,
+    Minute,      2 * Minute, 5 * Minute, 10 * Minute, 15 * Minute, 20 * Minute,
+    30 * Minute, Hour,       2 * Hour,   3 * Hour,    4 * Hour,    6 * Hour,
+    12 * Hour,   1.0,        2.0,        7.0,         14.0,        30.0};
 } // namespace
 
 double NiceTimeStep(double atLeast) {

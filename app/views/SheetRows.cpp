@@ -31,10 +31,13 @@ namespace {
 
 constexpr double NoMoreSamples = std::numeric_limits<double>::infinity();
 
-// Walks the shown samples of one channel in stored order.
-class SampleCursor {
+} // namespace
+
+// Walks the shown samples of one channel in stored order and notices when their times stop
+// ascending.
+class SheetSampleCursor {
 public:
-    SampleCursor(const ChannelInfo& channel, const ChannelSampleRange& range)
+    SheetSampleCursor(const ChannelInfo& channel, const ChannelSampleRange& range)
         : times_(channel.times.data()), values_(channel.values.data()),
           end_(std::min({range.end, channel.times.size(), channel.values.size()})),
           notBefore_(range.notBefore), pos_(range.channelPos) {
@@ -45,15 +48,19 @@ public:
     size_t Index() const { return index_; }
     int16_t ChannelPos() const { return pos_; }
     DateTime Time() const { return Done() ? NoMoreSamples : times_[index_]; }
+    bool Ascending() const { return ascending_; }
     void Advance() {
+        const DateTime previous = times_[index_];
         ++index_;
         Settle();
+        if (index_ < end_ && times_[index_] < previous)
+            ascending_ = false;
     }
 
 private:
     bool Shown(size_t i) const {
         const DateTime t = times_[i];
-        if (!std::isfinite(t) || IsGapValue(values_[i]))
+        if (!std::isfinite(t) || IsGapSample(values_[i]))
             return false;
         return !notBefore_ || CompareTimes(t, *notBefore_) >= 0;
     }
@@ -68,7 +75,18 @@ private:
     std::optional<DateTime> notBefore_;
     int16_t pos_;
     size_t index_ = 0;
+    bool ascending_ = true;
 };
+
+namespace {
+
+// Kept apart so that the running minimum stays in a register.
+[[gnu::noinline]] DateTime Earliest(const std::vector<DateTime>& heads) {
+    DateTime earliest = heads[0];
+    for (const DateTime head : heads)
+        earliest = head < earliest ? head : earliest;
+    return earliest;
+}
 
 struct Shown {
     DateTime time;
@@ -76,36 +94,44 @@ struct Shown {
     int32_t sampleIndex;
 };
 
+} // namespace
+
 // One row per cluster of the k-way merge: the earliest head time, then every channel's leading
-// samples that are the same instant, channel by channel.
-void MergeAscendingChannels(const std::vector<ChannelInfo>& channels,
-                            std::vector<SampleCursor>& cursors, SheetRows& rows) {
+// samples that are the same instant, channel by channel. Gives up (false) as soon as a channel
+// turns out not to ascend.
+bool SheetRows::MergeAscending(const std::vector<ChannelInfo>& channels,
+                               std::vector<SheetSampleCursor>& cursors) {
     std::vector<DateTime> heads(cursors.size());
     for (size_t k = 0; k < cursors.size(); ++k)
         heads[k] = cursors[k].Time();
-    std::vector<SheetEntry> row;
     while (!heads.empty()) {
-        const DateTime earliest = *std::min_element(heads.begin(), heads.end());
+        const DateTime earliest = Earliest(heads);
         if (earliest == NoMoreSamples)
             break;
-        row.clear();
+        const size_t rowBegin = entries_.size();
         for (size_t k = 0; k < cursors.size(); ++k) {
-            SampleCursor& cursor = cursors[k];
-            while (heads[k] != NoMoreSamples && SameDouble(heads[k], earliest)) {
-                row.push_back({cursor.ChannelPos(), static_cast<int32_t>(cursor.Index())});
+            SheetSampleCursor& cursor = cursors[k];
+            // Same instants are mostly bit-identical; the tolerant test decides the rest.
+            while (heads[k] == earliest ||
+                   (heads[k] != NoMoreSamples && SameDouble(heads[k], earliest))) {
+                entries_.push_back({cursor.ChannelPos(), static_cast<int32_t>(cursor.Index())});
                 cursor.Advance();
+                if (!cursor.Ascending())
+                    return false;
                 heads[k] = cursor.Time();
             }
         }
-        const SheetEntry& first = row.front();
-        rows.AppendRow(channels[first.channelPos].times[first.sampleIndex], row);
+        const SheetEntry& first = entries_[rowBegin];
+        times_.push_back(channels[first.channelPos].times[first.sampleIndex]);
+        ends_.push_back(static_cast<uint32_t>(entries_.size()));
     }
+    return true;
 }
 
-void SortAllSamples(std::vector<SampleCursor>& cursors, size_t shownCount, SheetRows& rows) {
+void SheetRows::SortAll(std::vector<SheetSampleCursor>& cursors, size_t shownBound) {
     std::vector<Shown> all;
-    all.reserve(shownCount);
-    for (SampleCursor& cursor : cursors)
+    all.reserve(shownBound);
+    for (SheetSampleCursor& cursor : cursors)
         for (; !cursor.Done(); cursor.Advance())
             all.push_back(
                 {cursor.Time(), cursor.ChannelPos(), static_cast<int32_t>(cursor.Index())});
@@ -124,54 +150,51 @@ void SortAllSamples(std::vector<SampleCursor>& cursors, size_t shownCount, Sheet
         return a.sampleIndex < b.sampleIndex;
     };
     std::sort(all.begin(), all.end(), byTime);
-    std::vector<SheetEntry> row;
     for (size_t i = 0; i < all.size();) {
         size_t j = i + 1;
         while (j < all.size() && SameDouble(all[j].time, all[i].time))
             ++j;
         std::sort(all.begin() + static_cast<std::ptrdiff_t>(i),
                   all.begin() + static_cast<std::ptrdiff_t>(j), byChannel);
-        row.clear();
         for (size_t e = i; e < j; ++e)
-            row.push_back({all[e].channelPos, all[e].sampleIndex});
-        rows.AppendRow(all[i].time, row);
+            entries_.push_back({all[e].channelPos, all[e].sampleIndex});
+        times_.push_back(all[i].time);
+        ends_.push_back(static_cast<uint32_t>(entries_.size()));
         i = j;
     }
 }
 
-} // namespace
-
 SheetRows BuildSheetRows(const std::vector<ChannelInfo>& channels,
                          std::span<const ChannelSampleRange> ranges) {
     std::vector<ChannelSampleRange> ordered;
+    size_t bound = 0, longest = 0;
     for (const ChannelSampleRange& range : ranges)
-        if (range.channelPos >= 0 && static_cast<size_t>(range.channelPos) < channels.size())
+        if (range.channelPos >= 0 && static_cast<size_t>(range.channelPos) < channels.size()) {
             ordered.push_back(range);
+            const size_t n = std::min(range.end, channels[range.channelPos].times.size());
+            bound += n;
+            longest = std::max(longest, n);
+        }
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const auto& a, const auto& b) { return a.channelPos < b.channelPos; });
 
-    // One pass to count the shown samples and to learn whether every channel ascends.
-    size_t shownCount = 0;
-    bool ascending = true;
-    for (const ChannelSampleRange& range : ordered) {
-        SampleCursor cursor(channels[range.channelPos], range);
-        DateTime previous = -NoMoreSamples;
-        for (; !cursor.Done(); cursor.Advance(), ++shownCount) {
-            ascending = ascending && cursor.Time() >= previous;
-            previous = cursor.Time();
-        }
-    }
-
-    std::vector<SampleCursor> cursors;
-    cursors.reserve(ordered.size());
-    for (const ChannelSampleRange& range : ordered)
-        cursors.emplace_back(channels[range.channelPos], range);
+    auto cursorsFromStart = [&] {
+        std::vector<SheetSampleCursor> cursors;
+        cursors.reserve(ordered.size());
+        for (const ChannelSampleRange& range : ordered)
+            cursors.emplace_back(channels[range.channelPos], range);
+        return cursors;
+    };
 
     SheetRows rows;
-    rows.Reserve(cursors.empty() ? 0 : shownCount / cursors.size(), shownCount);
-    if (ascending)
-        MergeAscendingChannels(channels, cursors, rows);
-    else
-        SortAllSamples(cursors, shownCount, rows);
+    rows.Reserve(longest, bound);
+    std::vector<SheetSampleCursor> cursors = cursorsFromStart();
+    if (!rows.MergeAscending(channels, cursors)) {
+        rows.times_.clear();
+        rows.ends_.clear();
+        rows.entries_.clear();
+        cursors = cursorsFromStart();
+        rows.SortAll(cursors, bound);
+    }
     return rows;
 }

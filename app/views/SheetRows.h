@@ -17,6 +17,15 @@ struct SheetEntry {
     friend bool operator==(const SheetEntry&, const SheetEntry&) = default;
 };
 
+// IsGapValue with a quick reject: most values lie far from the gap marker and need no
+// tolerant comparison.
+inline bool IsGapSample(float value) {
+    return value > -158.02f && value < -157.98f && IsGapValue(value);
+}
+
+class SheetSampleCursor;
+struct ChannelSampleRange;
+
 // Rows ascending by time; the entries of a row ascend by channel position. Kept as flat arrays
 // (all entries in one array plus an end offset per row): 16 channels sampled out of step give
 // about five million rows, far too many for a container per row.
@@ -34,6 +43,12 @@ public:
     void Clear();
 
 private:
+    friend SheetRows BuildSheetRows(const std::vector<ChannelInfo>&,
+                                    std::span<const ChannelSampleRange>);
+    bool MergeAscending(const std::vector<ChannelInfo>& channels,
+                        std::vector<SheetSampleCursor>& cursors);
+    void SortAll(std::vector<SheetSampleCursor>& cursors, size_t shownBound);
+
     std::vector<DateTime> times_;
     std::vector<uint32_t> ends_; // one past the row's last entry in entries_
     std::vector<SheetEntry> entries_;

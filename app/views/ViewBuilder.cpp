@@ -94,7 +94,7 @@ ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& i
         }
         ranges.push_back(range);
     }
-    const int stride = DecimationStep(decimationCount);
+    const auto stride = static_cast<size_t>(DecimationStep(decimationCount));
 
     build.columns = {{"Serial number", SerialColumnWidth}, {"Time", TimeColumnWidth}};
     for (const ChannelSampleRange& range : ranges) {
@@ -118,9 +118,13 @@ ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& i
         series.unit = channel.unit;
         series.channelPos = static_cast<int16_t>(pos);
         series.colour = ChannelColour(pos);
-        series.points.reserve(range.end / static_cast<size_t>(stride) + 16);
+        series.points.reserve(range.end / stride + 16);
         double lastKey = -std::numeric_limits<double>::infinity();
-        for (size_t i = 0; i < range.end; ++i) {
+        // i counts every sample of the channel, gap samples included; a sample is plotted
+        // when i is a multiple of the step.
+        size_t untilPlotted = 0;
+        for (size_t i = 0; i < range.end;
+             ++i, untilPlotted = untilPlotted == 0 ? stride - 1 : untilPlotted - 1) {
             const DateTime t = channel.times[i];
             if (!std::isfinite(t))
                 continue;
@@ -128,9 +132,9 @@ ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& i
                 continue;
             const float v = channel.values[i];
             PlotPoint point;
-            if (IsGapValue(v))
+            if (IsGapSample(v))
                 point = {t, std::numeric_limits<double>::quiet_NaN()};
-            else if (i % static_cast<size_t>(stride) == 0)
+            else if (untilPlotted == 0)
                 point = {t, static_cast<double>(v)};
             else
                 continue;
