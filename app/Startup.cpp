@@ -1,6 +1,21 @@
 #include "app/Startup.h"
 
+#include <QMessageBox>
 #include <QSettings>
+
+RecorderApplication::RecorderApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool RecorderApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        QMessageBox::critical(activeWindow(), QStringLiteral("Paperless recorder"),
+                              QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        QMessageBox::critical(activeWindow(), QStringLiteral("Paperless recorder"), QString());
+    }
+    return false;
+}
 
 StartupObjects::~StartupObjects() {
     // The main window goes first, as when the program ends by closing it.

@@ -10,9 +10,19 @@
 #include "chart/CursorMoveDlg.h"
 #include "filter/DataFilter.h"
 
+#include <QApplication>
+
 #include <memory>
 
 class QSettings;
+
+// The application object. An error that escapes an event handler is shown in a message box
+// with its text, and the program goes on.
+class RecorderApplication : public QApplication {
+public:
+    RecorderApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
 
 struct StartupObjects {
     std::unique_ptr<TMainForm> MainForm;

@@ -8,7 +8,7 @@
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    RecorderApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("paperless-recorder"));
     QApplication::setApplicationVersion(QStringLiteral("1.3.5"));
     try {
