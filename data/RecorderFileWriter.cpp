@@ -99,10 +99,10 @@ void RecorderFileBuilder::SetDescriptor(size_t index, const ChannelDescriptor& d
 }
 
 void RecorderFileBuilder::AppendBlock(const std::vector<DataRecord>& records, uint8_t fill) {
-    AppendBlock(LayOutDataBlock(records, fill));
+    AppendRawBlock(LayOutDataBlock(records, fill));
 }
 
-void RecorderFileBuilder::AppendBlock(const std::array<uint8_t, BlockSize>& block) {
+void RecorderFileBuilder::AppendRawBlock(const std::array<uint8_t, BlockSize>& block) {
     bytes_.insert(bytes_.end(), block.begin(), block.end());
 }
 
@@ -222,7 +222,7 @@ constexpr size_t MinRecordBytes = RecordHeadSize + 2; // a head and one sample
 constexpr int LastRecordIndex = MaxRecordsPerBlock - 1;
 
 struct PlannedRecord {
-    int32_t time;
+    int64_t time;
     size_t first; // index of its first sample in the timeline
     size_t count;
 };
@@ -233,12 +233,12 @@ struct Plan {
     std::vector<SampleSegment> segments;
     std::vector<std::vector<PlannedRecord>> blocks;
     size_t samples = 0;
-    int32_t lastTime = 0;
+    int64_t lastTime = 0;
 };
 
 class Planner {
 public:
-    Planner(const SampleOptions& options, Random& random, int32_t start, size_t targetSamples,
+    Planner(const SampleOptions& options, Random& random, int64_t start, size_t targetSamples,
             size_t maxBlocks, size_t lastBlockFill)
         : options_(options), random_(random), time_(start), targetSamples_(targetSamples),
           maxBlocks_(maxBlocks), lastBlockFill_(lastBlockFill) {}
@@ -255,7 +255,7 @@ public:
             EndSegment();
             if (Done())
                 break;
-            time_ += static_cast<int32_t>(DrawInterruption());
+            time_ += DrawInterruption();
         }
         return std::move(plan_);
     }
@@ -272,6 +272,10 @@ private:
     }
 
     size_t DrawSegmentLength() {
+        if (!options_.interruptions.empty())
+            return scripted_ < options_.interruptions.size()
+                       ? std::max<size_t>(1, options_.interruptions[scripted_].first)
+                       : SIZE_MAX;
         if (options_.interruptionsPerDay <= 0)
             return SIZE_MAX;
         const auto mean =
@@ -282,6 +286,8 @@ private:
     // Missing seconds: one (the reader marks it with a single gap point), a short stop or a
     // long one.
     long long DrawInterruption() {
+        if (!options_.interruptions.empty())
+            return std::clamp<long long>(options_.interruptions[scripted_++].second, 1, 1 << 24);
         switch (random_.Between(0, 3)) {
         case 0:
             return 1;
@@ -333,8 +339,8 @@ private:
         plan_.segments.back().count += n;
         plan_.samples += n;
         pos_ += 2 * n;
-        plan_.lastTime = time_ + static_cast<int32_t>(n) - 1;
-        time_ += static_cast<int32_t>(n);
+        plan_.lastTime = time_ + static_cast<int64_t>(n) - 1;
+        time_ += static_cast<int64_t>(n);
     }
 
     // The recording stops inside a block. The reader would take whatever follows the last
@@ -353,12 +359,13 @@ private:
 
     const SampleOptions& options_;
     Random& random_;
-    int32_t time_;
+    int64_t time_;
     size_t targetSamples_;
     size_t maxBlocks_;     // size mode: the block count of the longest channel
     size_t lastBlockFill_; // size mode: bytes written into the last block
     Plan plan_;
     bool finished_ = false;
+    size_t scripted_ = 0; // interruptions taken from the options
     size_t pos_ = 0;
     int recordIndex_ = -1;
 };
@@ -453,28 +460,29 @@ std::optional<std::string> GenerateSampleRecording(const SampleOptions& options,
 
     const DateTime start =
         options.start != 0 ? options.start : *EncodeDateTime({2015, 3, 16, 8, 0, 0});
-    // Record times are 32-bit seconds, which run out in 2068.
     const int64_t startSeconds = RecorderSecondsFromDateTime(start);
-    if (startSeconds < 0 || startSeconds > INT32_MAX - 100 * static_cast<int64_t>(SecondsPerDay))
-        return "The start time must lie in the years 2000 to 2067.";
+    if (startSeconds < 0 || startSeconds > INT32_MAX)
+        return "The start time must lie between 2000-01-01 and 2068-01-19.";
 
     Random random(options.seed);
     const size_t lastBlockFill =
         maxBlocks > 0 ? static_cast<size_t>(random.Between(BlockSize / 2, BlockSize)) : 0;
-    Plan plan = Planner(options, random, static_cast<int32_t>(startSeconds), targetSamples,
-                        maxBlocks, lastBlockFill)
-                    .Run();
+    Plan plan =
+        Planner(options, random, startSeconds, targetSamples, maxBlocks, lastBlockFill).Run();
     if (maxBlocks == 0) {
         maxBlocks = plan.blocks.size();
         dataBlocks = maxBlocks * channels;
     }
     if ((1 + dataBlocks) * BlockSize > MaxFileSize)
         return "The samples do not fit in 10485760 bytes: fewer days or channels.";
+    // Record times are 32-bit seconds since 2000, which run out in January 2068.
+    if (plan.lastTime > INT32_MAX)
+        return "The recording would run past 2068-01-19, where the recorder's clock ends.";
     const auto startBytes =
         HeaderTimeFromDateTime(RecorderSecondsToDateTime(plan.segments[0].start));
     const auto endBytes = HeaderTimeFromDateTime(RecorderSecondsToDateTime(plan.lastTime));
     if (!startBytes || !endBytes)
-        return "The recording would end after the year 2099."; // unreachable with the start check
+        return "The recording would end after the year 2099."; // unreachable after the check above
 
     RecorderFileBuilder builder;
     const auto firstIndex = static_cast<uint8_t>(options.firstChannel - 1);
@@ -505,7 +513,7 @@ std::optional<std::string> GenerateSampleRecording(const SampleOptions& options,
             for (const PlannedRecord& r : plan.blocks[b]) {
                 const auto from = channel.raw.begin() + static_cast<std::ptrdiff_t>(r.first);
                 records.push_back(
-                    {r.time,
+                    {static_cast<int32_t>(r.time),
                      1,
                      std::vector<int16_t>(from, from + static_cast<std::ptrdiff_t>(r.count)),
                      {},

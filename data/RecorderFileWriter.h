@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Six header bytes: year - 2000, month, day, hour, minute, second.
@@ -60,7 +61,7 @@ public:
     void SetEndTime(const HeaderTimeBytes& time);
     void SetDescriptor(size_t index, const ChannelDescriptor& descriptor);
     void AppendBlock(const std::vector<DataRecord>& records, uint8_t fill = 0xFF);
-    void AppendBlock(const std::array<uint8_t, RecorderFileLayout::BlockSize>& block);
+    void AppendRawBlock(const std::array<uint8_t, RecorderFileLayout::BlockSize>& block);
 
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
     std::vector<uint8_t> TakeBytes() { return std::move(bytes_); }
@@ -87,6 +88,9 @@ struct SampleOptions {
     uintmax_t fileSize = 0; // exact file size instead: whole blocks, at most the file limit
     DateTime start = 0;     // first sample; 0 means 2015-03-16 08:00:00
     double interruptionsPerDay = 3;
+    // Instead of random interruptions: (samples recorded, seconds missing) in turn; after the
+    // last one the recording runs to its end.
+    std::vector<std::pair<size_t, int>> interruptions;
     double outOfRangeRunsPerDay = 2; // per channel
 };
 
@@ -95,7 +99,7 @@ SampleOptions DemoSampleOptions();
 
 // A stretch of uninterrupted one-second samples.
 struct SampleSegment {
-    int32_t start = 0; // recorder seconds of its first sample
+    int64_t start = 0; // recorder seconds of its first sample
     size_t count = 0;
 };
 
