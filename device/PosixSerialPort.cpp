@@ -196,8 +196,8 @@ int32_t PosixSerialPort::Read(int32_t port, uint8_t* buffer, int32_t count) {
         return PortResult::NotOpened;
     if (count <= 0)
         return 0;
-    // VMIN/VTIME do not bound reads on every kind of terminal (a pseudo-terminal's master side
-    // ignores them), so the wait is done here with poll().
+    // The whole read is bounded with poll(): VMIN/VTIME time the gaps between bytes rather
+    // than the read, and a pseudo-terminal's master side ignores them altogether.
     const auto deadline = Clock::now() + readWait;
     int32_t got = 0;
     while (got < count) {
@@ -208,11 +208,11 @@ int32_t PosixSerialPort::Read(int32_t port, uint8_t* buffer, int32_t count) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n == 0 || errno != EAGAIN) {
-            // End of file or an error: the other end hung up or the device went away.
+        // A terminal in raw mode with VMIN = VTIME = 0 reads 0 bytes when nothing is there.
+        if (n < 0 && errno != EAGAIN) {
             if (got > 0)
                 return got;
-            return n == 0 || IsDeviceGone(errno) ? PortResult::NotOpened : PortResult::LineError;
+            return IsDeviceGone(errno) ? PortResult::NotOpened : PortResult::LineError;
         }
         const int wait = RemainingMilliseconds(deadline);
         if (wait == 0)
@@ -221,8 +221,15 @@ int32_t PosixSerialPort::Read(int32_t port, uint8_t* buffer, int32_t count) {
         const int ready = poll(&p, 1, wait);
         if (ready == 0)
             break;
-        if (ready < 0 && errno != EINTR)
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
             break;
+        }
+        if (!(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            // The other end hung up (simulator ended) or the device went away.
+            return got > 0 ? got : PortResult::NotOpened;
+        }
     }
     return got;
 }
