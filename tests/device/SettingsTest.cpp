@@ -163,6 +163,7 @@ TEST_F(SettingsFile, WritesKeepEverythingElse) {
 }
 
 TEST_F(SettingsFile, AFailedWriteLeavesTheFileAsItWas) {
+    EXPECT_FALSE(WriteProfileString((dir / "missing" / "config.ini").string(), "COM", "port", "4"));
     Write("[COM]\nport=3\n");
     std::filesystem::permissions(dir, std::filesystem::perms::owner_read |
                                           std::filesystem::perms::owner_exec);
