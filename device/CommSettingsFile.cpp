@@ -19,7 +19,9 @@ int32_t InRangeOr(int32_t value, int32_t first, int32_t last, int32_t replacemen
 
 } // namespace
 
-std::string ConfigFilePath() { return GetSettingsDirectory() + "/config.ini"; }
+std::string ConfigFilePath() {
+    return GetSettingsDirectory() + "/config.ini";
+}
 
 std::string ChannelKey(int channelNumber) {
     char key[16];
@@ -31,8 +33,8 @@ void LoadCommSettings(const std::string& path, CommSettings& settings) {
     using namespace CommSettingsKeys;
     const IniFile file = IniFile::Load(path);
     // Unsigned addition: a hand-edited port=2147483647 wraps instead of overflowing.
-    settings.port = static_cast<int32_t>(
-        static_cast<uint32_t>(ReadInt(file, ComSection, Port, 0)) + 1u);
+    settings.port =
+        static_cast<int32_t>(static_cast<uint32_t>(ReadInt(file, ComSection, Port, 0)) + 1u);
     settings.baudRate = BaudRateChoices[InRangeOr(ReadInt(file, ComSection, BaudRate, 0), 0, 6, 3)];
     settings.parity = InRangeOr(ReadInt(file, ComSection, CheckType, 1), 0, 2, 1);
     settings.dataBits = DataBitChoices[InRangeOr(ReadInt(file, ComSection, DataBit, 3), 0, 3, 3)];

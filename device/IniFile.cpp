@@ -33,7 +33,8 @@ std::optional<std::string_view> SectionName(std::string_view line) {
     if (line.empty() || line.front() != '[')
         return std::nullopt;
     const size_t close = line.find(']');
-    return Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    return Trim(
+        line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
 }
 
 bool IsComment(std::string_view line) {

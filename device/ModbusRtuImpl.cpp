@@ -43,13 +43,16 @@ ModbusRtuImpl::ModbusRtuImpl(SerialPortLayer& portLayer, DeviceRecords& records)
 
 bool ModbusRtuImpl::OpenLink() {
     const CommSettings& s = deviceRecords.commSettings;
-    return link.Open(s.port, s.baudRate, deviceRecords.lastError, s.stopBits, s.dataBits,
-                     s.parity);
+    return link.Open(s.port, s.baudRate, deviceRecords.lastError, s.stopBits, s.dataBits, s.parity);
 }
 
-void ModbusRtuImpl::CloseLink() { link.Close(); }
+void ModbusRtuImpl::CloseLink() {
+    link.Close();
+}
 
-bool ModbusRtuImpl::Connect() { return ReadIdentification() && ReadAllChannelConfigs(); }
+bool ModbusRtuImpl::Connect() {
+    return ReadIdentification() && ReadAllChannelConfigs();
+}
 
 bool ModbusRtuImpl::ReadHolding(int32_t start, std::span<uint16_t> words) {
     deviceRecords.lastError.clear();
@@ -79,7 +82,8 @@ bool ModbusRtuImpl::ReadChannelConfig(int k) {
     config.decimalCode = words[DecimalCodeOffset];
     config.unitCode = words[UnitCodeOffset];
     auto limit = [&](int offset) {
-        return static_cast<float>(ScaleRaw(static_cast<int16_t>(words[offset]), config.decimalCode));
+        return static_cast<float>(
+            ScaleRaw(static_cast<int16_t>(words[offset]), config.decimalCode));
     };
     config.upperLimit = limit(UpperLimitOffset);
     config.capLimit = limit(CapLimitOffset);

@@ -46,8 +46,7 @@ void PutCrcHighFirst(uint8_t* at, uint16_t crc) {
 
 // The CRC a reply carries in its last two bytes, low-order byte first.
 bool ReplyCrcMatches(const uint8_t* reply, int32_t length) {
-    const uint16_t carried =
-        static_cast<uint16_t>(reply[length - 2] | (reply[length - 1] << 8));
+    const uint16_t carried = static_cast<uint16_t>(reply[length - 2] | (reply[length - 1] << 8));
     return Crc16(reply, static_cast<size_t>(length - 2)) == carried;
 }
 
@@ -68,7 +67,9 @@ bool CheckReplyHead(int16_t address, uint8_t functionCode, std::string& errorTex
     return true;
 }
 
-bool IsRegisterFunction(uint8_t functionCode) { return functionCode == 3 || functionCode == 4; }
+bool IsRegisterFunction(uint8_t functionCode) {
+    return functionCode == 3 || functionCode == 4;
+}
 
 } // namespace
 
@@ -85,10 +86,14 @@ uint16_t Crc16(const uint8_t* bytes, size_t length) {
 
 uint8_t FunctionCodeForKind(RequestKind kind) {
     switch (kind) {
-    case RequestKind::Coils: return 1;
-    case RequestKind::DiscreteInputs: return 2;
-    case RequestKind::InputRegisters: return 4;
-    case RequestKind::HoldingRegisters: return 3;
+    case RequestKind::Coils:
+        return 1;
+    case RequestKind::DiscreteInputs:
+        return 2;
+    case RequestKind::InputRegisters:
+        return 4;
+    case RequestKind::HoldingRegisters:
+        return 3;
     }
     return 0;
 }
@@ -148,7 +153,8 @@ bool CheckRegisterReply(int16_t address, uint8_t functionCode, std::string& erro
     if (byteCount > static_cast<int32_t>(ModbusFrame::MaxRegisterBytes) || byteCount % 2 != 0 ||
         byteCount > length - 5)
         return Fail(errorText, DeviceText::BadReplyByteCount);
-    const size_t registers = std::min<size_t>(static_cast<size_t>(byteCount / 2), destination.size());
+    const size_t registers =
+        std::min<size_t>(static_cast<size_t>(byteCount / 2), destination.size());
     for (size_t i = 0; i < registers; ++i)
         destination[i] = static_cast<uint16_t>(reply[3 + 2 * i] << 8 | reply[4 + 2 * i]);
     return true;
@@ -171,9 +177,9 @@ bool CheckBitReply(int16_t address, uint8_t functionCode, std::string& errorText
 
 bool CheckPictureAck(int16_t address, uint8_t function, int32_t echo, std::string& errorText,
                      const uint8_t* reply, int32_t length) {
-    const int32_t expected = static_cast<int32_t>(function == ModbusFrame::PictureEnd
-                                                      ? ModbusFrame::PictureEndAckLength
-                                                      : ModbusFrame::PictureAckLength);
+    const int32_t expected =
+        static_cast<int32_t>(function == ModbusFrame::PictureEnd ? ModbusFrame::PictureEndAckLength
+                                                                 : ModbusFrame::PictureAckLength);
     if (length < expected)
         return Fail(errorText, DeviceText::BadReplyLength);
     if (!ReplyCrcMatches(reply, expected))
@@ -279,6 +285,6 @@ bool ModbusRtuProtocol::SendPictureEnd(SerialComCtl& link, const PictureFrameReq
     const auto ackLength = static_cast<int32_t>(ModbusFrame::PictureEndAckLength);
     if (link.Receive(rxBuffer.data(), ackLength, errorText) < ackLength)
         return false;
-    return CheckPictureAck(request.address, ModbusFrame::PictureEnd, 0, errorText,
-                           rxBuffer.data(), ackLength);
+    return CheckPictureAck(request.address, ModbusFrame::PictureEnd, 0, errorText, rxBuffer.data(),
+                           ackLength);
 }

@@ -16,14 +16,29 @@ constexpr std::chrono::milliseconds WriteWait{500};
 
 bool SpeedForBaudCode(int32_t code, speed_t& speed) {
     switch (code) {
-    case BaudCode::Rate1200: speed = B1200; return true;
-    case BaudCode::Rate2400: speed = B2400; return true;
-    case BaudCode::Rate9600: speed = B9600; return true;
-    case BaudCode::Rate19200: speed = B19200; return true;
-    case BaudCode::Rate38400: speed = B38400; return true;
-    case BaudCode::Rate57600: speed = B57600; return true;
-    case BaudCode::Rate115200: speed = B115200; return true;
-    default: return false;
+    case BaudCode::Rate1200:
+        speed = B1200;
+        return true;
+    case BaudCode::Rate2400:
+        speed = B2400;
+        return true;
+    case BaudCode::Rate9600:
+        speed = B9600;
+        return true;
+    case BaudCode::Rate19200:
+        speed = B19200;
+        return true;
+    case BaudCode::Rate38400:
+        speed = B38400;
+        return true;
+    case BaudCode::Rate57600:
+        speed = B57600;
+        return true;
+    case BaudCode::Rate115200:
+        speed = B115200;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -73,9 +88,12 @@ int32_t PosixSerialPort::OpenPort(int32_t port) {
         case ENOENT:
         case ENXIO:
         case ENODEV:
-        case ENOTDIR: return PortResult::NoSuchPort;
-        case EBUSY: return PortResult::InUse;
-        default: return PortResult::SystemFailure;
+        case ENOTDIR:
+            return PortResult::NoSuchPort;
+        case EBUSY:
+            return PortResult::InUse;
+        default:
+            return PortResult::SystemFailure;
         }
     }
     auto fail = [fd](int32_t result) {

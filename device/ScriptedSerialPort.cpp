@@ -35,8 +35,7 @@ int32_t ScriptedSerialPort::SetTiming(int32_t port, int32_t readTimeout, int32_t
     return PortResult::Ok;
 }
 
-int32_t ScriptedSerialPort::SetLineParameters(int32_t port, int32_t baudCode,
-                                              int32_t lineControl) {
+int32_t ScriptedSerialPort::SetLineParameters(int32_t port, int32_t baudCode, int32_t lineControl) {
     Record(Operation::LineParameters, port, baudCode, lineControl);
     return Next(lineParameterResults, PortResult::Ok);
 }
@@ -64,8 +63,8 @@ int32_t ScriptedSerialPort::Read(int32_t port, uint8_t* buffer, int32_t count) {
     const int32_t result = Next(readResults, count);
     if (result < 0)
         return result;
-    const auto n = std::min<size_t>({static_cast<size_t>(result), static_cast<size_t>(count),
-                                     incoming.size()});
+    const auto n = std::min<size_t>(
+        {static_cast<size_t>(result), static_cast<size_t>(count), incoming.size()});
     std::copy_n(incoming.begin(), n, buffer);
     incoming.erase(incoming.begin(), incoming.begin() + static_cast<std::ptrdiff_t>(n));
     return static_cast<int32_t>(n);
@@ -76,9 +75,8 @@ void ScriptedSerialPort::QueueIncoming(const std::vector<uint8_t>& bytes) {
 }
 
 int ScriptedSerialPort::CountOf(Operation operation) const {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const Call& c) {
-        return c.operation == operation;
-    }));
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(),
+                                          [&](const Call& c) { return c.operation == operation; }));
 }
 
 std::vector<uint8_t> ScriptedSerialPort::Written() const {

@@ -7,21 +7,30 @@ namespace {
 // Text for a result of the port's open; empty for results that carry none.
 std::string_view OpenFailureText(int32_t result) {
     switch (result) {
-    case -1: return DeviceText::NoSuchPort;
-    case -5: return DeviceText::PortInUse;
-    case -8: return DeviceText::SystemCallFailed;
-    default: return {};
+    case -1:
+        return DeviceText::NoSuchPort;
+    case -5:
+        return DeviceText::PortInUse;
+    case -8:
+        return DeviceText::SystemCallFailed;
+    default:
+        return {};
     }
 }
 
 // Text for a write or read result that ends the transfer with a text; empty otherwise.
 std::string_view TransferFailureText(int32_t result) {
     switch (result) {
-    case -1: return DeviceText::PortNotOpened;
-    case -7: return DeviceText::BadParameter;
-    case -11: return DeviceText::WriteAborted;
-    case -12: return DeviceText::WriteTimeout;
-    default: return {};
+    case -1:
+        return DeviceText::PortNotOpened;
+    case -7:
+        return DeviceText::BadParameter;
+    case -11:
+        return DeviceText::WriteAborted;
+    case -12:
+        return DeviceText::WriteTimeout;
+    default:
+        return {};
     }
 }
 
@@ -29,20 +38,30 @@ std::string_view TransferFailureText(int32_t result) {
 
 int32_t BaudCodeForRate(int32_t bitsPerSecond) {
     switch (bitsPerSecond) {
-    case 1200: return BaudCode::Rate1200;
-    case 2400: return BaudCode::Rate2400;
-    case 9600: return BaudCode::Rate9600;
-    case 19200: return BaudCode::Rate19200;
-    case 38400: return BaudCode::Rate38400;
-    case 57600: return BaudCode::Rate57600;
-    case 115200: return BaudCode::Rate115200;
-    default: return -1;
+    case 1200:
+        return BaudCode::Rate1200;
+    case 2400:
+        return BaudCode::Rate2400;
+    case 9600:
+        return BaudCode::Rate9600;
+    case 19200:
+        return BaudCode::Rate19200;
+    case 38400:
+        return BaudCode::Rate38400;
+    case 57600:
+        return BaudCode::Rate57600;
+    case 115200:
+        return BaudCode::Rate115200;
+    default:
+        return -1;
     }
 }
 
 SerialComCtl::SerialComCtl(SerialPortLayer& portLayer) : portLayer(portLayer) {}
 
-SerialComCtl::~SerialComCtl() { Close(); }
+SerialComCtl::~SerialComCtl() {
+    Close();
+}
 
 bool SerialComCtl::Open(int32_t port, int32_t baudRate, std::string& errorText, int32_t stopBits,
                         int32_t dataBits, int32_t parity) {
@@ -74,7 +93,9 @@ bool SerialComCtl::Open(int32_t port, int32_t baudRate, std::string& errorText, 
         invalid = DeviceText::BadBaudRate;
     else
         lineControl = (dataBits - 5) | (stopBits == 2 ? 0x04 : 0) |
-                      (parity == 1 ? 0x08 : parity == 2 ? 0x18 : 0);
+                      (parity == 1   ? 0x08
+                       : parity == 2 ? 0x18
+                                     : 0);
     if (!invalid.empty()) {
         errorText = invalid;
         Close();

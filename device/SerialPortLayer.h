@@ -8,14 +8,14 @@
 // Results of the port operations. Zero or a byte count means success.
 namespace PortResult {
 constexpr int32_t Ok = 0;
-constexpr int32_t NoSuchPort = -1;     // OpenPort: the device does not exist
-constexpr int32_t NotOpened = -1;      // every other operation on a port that is not open
-constexpr int32_t InUse = -5;          // OpenPort: already open here or elsewhere
-constexpr int32_t BadParameter = -7;   // a value the port cannot take
-constexpr int32_t SystemFailure = -8;  // OpenPort: the system refused for another reason
-constexpr int32_t Aborted = -11;       // the transfer was cut short
-constexpr int32_t Timeout = -12;       // the line did not take the bytes in time
-constexpr int32_t LineError = -20;     // a read or write failed otherwise; no text goes with it
+constexpr int32_t NoSuchPort = -1;    // OpenPort: the device does not exist
+constexpr int32_t NotOpened = -1;     // every other operation on a port that is not open
+constexpr int32_t InUse = -5;         // OpenPort: already open here or elsewhere
+constexpr int32_t BadParameter = -7;  // a value the port cannot take
+constexpr int32_t SystemFailure = -8; // OpenPort: the system refused for another reason
+constexpr int32_t Aborted = -11;      // the transfer was cut short
+constexpr int32_t Timeout = -12;      // the line did not take the bytes in time
+constexpr int32_t LineError = -20;    // a read or write failed otherwise; no text goes with it
 } // namespace PortResult
 
 class SerialPortLayer {

@@ -18,7 +18,9 @@ inline std::vector<uint8_t> WithCrc(std::vector<uint8_t> bytes) {
     return bytes;
 }
 
-inline std::string Utf8(std::string_view gbk) { return GbkToUtf8(gbk); }
+inline std::string Utf8(std::string_view gbk) {
+    return GbkToUtf8(gbk);
+}
 
 // An instrument behind the scripted port: answers register reads from its tables, and stays
 // silent when a register is missing or while silentRequests lasts.

@@ -8,7 +8,9 @@
 
 namespace {
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> Bytes(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 } // namespace
 
@@ -40,9 +42,9 @@ TEST(Frames, AreBuiltByteForByte) {
 
     // Picture frames carry their CRC high-order byte first.
     ASSERT_EQ(BuildPictureStart(out, 1, 0), 11u);
-    EXPECT_EQ(std::vector<uint8_t>(out, out + 11),
-              (std::vector<uint8_t>{0x01, 0x41, 0x00, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xA9,
-                                    0x3D}));
+    EXPECT_EQ(
+        std::vector<uint8_t>(out, out + 11),
+        (std::vector<uint8_t>{0x01, 0x41, 0x00, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xA9, 0x3D}));
     ASSERT_EQ(BuildPictureEnd(out, 1), 10u);
     EXPECT_EQ(std::vector<uint8_t>(out, out + 10),
               (std::vector<uint8_t>{0x01, 0x43, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0x36, 0x0C}));
@@ -206,7 +208,10 @@ TEST(PictureAck, ChecksRunInOrderWithTheirTexts) {
         std::string_view text; // empty: accepted
     } cases[] = {
         {"start acknowledged", 0x41, 0, WithCrc({1, 0x41, 0, 0x77}), {}},
-        {"start with the CRC high byte first", 0x41, 0, {1, 0x41, 0, 0, 0xCC, 0x51},
+        {"start with the CRC high byte first",
+         0x41,
+         0,
+         {1, 0x41, 0, 0, 0xCC, 0x51},
          DeviceText::BadCrc},
         {"start from another address", 0x41, 0, WithCrc({2, 0x41, 0, 0}),
          DeviceText::BadReplyAddress},
@@ -238,7 +243,8 @@ protected:
 
     void SetUp() override { ASSERT_TRUE(link.Open(1, 9600, error, 1, 8, 0)); }
 
-    bool ReadHolding(uint16_t* into, int32_t count, RequestKind kind = RequestKind::HoldingRegisters) {
+    bool ReadHolding(uint16_t* into, int32_t count,
+                     RequestKind kind = RequestKind::HoldingRegisters) {
         ModbusRequest request;
         request.kind = kind;
         request.address = 1;
@@ -254,7 +260,8 @@ TEST_F(Transaction, SendsTheRequestAndDecodesTheReply) {
     uint16_t word = 0;
     ASSERT_TRUE(ReadHolding(&word, 1));
     EXPECT_EQ(word, 0xBEEF);
-    EXPECT_EQ(port.Written(), (std::vector<uint8_t>{0x01, 0x03, 0x20, 0x00, 0x00, 0x01, 0x8F, 0xCA}));
+    EXPECT_EQ(port.Written(),
+              (std::vector<uint8_t>{0x01, 0x03, 0x20, 0x00, 0x00, 0x01, 0x8F, 0xCA}));
 }
 
 TEST_F(Transaction, AnInvalidKindFailsAndCounts) {

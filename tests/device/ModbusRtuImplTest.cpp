@@ -11,8 +11,8 @@ TEST(ScaleRaw, CountsDecimalsFromTheLeftOfFour) {
         uint16_t code;
         double value;
     } cases[] = {
-        {12345, 1, 12.345},   {-250, 3, -25.0},        {12345, 7, 12345.0}, {12345, 4, 12345.0},
-        {-32768, 4, -32768.0}, {-32768, 0, -3.2768},   {5, 2, 0.05},
+        {12345, 1, 12.345},    {-250, 3, -25.0},     {12345, 7, 12345.0}, {12345, 4, 12345.0},
+        {-32768, 4, -32768.0}, {-32768, 0, -3.2768}, {5, 2, 0.05},
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(ScaleRaw(c.raw, c.code), c.value) << c.raw << " code " << c.code;
@@ -30,7 +30,7 @@ TEST(Alarms, FirstMatchingCaseWinsAndComparisonsAreStrict) {
         float value;
         bool upper, cap, floor, lower;
     } cases[] = {
-        {90.0f, false, true, false, false}, {90.001f, true, true, false, false},
+        {90.0f, false, true, false, false},  {90.001f, true, true, false, false},
         {80.0f, false, false, false, false}, {50.0f, false, false, false, false},
         {20.0f, false, false, false, false}, {19.9f, false, false, true, false},
         {10.0f, false, false, true, false},  {9.9f, false, false, true, true},
@@ -62,8 +62,9 @@ TEST(InstrumentTime, AcceptsEveryValidDateAndRefusesTheRest) {
     EXPECT_EQ(FormatDateTime(time, ReadoutTimePattern), "2015-03-16 08:05:09");
     const uint16_t leap[6] = {24, 2, 29, 23, 59, 59};
     EXPECT_TRUE(InstrumentTimeFromFields(leap, time));
-    const uint16_t bad[][6] = {{15, 2, 30, 0, 0, 0}, {15, 13, 1, 0, 0, 0}, {15, 1, 0, 0, 0, 0},
-                               {15, 1, 1, 24, 0, 0}, {15, 1, 1, 0, 60, 0}, {100, 1, 1, 0, 0, 0},
+    const uint16_t bad[][6] = {{15, 2, 30, 0, 0, 0}, {15, 13, 1, 0, 0, 0},
+                               {15, 1, 0, 0, 0, 0},  {15, 1, 1, 24, 0, 0},
+                               {15, 1, 1, 0, 60, 0}, {100, 1, 1, 0, 0, 0},
                                {23, 2, 29, 0, 0, 0}, {65535, 65535, 65535, 65535, 65535, 65535}};
     for (const auto& fields : bad)
         EXPECT_FALSE(InstrumentTimeFromFields(fields, time)) << fields[0] << "-" << fields[1];
@@ -134,8 +135,8 @@ TEST_F(Connection, AChannelGetsASecondTry) {
     Configure(2, 4, 2, 1, 1, 1, 1);
     instrument.silentRequests = 0;
     // Fail the first request of channel 1 only: answered once the silence has been used up.
-    port.onWrite = [this, inner = port.onWrite, silenced = false](
-                       const std::vector<uint8_t>& request) mutable {
+    port.onWrite = [this, inner = port.onWrite,
+                    silenced = false](const std::vector<uint8_t>& request) mutable {
         if (!silenced && request[2] == 0x10 && request[3] == 0x00) {
             silenced = true;
             instrument.starts.push_back(0x1000);

@@ -24,8 +24,9 @@ protected:
     }
 
     int Run(std::vector<std::string> extra) {
-        std::vector<std::string> args = {"--config", "/nonexistent/config.ini", "--device",
-                                         server.DevicePath(), "--baud", "9600"};
+        std::vector<std::string> args = {"--config", "/nonexistent/config.ini",
+                                         "--device", server.DevicePath(),
+                                         "--baud",   "9600"};
         args.insert(args.end(), extra.begin(), extra.end());
         return RunPollCommand(args, out, err);
     }

@@ -1,6 +1,6 @@
+#include "device/SerialComCtl.h"
 #include "device/DeviceTexts.h"
 #include "device/ScriptedSerialPort.h"
-#include "device/SerialComCtl.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,8 @@ TEST(SerialComCtlOpen, PortResultsAndParameterChecks) {
         std::string error = "stale";
         {
             SerialComCtl link(port);
-            EXPECT_EQ(link.Open(3, c.baud, error, c.stopBits, c.dataBits, c.parity), c.ok) << c.what;
+            EXPECT_EQ(link.Open(3, c.baud, error, c.stopBits, c.dataBits, c.parity), c.ok)
+                << c.what;
             EXPECT_EQ(error, c.text) << c.what;
             EXPECT_EQ(port.CountOf(Op::Close), c.closes) << c.what;
             EXPECT_EQ(link.port(), c.openResult == 0 ? 3 : -1) << c.what;
@@ -109,10 +110,18 @@ TEST(SerialComCtlSend, WriteResultTables) {
         std::vector<uint8_t> taken;
     } cases[] = {
         {"3 of 8 bytes, then 5", {3, 5}, 8, 2, "", {1, 2, 3, 4, 5, 6, 7, 8}},
-        {"error -12, then two successes", {-12, 4, 4}, 8, 3, DeviceText::WriteTimeout,
+        {"error -12, then two successes",
+         {-12, 4, 4},
+         8,
+         3,
+         DeviceText::WriteTimeout,
          {1, 2, 3, 4, 5, 6, 7, 8}},
-        {"error after 3 bytes starts the frame again", {3, -1, 8}, 8, 3,
-         DeviceText::PortNotOpened, {1, 2, 3, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {"error after 3 bytes starts the frame again",
+         {3, -1, 8},
+         8,
+         3,
+         DeviceText::PortNotOpened,
+         {1, 2, 3, 1, 2, 3, 4, 5, 6, 7, 8}},
         {"unlisted error changes nothing", {2, -4, 6}, 8, 3, "", {1, 2, 3, 4, 5, 6, 7, 8}},
         {"five calls at most", {1, 1, 1, 1, 1, 1}, 5, 5, "", {1, 2, 3, 4, 5}},
         {"-7", {-7, -7, -7, -7, -7}, 0, 5, DeviceText::BadParameter, {}},

@@ -45,8 +45,8 @@ std::array<bool, 16> Channels(std::initializer_list<int> numbers) {
     return enabled;
 }
 
-const std::array<bool, 16> AllChannels = Channels({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14,
-                                                   15, 16});
+const std::array<bool, 16> AllChannels =
+    Channels({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
 
 } // namespace
 
@@ -54,8 +54,8 @@ TEST(ProfileInt, ReadsAnOptionalMinusAndDigits) {
     struct Case {
         const char* text;
         int32_t value;
-    } cases[] = {{"3", 3},     {"-1", -1}, {"12abc", 12}, {"abc", 0},          {"+5", 0},
-                 {"- 5", 0},   {"-", 0},   {"007", 7},    {"4294967297", 1}, {"", 0}};
+    } cases[] = {{"3", 3},   {"-1", -1}, {"12abc", 12}, {"abc", 0},        {"+5", 0},
+                 {"- 5", 0}, {"-", 0},   {"007", 7},    {"4294967297", 1}, {"", 0}};
     for (const auto& c : cases)
         EXPECT_EQ(ParseProfileInt(c.text), c.value) << c.text;
 }
@@ -110,9 +110,10 @@ TEST_F(SettingsFile, ReadsAFileTheDialogWrote) {
     EXPECT_EQ(Load().channelEnabled, Channels({1, 2}));
     EXPECT_EQ(Load().baudRate, 9600);
     const std::string written = Read();
-    EXPECT_NE(written.find("[COM]\nport=1\nbaudRate=2\nstopBit=0\ndataBit=3\ncheckType=0\naddress=3\n"
-                           "[CHANNEL]\nCH01=1\nCH02=1\nCH03=0\n"),
-              std::string::npos)
+    EXPECT_NE(
+        written.find("[COM]\nport=1\nbaudRate=2\nstopBit=0\ndataBit=3\ncheckType=0\naddress=3\n"
+                     "[CHANNEL]\nCH01=1\nCH02=1\nCH03=0\n"),
+        std::string::npos)
         << written;
 }
 

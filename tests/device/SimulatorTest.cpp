@@ -22,7 +22,9 @@ std::vector<uint8_t> ReadRequest(uint8_t address, uint8_t function, int start, i
     return frame;
 }
 
-DateTime FixedClock() { return EncodeDateTime({2015, 3, 16, 8, 5, 9}).value(); }
+DateTime FixedClock() {
+    return EncodeDateTime({2015, 3, 16, 8, 5, 9}).value();
+}
 
 SimulatorOptions TestOptions() {
     SimulatorOptions options;
@@ -82,12 +84,16 @@ protected:
             ++opens;
             return real.OpenPort(p);
         }
-        int32_t SetTiming(int32_t p, int32_t r, int32_t w) override { return real.SetTiming(p, r, w); }
+        int32_t SetTiming(int32_t p, int32_t r, int32_t w) override {
+            return real.SetTiming(p, r, w);
+        }
         int32_t SetLineParameters(int32_t p, int32_t b, int32_t l) override {
             return real.SetLineParameters(p, b, l);
         }
         int32_t ClosePort(int32_t p) override { return real.ClosePort(p); }
-        int32_t Write(int32_t p, const uint8_t* b, int32_t n) override { return real.Write(p, b, n); }
+        int32_t Write(int32_t p, const uint8_t* b, int32_t n) override {
+            return real.Write(p, b, n);
+        }
         int32_t Read(int32_t p, uint8_t* b, int32_t n) override { return real.Read(p, b, n); }
     };
 

@@ -46,7 +46,9 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-void OnInterrupt(int) { interrupted = true; }
+void OnInterrupt(int) {
+    interrupted = true;
+}
 
 std::optional<long long> ParseInteger(const std::string& text) {
     long long value = 0;
@@ -193,16 +195,14 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (channels)
         settings.channelEnabled = *channels;
 
-    PosixSerialPort serialPort(device.empty() ? PortDeviceResolver([configPath](int32_t n) {
-        return PortDevicePath(configPath, n);
-    })
-                                              : PortDeviceResolver([device](int32_t) {
-                                                    return device;
-                                                }));
+    PosixSerialPort serialPort(
+        device.empty()
+            ? PortDeviceResolver([configPath](int32_t n) { return PortDevicePath(configPath, n); })
+            : PortDeviceResolver([device](int32_t) { return device; }));
     ModbusRtuImpl connection(serialPort, records);
     if (!connection.OpenLink()) {
-        err << GbkToUtf8(DeviceText::SerialInitFailed) << "\n  ("
-            << GbkToUtf8(records.lastError) << ")\n";
+        err << GbkToUtf8(DeviceText::SerialInitFailed) << "\n  (" << GbkToUtf8(records.lastError)
+            << ")\n";
         return 1;
     }
     if (!connection.Connect()) {

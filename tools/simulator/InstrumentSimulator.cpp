@@ -22,12 +22,16 @@ size_t RequestLength(uint8_t functionCode) {
     case 1:
     case 2:
     case 3:
-    case 4: return ModbusFrame::ReadRequestLength;
-    case ModbusFrame::PictureStart: return ModbusFrame::PictureStartLength;
+    case 4:
+        return ModbusFrame::ReadRequestLength;
+    case ModbusFrame::PictureStart:
+        return ModbusFrame::PictureStartLength;
     case ModbusFrame::PictureData:
         return InstrumentSimulator::PictureBlockSize + ModbusFrame::PictureFrameOverhead;
-    case ModbusFrame::PictureEnd: return ModbusFrame::PictureEndLength;
-    default: return 0;
+    case ModbusFrame::PictureEnd:
+        return ModbusFrame::PictureEndLength;
+    default:
+        return 0;
     }
 }
 
@@ -75,12 +79,15 @@ SimulatedChannel InstrumentSimulator::Channel(int k) {
     SimulatedChannel c;
     c.decimalCode = decimalCodes[k % 4];
     c.unitCode = unitCodes[k % 8];
-    c.centre = static_cast<int16_t>(k % 5 == 4 ? 0 : 5000 + 100 * k);
-    c.amplitude = 4500;
-    c.upper = static_cast<int16_t>(c.centre + 4000);
-    c.cap = static_cast<int16_t>(c.centre + 3000);
-    c.floor = static_cast<int16_t>(c.centre - 3000);
-    c.lower = static_cast<int16_t>(c.centre - 4000);
+    // Raw swings of a tenth for the codes with fewer decimals keep the engineering values in
+    // the same tens (50.0 ℃, 50.00 %, 500 Kpa, 5.000 m3/h); every fifth channel swings around 0.
+    const int divisor = c.decimalCode >= 3 ? 10 : 1;
+    c.centre = static_cast<int16_t>(k % 5 == 4 ? 0 : (5000 + 100 * k) / divisor);
+    c.amplitude = static_cast<int16_t>(4500 / divisor);
+    c.upper = static_cast<int16_t>(c.centre + 4000 / divisor);
+    c.cap = static_cast<int16_t>(c.centre + 3000 / divisor);
+    c.floor = static_cast<int16_t>(c.centre - 3000 / divisor);
+    c.lower = static_cast<int16_t>(c.centre - 4000 / divisor);
     c.periodSeconds = 30 + 5 * k;
     c.phase = 0.7 * k;
     return c;
@@ -200,16 +207,36 @@ bool InstrumentSimulator::ReadRegister(uint8_t functionCode, int address, uint16
         const int k = offset / ChannelConfigStride;
         const SimulatedChannel c = Channel(k);
         switch (offset % ChannelConfigStride) {
-        case 0: value = static_cast<uint16_t>(k + 1); break;
-        case DecimalCodeOffset: value = c.decimalCode; break;
-        case UnitCodeOffset: value = c.unitCode; break;
-        case 5: value = static_cast<uint16_t>(c.centre + c.amplitude); break; // range top
-        case 6: value = static_cast<uint16_t>(c.centre - c.amplitude); break; // range bottom
-        case UpperLimitOffset: value = static_cast<uint16_t>(c.upper); break;
-        case CapLimitOffset: value = static_cast<uint16_t>(c.cap); break;
-        case FloorLimitOffset: value = static_cast<uint16_t>(c.floor); break;
-        case LowerLimitOffset: value = static_cast<uint16_t>(c.lower); break;
-        default: value = 0; break;
+        case 0:
+            value = static_cast<uint16_t>(k + 1);
+            break;
+        case DecimalCodeOffset:
+            value = c.decimalCode;
+            break;
+        case UnitCodeOffset:
+            value = c.unitCode;
+            break;
+        case 5:
+            value = static_cast<uint16_t>(c.centre + c.amplitude);
+            break; // range top
+        case 6:
+            value = static_cast<uint16_t>(c.centre - c.amplitude);
+            break; // range bottom
+        case UpperLimitOffset:
+            value = static_cast<uint16_t>(c.upper);
+            break;
+        case CapLimitOffset:
+            value = static_cast<uint16_t>(c.cap);
+            break;
+        case FloorLimitOffset:
+            value = static_cast<uint16_t>(c.floor);
+            break;
+        case LowerLimitOffset:
+            value = static_cast<uint16_t>(c.lower);
+            break;
+        default:
+            value = 0;
+            break;
         }
         return true;
     }
@@ -223,7 +250,8 @@ bool InstrumentSimulator::ReadRegister(uint8_t functionCode, int address, uint16
     return false;
 }
 
-std::optional<std::vector<uint8_t>> InstrumentSimulator::HandleRead(std::span<const uint8_t> frame) {
+std::optional<std::vector<uint8_t>>
+InstrumentSimulator::HandleRead(std::span<const uint8_t> frame) {
     const uint8_t address = frame[0];
     const uint8_t functionCode = frame[1];
     if (options.faults.exceptionCode != 0)
@@ -262,8 +290,8 @@ std::optional<std::vector<uint8_t>> InstrumentSimulator::HandleRead(std::span<co
     return WithCrc(std::move(reply));
 }
 
-std::optional<std::vector<uint8_t>> InstrumentSimulator::HandlePicture(
-    std::span<const uint8_t> frame) {
+std::optional<std::vector<uint8_t>>
+InstrumentSimulator::HandlePicture(std::span<const uint8_t> frame) {
     const uint8_t address = frame[0];
     switch (frame[1]) {
     case ModbusFrame::PictureStart:

@@ -47,7 +47,7 @@ struct SimulatorOptions {
 };
 
 struct SimulatorStats {
-    int requests = 0;       // frames for our address with a good CRC
+    int requests = 0; // frames for our address with a good CRC
     int replies = 0;
     int discardedBytes = 0; // bytes skipped while looking for a frame (bad CRC, noise)
     int picturesSaved = 0;
@@ -59,8 +59,8 @@ struct SimulatorStats {
 struct SimulatedChannel {
     uint16_t decimalCode = 0;
     uint16_t unitCode = 0;
-    int16_t centre = 0;    // raw value the channel swings around
-    int16_t amplitude = 0; // raw swing
+    int16_t centre = 0;                               // raw value the channel swings around
+    int16_t amplitude = 0;                            // raw swing
     int16_t upper = 0, cap = 0, floor = 0, lower = 0; // raw alarm limits
     double periodSeconds = 0;
     double phase = 0;

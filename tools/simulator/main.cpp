@@ -49,7 +49,9 @@ Fault options:
 
 std::atomic<bool> stopRequested{false};
 
-void OnSignal(int) { stopRequested = true; }
+void OnSignal(int) {
+    stopRequested = true;
+}
 
 bool ParseNumber(const char* text, long long low, long long high, long long& value) {
     const char* end = text + std::strlen(text);
@@ -101,15 +103,25 @@ int main(int argc, char** argv) {
             ok = ParseNumber(optarg, 0, 255, n);
             options.address = static_cast<int>(n);
             break;
-        case 'l': linkPath = optarg; break;
-        case 'o': options.pictureOutput = optarg; break;
-        case 'v': verbose = true; break;
-        case 'h': std::fputs(Usage, stdout); return 0;
+        case 'l':
+            linkPath = optarg;
+            break;
+        case 'o':
+            options.pictureOutput = optarg;
+            break;
+        case 'v':
+            verbose = true;
+            break;
+        case 'h':
+            std::fputs(Usage, stdout);
+            return 0;
         case SilentAfter:
             ok = ParseNumber(optarg, 0, 1'000'000'000, n);
             options.faults.silentAfter = static_cast<int>(n);
             break;
-        case SilentSeconds: ok = ParseSeconds(optarg, options.faults.silentSeconds); break;
+        case SilentSeconds:
+            ok = ParseSeconds(optarg, options.faults.silentSeconds);
+            break;
         case SilentRequests:
             ok = ParseNumber(optarg, 1, 1'000'000'000, n);
             options.faults.silentRequests = static_cast<int>(n);
@@ -130,7 +142,9 @@ int main(int argc, char** argv) {
             ok = ParseNumber(optarg, 50, 4'000'000, n);
             options.faults.paceBaud = static_cast<int>(n);
             break;
-        default: std::fputs(Usage, stderr); return 2;
+        default:
+            std::fputs(Usage, stderr);
+            return 2;
         }
         if (!ok) {
             std::fprintf(stderr, "paperless-recorder-sim: bad value '%s'; see --help\n", optarg);
@@ -153,8 +167,8 @@ int main(int argc, char** argv) {
     if (!linkPath.empty()) {
         unlink(linkPath.c_str()); // a link left by an earlier run
         if (symlink(server.DevicePath().c_str(), linkPath.c_str()) != 0) {
-            std::fprintf(stderr, "paperless-recorder-sim: cannot create %s: %s\n",
-                         linkPath.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "paperless-recorder-sim: cannot create %s: %s\n", linkPath.c_str(),
+                         std::strerror(errno));
             return 1;
         }
     }
