@@ -221,3 +221,25 @@ TEST_F(AgainstSimulator, AVanishedInstrumentFailsAtOnce) {
     EXPECT_FALSE(connection.ReadLiveValues());
     EXPECT_EQ(records.lastError, DeviceText::PortNotOpened);
 }
+
+TEST_F(AgainstSimulator, ThePortIsOpenedExclusively) {
+    PosixSerialPort other([this](int32_t) { return devicePath; });
+    EXPECT_EQ(other.OpenPort(1), PortResult::InUse);
+    connection.CloseLink();
+    ASSERT_EQ(other.OpenPort(1), PortResult::Ok) << "closing gives the line free again";
+    EXPECT_EQ(other.OpenPort(1), PortResult::InUse);
+    EXPECT_EQ(other.SetLineParameters(1, 8, 0x03), PortResult::BadParameter) << "no such code";
+    EXPECT_EQ(other.SetLineParameters(1, BaudCode::Rate9600, 0x23), PortResult::BadParameter);
+    EXPECT_EQ(other.SetLineParameters(1, BaudCode::Rate9600, 0x1F), PortResult::Ok);
+    EXPECT_EQ(other.ClosePort(1), PortResult::Ok);
+    uint8_t byte;
+    EXPECT_EQ(other.Read(1, &byte, 1), PortResult::NotOpened);
+    EXPECT_EQ(other.Write(1, &byte, 1), PortResult::NotOpened);
+
+    const std::string regularFile = picturePath.string();
+    std::ofstream(regularFile) << "not a terminal";
+    for (const std::string& path : {std::string("/nonexistent/tty"), regularFile, std::string()}) {
+        PosixSerialPort missing([&](int32_t) { return path; });
+        EXPECT_EQ(missing.OpenPort(1), PortResult::NoSuchPort) << path;
+    }
+}
