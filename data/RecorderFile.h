@@ -24,10 +24,10 @@ constexpr size_t DescriptorsOffset = 132;
 constexpr size_t DescriptorSize = 36;
 constexpr size_t MaxChannels = 16;
 // Offsets inside a descriptor.
-constexpr size_t RangeHighOffset = 2;  // int16 LE
-constexpr size_t RangeLowOffset = 4;   // int16 LE
+constexpr size_t RangeHighOffset = 2;   // int16 LE
+constexpr size_t RangeLowOffset = 4;    // int16 LE
 constexpr size_t DecimalCodeOffset = 6; // uint16 LE
-constexpr size_t UnitCodeOffset = 8;   // int16 LE
+constexpr size_t UnitCodeOffset = 8;    // int16 LE
 constexpr size_t BlockCountOffset = 34; // uint16 BE
 // Data records.
 constexpr size_t RecordHeadSize = 12; // int32 time, uint16 next offset, uint8 interval, 5 unused
@@ -60,4 +60,3 @@ struct LoadLogOptions {
 std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingInfo& info,
                                             std::vector<ChannelInfo>& channels,
                                             const LoadLogOptions& log = {});
-

@@ -4,6 +4,8 @@
 
 #include "data/DateTime.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,10 +14,10 @@
 constexpr float GapValue = -158.0f;
 
 struct ChannelInfo {
-    int16_t channel = 0;        // 1-based channel number
-    std::string unit;           // engineering unit, GBK bytes
+    int16_t channel = 0;         // 1-based channel number
+    std::string unit;            // engineering unit, GBK bytes
     std::vector<DateTime> times; // in source order, never sorted
-    std::vector<float> values;  // values[i] belongs to times[i]; GapValue for gaps
+    std::vector<float> values;   // values[i] belongs to times[i]; GapValue for gaps
 };
 
 struct RecordingInfo {
@@ -28,13 +30,34 @@ struct RecordingInfo {
 
 void ResetRecordingInfo(RecordingInfo& info);
 
-// |a - b| <= 1e-4 * min(|a|, |b|): exact equality only when either is 0.
-bool SameSingle(float a, float b);
-int CompareSingle(float a, float b);
-// 0 when the two instants are less than one millisecond apart.
-int CompareTimes(DateTime a, DateTime b);
-// |a - b| <= 1e-12 * min(|a|, |b|).
-bool SameDouble(double a, double b);
-int CompareDouble(double a, double b);
+// The comparisons sit on the readers' per-sample paths, hence inline.
 
-inline bool IsGapValue(float v) { return CompareSingle(v, GapValue) == 0; }
+// |a - b| <= 1e-4 * min(|a|, |b|): exact equality only when either is 0.
+inline bool SameSingle(float a, float b) {
+    const double da = a, db = b;
+    return std::fabs(da - db) <= 1e-4 * std::min(std::fabs(da), std::fabs(db));
+}
+inline int CompareSingle(float a, float b) {
+    if (SameSingle(a, b))
+        return 0;
+    return a > b ? 1 : -1;
+}
+// 0 when the two instants are less than one millisecond apart.
+inline int CompareTimes(DateTime a, DateTime b) {
+    if (std::fabs(a - b) < OneMillisecond)
+        return 0;
+    return a > b ? 1 : -1;
+}
+// |a - b| <= 1e-12 * min(|a|, |b|).
+inline bool SameDouble(double a, double b) {
+    return std::fabs(a - b) <= 1e-12 * std::min(std::fabs(a), std::fabs(b));
+}
+inline int CompareDouble(double a, double b) {
+    if (SameDouble(a, b))
+        return 0;
+    return a > b ? 1 : -1;
+}
+
+inline bool IsGapValue(float v) {
+    return CompareSingle(v, GapValue) == 0;
+}

@@ -59,8 +59,7 @@ std::string GetSettingsDirectory() {
     return dir;
 }
 
-void SplitText(std::string_view text, std::string_view separator,
-               std::vector<std::string>& parts) {
+void SplitText(std::string_view text, std::string_view separator, std::vector<std::string>& parts) {
     parts.clear();
     if (separator.empty()) {
         parts.emplace_back(text);

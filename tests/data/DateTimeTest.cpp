@@ -33,8 +33,9 @@ TEST(DateTime, RoundsToTheMillisecondBeforeSplitting) {
     EXPECT_EQ(FormatDateTime(EncodeDateTime({2015, 3, 16, 9}).value() - 1e-12, ReadoutTimePattern),
               "2015-03-16 09:00:00");
     // Just before midnight rounds into the next day rather than printing 24:00:00.
-    EXPECT_EQ(FormatDateTime(EncodeDateTime({2015, 12, 31}).value() + 1 - 1e-10, ReadoutTimePattern),
-              "2016-01-01 00:00:00");
+    EXPECT_EQ(
+        FormatDateTime(EncodeDateTime({2015, 12, 31}).value() + 1 - 1e-10, ReadoutTimePattern),
+        "2016-01-01 00:00:00");
 }
 
 TEST(DateTime, ParsesOnlyValidStrictTexts) {

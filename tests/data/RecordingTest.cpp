@@ -54,6 +54,9 @@ TEST(UnitNames, TableEntriesAndFallback) {
 }
 
 TEST(Text, BadBytesAreReplacedNotDropped) {
-    EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(GbkToUtf8("a\xFF"
+                        "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(Utf8ToGbk("x\xF0\x9F\x98\x80y"), "x?y"); // an emoji GBK cannot hold
 }

@@ -24,10 +24,10 @@ TEST(ProgramDirectory, IsTheExecutablesDirectory) {
 
 class HexFile : public ::testing::Test {
 protected:
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("hex_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                         ".txt"))
-                           .string();
+    std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("hex_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".txt"))
+            .string();
     void Write(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
     void TearDown() override { std::remove(path.c_str()); }
 };

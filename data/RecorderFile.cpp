@@ -1,0 +1,338 @@
+#include "data/RecorderFile.h"
+
+#include "data/UnitNames.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace RecorderFileLayout;
+
+namespace {
+
+const UserMessage OpenFailure{"Open file failure!", MessageIcon::Error};
+const UserMessage TooBig{"File is too big!", MessageIcon::Information};
+const UserMessage ReadFailure{"File read failure!", MessageIcon::Error};
+const UserMessage FormatError{"File format error!", MessageIcon::Error};
+
+// Closes the descriptor on every way out.
+class InputFile {
+public:
+    explicit InputFile(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~InputFile() {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    bool Size(uintmax_t& size) const {
+        struct stat st {};
+        if (fstat(fd_, &st) != 0)
+            return false;
+        size = static_cast<uintmax_t>(st.st_size);
+        return true;
+    }
+    // Fills the whole buffer with what the file has next, zeros after its end. False when the
+    // read fails or yields no byte at all.
+    bool ReadBlock(std::array<uint8_t, BlockSize>& block) {
+        size_t got = 0;
+        while (got < block.size()) {
+            const ssize_t n = read(fd_, block.data() + got, block.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return false;
+            if (n == 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        std::fill(block.begin() + static_cast<std::ptrdiff_t>(got), block.end(), uint8_t{0});
+        return got > 0;
+    }
+
+private:
+    int fd_;
+};
+
+// The optional diagnostic log: GBK text, "\r\n" line ends, written as the reader goes.
+class LoadLog {
+public:
+    explicit LoadLog(const LoadLogOptions& options) {
+        if (!options.enabled)
+            return;
+        const std::string path =
+            options.directory + "/" + FormatDateTime(NowLocal(), FileStampPattern) + "_log.txt";
+        file_ = std::fopen(path.c_str(), "wb");
+    }
+    ~LoadLog() {
+        if (file_)
+            std::fclose(file_);
+    }
+    LoadLog(const LoadLog&) = delete;
+    LoadLog& operator=(const LoadLog&) = delete;
+
+    bool IsOpen() const { return file_ != nullptr; }
+
+    template <typename... Args> void Line(const char* format, Args... args) {
+        if (file_)
+            std::fprintf(file_, format, args...);
+    }
+
+private:
+    FILE* file_ = nullptr;
+};
+
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+int16_t S16(const uint8_t* p) {
+    return static_cast<int16_t>(U16(p));
+}
+int32_t S32(const uint8_t* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                static_cast<uint32_t>(p[2]) << 16 |
+                                static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Header time bytes go through the same text the recorder's date would print as, so that a
+// byte above 99 (a five-digit year) or month 13 is refused like any bad date.
+std::optional<DateTime> HeaderTime(const uint8_t* p) {
+    char text[64];
+    std::snprintf(text, sizeof text, "20%02d-%02d-%02d %02d:%02d:%02d", p[0], p[1], p[2], p[3],
+                  p[4], p[5]);
+    return ParseDateTime(text);
+}
+
+struct ChannelRange {
+    float high = 0;
+    float low = 0;
+    double divisor = 1;
+};
+
+// State that runs across all blocks of one channel.
+struct ChannelState {
+    float lastGood = 0;
+    int invalidRun = 0;
+    int takenInRecord = 0;
+    DateTime prevLast = 0;
+    DateTime expectedNext = 0;
+};
+
+bool IsEndOfData(const uint8_t* p) {
+    for (size_t i = 0; i < EndOfDataLength; ++i)
+        if (p[i] != 0xFF)
+            return false;
+    return true;
+}
+
+class BlockWalker {
+public:
+    BlockWalker(int channelNumber, const ChannelRange& range, const RecordingInfo& info,
+                ChannelInfo& channel, ChannelState& state, int32_t& sampleCount, LoadLog& log)
+        : number_(channelNumber), range_(range), info_(info), channel_(channel), state_(state),
+          sampleCount_(sampleCount), log_(log) {}
+
+    void Walk(const std::array<uint8_t, BlockSize>& block) {
+        size_t offset = 0;
+        for (int recordIndex = 0; recordIndex < MaxRecordsPerBlock; ++recordIndex) {
+            // A head that would reach past the block ends the block.
+            if (offset + RecordHeadSize > BlockSize)
+                return;
+            const uint8_t* head = block.data() + offset;
+            const DateTime recordTime = RecorderSecondsToDateTime(S32(head));
+            const uint16_t nextOffset = U16(head + 4);
+            const int interval = head[6];
+            const bool lastRecord = nextOffset == LastRecordMark;
+            if (!lastRecord && nextOffset >= BlockSize)
+                return;
+            const size_t end = lastRecord ? BlockSize : nextOffset;
+
+            MarkGap(recordTime);
+            ReadSamples(block, offset, end, recordIndex, recordTime, interval);
+
+            if (lastRecord)
+                return;
+            offset = nextOffset;
+        }
+    }
+
+private:
+    void MarkGap(DateTime recordTime) {
+        if (CompareTimes(recordTime, state_.expectedNext) != 1 || state_.takenInRecord <= 0)
+            return;
+        state_.lastGood = range_.low;
+        state_.invalidRun = 0;
+        const int versusTwoSeconds = CompareTimes(recordTime, state_.prevLast + 2 * OneSecond);
+        if (versusTwoSeconds >= 0)
+            Append(state_.prevLast + OneSecond, GapValue);
+        if (versusTwoSeconds > 0)
+            Append(recordTime - OneSecond, GapValue);
+    }
+
+    void ReadSamples(const std::array<uint8_t, BlockSize>& block, size_t offset, size_t end,
+                     int recordIndex, DateTime recordTime, int interval) {
+        state_.takenInRecord = 0;
+        int k = 0;
+        const long limit = (static_cast<long>(BlockSize) - 12 - static_cast<long>(offset)) / 2;
+        const DateTime step = interval * OneSecond;
+        for (size_t p = offset + RecordHeadSize; p < end; p += 2) {
+            // An odd record offset can put the last sample half outside the block.
+            if (p + 2 > BlockSize)
+                return;
+            if (recordIndex == MaxRecordsPerBlock - 1 && p + EndOfDataLength <= BlockSize &&
+                p + EndOfDataLength - 1 <= end && IsEndOfData(block.data() + p))
+                return;
+            if (state_.takenInRecord > limit)
+                return;
+            const DateTime t = recordTime + k * step;
+            ++k;
+            if (CompareTimes(t, info_.startTime) == -1 || CompareTimes(t, info_.endTime) == 1) {
+                if (log_.IsOpen())
+                    log_.Line("\t Channel %d Filter out invalid time record: %s\r\n", number_,
+                              FormatDateTime(t, AxisTimePattern).c_str());
+                continue;
+            }
+            state_.prevLast = t;
+            state_.expectedNext = t + step;
+            float v = static_cast<float>(S16(block.data() + p) / range_.divisor);
+            if (CompareSingle(v, range_.high) == 1 || CompareSingle(v, range_.low) == -1) {
+                if (log_.IsOpen())
+                    log_.Line("\t Channel %d Filter out invalid time record : %s  %0.3f\r\n",
+                              number_, FormatDateTime(t, AxisTimePattern).c_str(),
+                              static_cast<double>(v));
+                v = ReplaceOutOfRange();
+            } else {
+                state_.invalidRun = 0;
+                state_.lastGood = v;
+            }
+            Append(t, v);
+            ++sampleCount_;
+            ++state_.takenInRecord;
+        }
+    }
+
+    // Short runs of bad values keep the last good one; from the fourth on the whole run
+    // becomes the range's lower end.
+    float ReplaceOutOfRange() {
+        ++state_.invalidRun;
+        if (state_.invalidRun <= 3)
+            return state_.lastGood;
+        if (state_.invalidRun == 4) {
+            auto& values = channel_.values;
+            const size_t n = std::min<size_t>(3, values.size());
+            std::fill(values.end() - static_cast<std::ptrdiff_t>(n), values.end(), range_.low);
+        }
+        return range_.low;
+    }
+
+    void Append(DateTime t, float v) {
+        channel_.times.push_back(t);
+        channel_.values.push_back(v);
+    }
+
+    int number_;
+    const ChannelRange& range_;
+    const RecordingInfo& info_;
+    ChannelInfo& channel_;
+    ChannelState& state_;
+    int32_t& sampleCount_;
+    LoadLog& log_;
+};
+
+} // namespace
+
+double DivisorForDecimalCode(unsigned decimalCode) {
+    switch (decimalCode) {
+    case 1:
+        return 1000.0;
+    case 2:
+        return 100.0;
+    case 3:
+        return 10.0;
+    default:
+        return 1.0;
+    }
+}
+
+std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingInfo& info,
+                                            std::vector<ChannelInfo>& channels,
+                                            const LoadLogOptions& logOptions) {
+    InputFile file(path);
+    if (!file.IsOpen())
+        return OpenFailure;
+    uintmax_t fileSize = 0;
+    if (!file.Size(fileSize))
+        return ReadFailure;
+    if (fileSize > MaxFileSize)
+        return TooBig;
+
+    static thread_local std::array<uint8_t, BlockSize> block;
+    if (!file.ReadBlock(block))
+        return ReadFailure;
+
+    const unsigned last = block[LastChannelIndexOffset];
+    const unsigned first = block[FirstChannelIndexOffset];
+    if (first >= MaxChannels || last >= MaxChannels || first > last)
+        return FormatError;
+    const auto start = HeaderTime(block.data() + StartTimeOffset);
+    const auto end = HeaderTime(block.data() + EndTimeOffset);
+    if (!start || !end)
+        return FormatError;
+    info.startTime = *start;
+    info.endTime = *end;
+
+    LoadLog log(logOptions);
+
+    // The descriptors live in the header block, which the data blocks will overwrite.
+    std::array<uint8_t, DescriptorSize * MaxChannels> descriptors;
+    std::memcpy(descriptors.data(), block.data() + DescriptorsOffset, descriptors.size());
+
+    uintmax_t blocksLeftInFile = fileSize / BlockSize + (fileSize % BlockSize ? 1 : 0) - 1;
+    for (unsigned index = first; index <= last; ++index) {
+        const uint8_t* d = descriptors.data() + DescriptorSize * index;
+        ChannelRange range;
+        range.divisor = DivisorForDecimalCode(U16(d + DecimalCodeOffset));
+        range.high = static_cast<float>(S16(d + RangeHighOffset) / range.divisor);
+        range.low = static_cast<float>(S16(d + RangeLowOffset) / range.divisor);
+        const unsigned blockCount =
+            static_cast<unsigned>(d[BlockCountOffset] << 8) | d[BlockCountOffset + 1];
+        const int number = static_cast<int>(index) + 1;
+
+        log.Line("Channel %d, range: %0.3f-%0.3f\r\n", number, static_cast<double>(range.low),
+                 static_cast<double>(range.high));
+        if (CompareSingle(info.valueMax, range.high) != 1)
+            info.valueMax = range.high;
+        if (CompareSingle(info.valueMin, range.low) != -1)
+            info.valueMin = range.low;
+
+        ChannelInfo channel;
+        channel.channel = static_cast<int16_t>(number);
+        channel.unit = std::string(UnitNameForCode(S16(d + UnitCodeOffset)));
+        // Room for every sample the blocks can hold plus two gap points a record, bounded by
+        // what the file really has, so the arrays never grow by doubling.
+        const uintmax_t blocks = std::min<uintmax_t>(blockCount, blocksLeftInFile);
+        const size_t capacity = static_cast<size_t>(blocks) *
+                                ((BlockSize - RecordHeadSize) / 2 + 2 * MaxRecordsPerBlock);
+        channel.times.reserve(capacity);
+        channel.values.reserve(capacity);
+
+        ChannelState state;
+        state.lastGood = range.low;
+        BlockWalker walker(number, range, info, channel, state, info.sampleCount, log);
+        for (unsigned b = 0; b < blockCount; ++b) {
+            if (!file.ReadBlock(block))
+                return ReadFailure;
+            blocksLeftInFile -= blocksLeftInFile > 0 ? 1 : 0;
+            walker.Walk(block);
+        }
+        channels.push_back(std::move(channel));
+    }
+    return std::nullopt;
+}
