@@ -12,7 +12,10 @@
     COMMAND("info", Info, "FILE [--log[=DIR]]",                                                    \
             "channels with units and ranges, time window and sample count")                        \
     COMMAND("dump", Dump, "FILE [--log[=DIR]]", "every stored sample, one line each (UTF-8)")      \
-    COMMAND("sample", Sample, "OUT [options]", "write a realistic recorder data file (see --help)")
+    COMMAND("sample", Sample, "OUT [options]",                                                     \
+            "write a realistic recorder data file (see --help)")                                   \
+    COMMAND("poll", Poll, "[options]",                                                             \
+            "poll one instrument live and print its clock and values each second (see --help)")
 
 #define RECORDER_TOOL_DECLARE_COMMAND(name, Name, arguments, summary)                              \
     int Run##Name##Command(const std::vector<std::string>& args);
