@@ -182,6 +182,10 @@ private:
         int k = 0;
         const long limit = (static_cast<long>(BlockSize) - 12 - static_cast<long>(offset)) / 2;
         const DateTime step = interval * OneSecond;
+        // Local copies: the appends below could otherwise alias them and force reloads.
+        const DateTime startTime = info_.startTime, endTime = info_.endTime;
+        const float high = range_.high, low = range_.low;
+        const double divisor = range_.divisor;
         for (size_t p = offset + RecordHeadSize; p < end; p += 2) {
             // An odd record offset can put the last sample half outside the block.
             if (p + 2 > BlockSize)
@@ -193,7 +197,10 @@ private:
                 return;
             const DateTime t = recordTime + k * step;
             ++k;
-            if (CompareTimes(t, info_.startTime) == -1 || CompareTimes(t, info_.endTime) == 1) {
+            // The plain order test first: only a sample beyond a bound can be outside, and
+            // only then does the tolerance decide.
+            if ((t < startTime && CompareTimes(t, startTime) == -1) ||
+                (t > endTime && CompareTimes(t, endTime) == 1)) {
                 if (log_.IsOpen())
                     log_.Line("\t Channel %d Filter out invalid time record: %s\r\n", number_,
                               FormatDateTime(t, AxisTimePattern).c_str());
@@ -201,8 +208,9 @@ private:
             }
             state_.prevLast = t;
             state_.expectedNext = t + step;
-            float v = static_cast<float>(S16(block.data() + p) / range_.divisor);
-            if (CompareSingle(v, range_.high) == 1 || CompareSingle(v, range_.low) == -1) {
+            float v = static_cast<float>(S16(block.data() + p) / divisor);
+            if ((v > high && CompareSingle(v, high) == 1) ||
+                (v < low && CompareSingle(v, low) == -1)) {
                 if (log_.IsOpen())
                     log_.Line("\t Channel %d Filter out invalid time record : %s  %0.3f\r\n",
                               number_, FormatDateTime(t, AxisTimePattern).c_str(),
