@@ -109,6 +109,7 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     TimerForAllowZoom = new QTimer(this);
     TimerForAllowZoom->setInterval(100);
     TimerForAllowZoom->setSingleShot(true);
+    ConnectRealTimeCommands();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));
@@ -296,6 +297,7 @@ void TMainForm::CreatePages() {
     connect(Chart, &TrendChart::UndoZoomed, this, &TMainForm::ChartUndoZoom);
 
     SystemCaseTabSheet = new QWidget;
+    CreateGlobalFigurePage();
 
     PageControl->addTab(DataTabSheet, QStringLiteral("Data sheet"));
     PageControl->addTab(ChartTabSheet, QStringLiteral("Trend diagram"));

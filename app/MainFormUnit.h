@@ -2,6 +2,7 @@
 // The main window: menus, tool bar, the three pages, the current recording and the views built
 // from it, the worker protocol with its progress dialog, opening files and paging.
 
+#include "app/realtime/RealTimeMonitor.h"
 #include "app/views/CommandState.h"
 #include "app/views/Paging.h"
 #include "app/views/SheetRows.h"
@@ -19,6 +20,7 @@
 #include <vector>
 
 class DataSheetModel;
+class GlobalFigurePage;
 class QAction;
 class QSettings;
 class QTabWidget;
@@ -28,6 +30,7 @@ class TAboutBox;
 class TDataFilterDlg;
 class TOKBottomDlg;
 class TProcessDlg;
+class TRealComSettingDlg;
 
 // One chart series: its base title, its channel's unit and the series the window owns.
 struct ChartSeriesInfo {
@@ -78,6 +81,20 @@ public:
 
     void AboutButtonClick();
     void ExitMenuItemClick();
+
+    // Real-time monitoring (MainFormRealTime.cpp).
+    void AttachComSettingDialog(TRealComSettingDlg* dialog);
+    // The config.ini of live runs and the settings dialog (config.ini in the settings
+    // directory unless set).
+    void SetConfigFilePath(const std::string& path);
+    void ComSettingButtonClick();
+    void RunButtonClick();
+    void OnTimer();
+    void StopButtonClick();
+    // While a worker runs, ticks skip their poll, so the worker reads a recording that
+    // stands still.
+    bool WorkerRunning() const;
+    RealTimeMonitor& Monitor() { return *realTime_; }
 
     // Chart events.
     void ChartZoom();
@@ -133,6 +150,7 @@ public:
     QWidget* DataTabSheet;
     QWidget* ChartTabSheet;
     QWidget* SystemCaseTabSheet;
+    GlobalFigurePage* ScrollBox;
     QTableView* DataListView;
     DataSheetModel* DataListModel;
     TrendChart* Chart;
@@ -149,6 +167,8 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreatePages();
+    void CreateGlobalFigurePage();
+    void ConnectRealTimeCommands();
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
     void RemoveAllSeries();
@@ -169,6 +189,8 @@ private:
     TProcessDlg* ProcessDlg = nullptr;
     TAboutBox* AboutBox = nullptr;
     TOKBottomDlg* OKBottomDlg = nullptr;
+    TRealComSettingDlg* RealComSettingDlg = nullptr;
+    std::unique_ptr<RealTimeMonitor> realTime_;
     MessagePresenter presentMessage_;
     bool loadLogEnabled_ = false;
     std::optional<ViewBuild> pendingBuild_;

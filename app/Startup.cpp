@@ -34,6 +34,7 @@ std::unique_ptr<StartupObjects> CreateStartupObjects(QSettings& settings) {
     objects->Form1 = std::make_unique<TForm1>();
     objects->MainForm->AttachDialogs(objects->DataFilterDlg.get(), objects->ProcessDlg.get(),
                                      objects->AboutBox.get(), objects->OKBottomDlg.get());
+    objects->MainForm->AttachComSettingDialog(objects->RealComSettingDlg.get());
     return objects;
 }
 
