@@ -136,8 +136,8 @@ TRealComSettingDlg::TRealComSettingDlg(QWidget* parent)
         lists_[list]->setSelectionMode(QAbstractItemView::SingleSelection);
         for (int i = 0; i < ItemsPerList; ++i) {
             const int n = static_cast<int>(list) * ItemsPerList + i + 1;
-            auto* item = new QListWidgetItem(QStringLiteral("Chan %1").arg(n, 2, 10, QLatin1Char('0')),
-                                             lists_[list]);
+            auto* item = new QListWidgetItem(
+                QStringLiteral("Chan %1").arg(n, 2, 10, QLatin1Char('0')), lists_[list]);
             item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             item->setCheckState(Qt::Unchecked);
         }
@@ -169,10 +169,14 @@ TRealComSettingDlg::TRealComSettingDlg(QWidget* parent)
 
     connect(OKBtn, &QPushButton::clicked, this, &TRealComSettingDlg::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(SlectAllCheckBox1, &QCheckBox::clicked, this, &TRealComSettingDlg::SlectAllCheckBox1Click);
-    connect(SlectAllCheckBox2, &QCheckBox::clicked, this, &TRealComSettingDlg::SlectAllCheckBox2Click);
-    connect(SlectAllCheckBox3, &QCheckBox::clicked, this, &TRealComSettingDlg::SlectAllCheckBox3Click);
-    connect(SlectAllCheckBox4, &QCheckBox::clicked, this, &TRealComSettingDlg::SlectAllCheckBox4Click);
+    connect(SlectAllCheckBox1, &QCheckBox::clicked, this,
+            &TRealComSettingDlg::SlectAllCheckBox1Click);
+    connect(SlectAllCheckBox2, &QCheckBox::clicked, this,
+            &TRealComSettingDlg::SlectAllCheckBox2Click);
+    connect(SlectAllCheckBox3, &QCheckBox::clicked, this,
+            &TRealComSettingDlg::SlectAllCheckBox3Click);
+    connect(SlectAllCheckBox4, &QCheckBox::clicked, this,
+            &TRealComSettingDlg::SlectAllCheckBox4Click);
     connect(ComPortComboBox, &QComboBox::currentTextChanged, this,
             &TRealComSettingDlg::ShowChosenPortDevice);
     connect(PortDeviceComboBox, &QComboBox::currentTextChanged, this,
@@ -222,9 +226,9 @@ CommDialogValues TRealComSettingDlg::Values() const {
     values.checkTypeIndex = IndexOf(CheckComboBox);
     values.addressText = Utf8ToGbk(AddressEdit->text().toStdString());
     for (size_t k = 0; k < values.channelChecked.size(); ++k)
-        values.channelChecked[k] = lists_[k / ItemsPerList]
-                                       ->item(static_cast<int>(k % ItemsPerList))
-                                       ->checkState() == Qt::Checked;
+        values.channelChecked[k] =
+            lists_[k / ItemsPerList]->item(static_cast<int>(k % ItemsPerList))->checkState() ==
+            Qt::Checked;
     return values;
 }
 
@@ -256,8 +260,8 @@ void TRealComSettingDlg::RememberPortDevice() {
 void TRealComSettingDlg::OKBtnClick() {
     const std::string device = PortDevice().toLocal8Bit().toStdString();
     if (!SaveComSettingChoices(configPath_, Values(), device)) {
-        presentMessage_(this, {"Cannot write the settings file " + Utf8ToGbk(configPath_),
-                               MessageIcon::Error});
+        presentMessage_(
+            this, {"Cannot write the settings file " + Utf8ToGbk(configPath_), MessageIcon::Error});
         return;
     }
     accept();

@@ -1,0 +1,282 @@
+// A live run through the main window, against the instrument simulator on a pseudo-terminal
+// that config.ini maps COM1 to. Ticks are driven directly rather than by waiting for the timer.
+
+#include "app/DataSheetModel.h"
+#include "app/GlobalFigurePage.h"
+#include "app/Startup.h"
+#include "data/Text.h"
+#include "device/DeviceTexts.h"
+#include "tools/simulator/SimulatorServer.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace {
+
+// A function, not a global: the date arithmetic has globals of its own to set up first.
+DateTime ClockStartTime() {
+    return EncodeDateTime({2015, 3, 16, 8, 5, 9}).value();
+}
+
+// The instrument's clock moves a second with every live read it answers.
+SimulatorOptions SteppingClock(std::shared_ptr<std::atomic<int>> reads) {
+    SimulatorOptions options;
+    options.clock = [reads] { return ClockStartTime() + (*reads)++ * OneSecond; };
+    return options;
+}
+
+class RealTimeWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        std::string error;
+        ASSERT_TRUE(server.Open(error)) << error;
+        server.Start();
+        WriteConfig(1, {2, 5, 7}, server.DevicePath());
+        settings = std::make_unique<QSettings>(dir.filePath("Korvane.conf"), QSettings::IniFormat);
+        // Both service items shown, so that their enabling can be seen.
+        settings->setValue("ImportData", 1);
+        settings->setValue("OEMDL", 1);
+        objects = CreateStartupObjects(*settings);
+        w = objects->MainForm.get();
+        w->SetConfigFilePath(configPath);
+        w->SetMessagePresenter([this](QWidget*, const UserMessage& message) {
+            messages.push_back(GbkToUtf8(message.text));
+        });
+    }
+
+    void WriteConfig(int address, std::initializer_list<int> channels, const std::string& device) {
+        std::ofstream out(configPath);
+        out << "[COM]\nport=0\nbaudRate=3\nstopBit=0\ndataBit=3\ncheckType=0\naddress=" << address
+            << "\n[CHANNEL]\n";
+        for (int n = 1; n <= 16; ++n)
+            out << ChannelKey(n) << "="
+                << (std::find(channels.begin(), channels.end(), n) != channels.end()) << "\n";
+        out << "[PORTS]\nCOM1=" << device << "\n";
+    }
+
+    bool GlobalPageShown() const {
+        return w->PageControl->isTabVisible(w->PageControl->indexOf(w->SystemCaseTabSheet)) &&
+               w->SystemCaseMenuItem->isVisible();
+    }
+    bool PanelShown(size_t p) const { return w->ScrollBox->PanelAt(p)->isVisibleTo(w->ScrollBox); }
+    QStringList SheetHeader() const {
+        QStringList captions;
+        for (int c = 0; c < w->DataListModel->columnCount(); ++c)
+            captions << w->DataListModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        return captions;
+    }
+
+    QTemporaryDir dir;
+    std::string configPath = dir.filePath("config.ini").toStdString();
+    std::shared_ptr<std::atomic<int>> liveReads = std::make_shared<std::atomic<int>>(0);
+    InstrumentSimulator instrument{SteppingClock(liveReads)};
+    SimulatorServer server{instrument};
+    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<StartupObjects> objects;
+    TMainForm* w = nullptr;
+    std::vector<std::string> messages;
+};
+
+// What a panel's lamps must show for the value it shows, judged by the simulator's own limits.
+std::array<bool, 4> ExpectedAlarms(int channel, double value) {
+    const SimulatedChannel c = InstrumentSimulator::Channel(channel - 1);
+    auto limit = [&](int16_t raw) { return static_cast<float>(ScaleRaw(raw, c.decimalCode)); };
+    if (value > limit(c.upper))
+        return {true, true, false, false};
+    if (value > limit(c.cap))
+        return {false, true, false, false};
+    if (value < limit(c.lower))
+        return {false, false, true, true};
+    if (value < limit(c.floor))
+        return {false, false, true, false};
+    return {};
+}
+
+} // namespace
+
+TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
+    w->RunButton->trigger();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    EXPECT_TRUE(w->RealTimeMode);
+    EXPECT_TRUE(w->Timer->isActive());
+    EXPECT_EQ(w->Timer->interval(), 1000);
+    EXPECT_EQ(w->ActiveChannels, (std::vector<int16_t>{2, 5, 7}));
+
+    // Commands: only Stop of the run's commands; the page and its menu item appear.
+    EXPECT_TRUE(w->StopButton->isEnabled() && w->StopMenuItem->isEnabled());
+    for (QAction* off : {w->RunButton, w->RunMenuItem, w->ComSettingButton, w->ComSettingMenuItem,
+                         w->OpenFileButton, w->OpenFileMenuItem, w->DataFilterButton,
+                         w->ImportDataMenuItem, w->OEMDownLoad, w->FirstPageButton,
+                         w->FrontPageButton, w->NextPageButton, w->EndPageButton})
+        EXPECT_FALSE(off->isEnabled()) << off->text().toStdString();
+    EXPECT_EQ(w->SavedPageButtons, PageButtons{});
+    EXPECT_TRUE(GlobalPageShown());
+    EXPECT_EQ(w->PageControl->currentWidget(), w->ChartTabSheet) << "the shown page stays";
+    EXPECT_FALSE(w->Chart->ZoomAllowed() || w->ChartTool->Active() || w->ChartTool2->Active());
+
+    // Three panels, three series in the first three colours, the sheet's live columns.
+    EXPECT_TRUE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox));
+    for (size_t p = 0; p < PanelCount; ++p)
+        EXPECT_EQ(PanelShown(p), p < 3) << "panel " << p;
+    ASSERT_EQ(w->SeriesInfos.size(), 3u);
+    const char* const titles[] = {"Channel 02", "Channel 05", "Channel 07"};
+    const QColor colours[] = {Qt::white, Qt::red, Qt::yellow};
+    for (size_t p = 0; p < 3; ++p) {
+        EXPECT_EQ(w->SeriesInfos[p].title, titles[p]);
+        EXPECT_EQ(w->SeriesInfos[p].series->name(), titles[p]);
+        EXPECT_EQ(w->SeriesInfos[p].series->pen().color(), colours[p]);
+    }
+    EXPECT_EQ(SheetHeader(), (QStringList{"Serial number", "Time", "Channel 2(%)", "Channel 5(Hz)",
+                                          "Channel 7(r/min)"}));
+    EXPECT_EQ(w->DataListModel->rowCount(), 1);
+
+    // Ticks: the clock, values, limits and lamps on the page; one point per series and tick;
+    // the sheet's single row.
+    bool sawRedLamp = false;
+    constexpr int Ticks = 4;
+    for (int tick = 1; tick <= Ticks; ++tick) {
+        w->OnTimer();
+        const QString time =
+            QStringLiteral("2015-03-16 08:05:%1").arg(8 + tick, 2, 10, QLatin1Char('0'));
+        EXPECT_EQ(w->ScrollBox->TotalInfo->text(),
+                  "Global Figure  Address(0x01) Communication parameter(COM:1 Baud rate:19200 "
+                  "Stop bit:1 Data bits:8 None)  Time(" +
+                      time + ")");
+        EXPECT_EQ(w->Chart->LegendTitle(), "Time:" + time);
+        const QStringList row = w->DataListModel->ItemTexts(0);
+        ASSERT_EQ(row.size(), 5);
+        EXPECT_EQ(row[0], "1");
+        EXPECT_EQ(row[1], time);
+        for (size_t p = 0; p < 3; ++p) {
+            const int channel = w->ActiveChannels[p];
+            const ChannelPanel* panel = w->ScrollBox->PanelAt(p);
+            EXPECT_EQ(panel->ChannelLabel->text(),
+                      QStringLiteral("Channel %1").arg(channel, 2, 10, QLatin1Char('0')));
+            const QStringList valueAndUnit = panel->ValueLabel->text().split(' ');
+            ASSERT_EQ(valueAndUnit.size(), 2);
+            const double value = valueAndUnit[0].toDouble();
+            EXPECT_EQ(row[static_cast<int>(p) + 2], valueAndUnit[0]);
+            EXPECT_EQ(w->SeriesInfos[p].series->name(),
+                      QString(titles[p]) + " " + valueAndUnit[0] + valueAndUnit[1]);
+            EXPECT_EQ(w->SeriesInfos[p].series->dataCount(), tick);
+            const std::array<bool, 4> alarms = ExpectedAlarms(channel, value);
+            for (size_t i = 0; i < 4; ++i) {
+                EXPECT_EQ(panel->Indicators[i]->Colour(),
+                          alarms[i] ? QColor(0xFF, 0, 0) : QColor(0, 0xFF, 0))
+                    << "channel " << channel << " lamp " << i << " at " << value;
+                sawRedLamp = sawRedLamp || panel->Indicators[i]->IsRaised();
+            }
+        }
+    }
+    EXPECT_TRUE(sawRedLamp) << "channel 7 starts below its Floor limit";
+    // Channel 2's limits as the simulator reports them (two decimal places).
+    const ChannelPanel* first = w->ScrollBox->PanelAt(0);
+    EXPECT_EQ(first->ValueLabel->text().split(' ').value(1), "%");
+    const QString limits[] = {"91.000", "81.000", "21.000", "11.000"};
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(first->LimitFields[i]->text(), limits[i]);
+
+    // Stop: the commands come back, the page goes, the run's data stay.
+    w->StopButton->trigger();
+    EXPECT_FALSE(w->Timer->isActive());
+    EXPECT_FALSE(w->Monitor().LinkActive());
+    EXPECT_FALSE(w->StopButton->isEnabled() || w->StopMenuItem->isEnabled());
+    for (QAction* on :
+         {w->RunButton, w->RunMenuItem, w->ComSettingButton, w->ComSettingMenuItem,
+          w->OpenFileButton, w->OpenFileMenuItem, w->ImportDataMenuItem, w->OEMDownLoad})
+        EXPECT_TRUE(on->isEnabled()) << on->text().toStdString();
+    EXPECT_FALSE(w->DataFilterButton->isEnabled() || w->NextPageButton->isEnabled());
+    EXPECT_FALSE(GlobalPageShown());
+    EXPECT_FALSE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox) || PanelShown(0));
+    EXPECT_TRUE(w->RealTimeMode);
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), Ticks);
+    EXPECT_EQ(w->DataListModel->ItemTexts(0).size(), 5);
+    EXPECT_FALSE(w->Chart->ZoomAllowed());
+}
+
+TEST_F(RealTimeWindowTest, ASilentInstrumentFreezesThePageUntilItAnswersAgain) {
+    w->RunButtonClick();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    w->OnTimer();
+    const QString summary = w->ScrollBox->TotalInfo->text();
+    const QStringList row = w->DataListModel->ItemTexts(0);
+
+    SimulatorFaults silence;
+    silence.silentAfter = 0;
+    silence.silentRequests = 1;
+    instrument.SetFaults(silence);
+    w->OnTimer();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(w->ScrollBox->TotalInfo->text(), summary);
+    EXPECT_EQ(w->DataListModel->ItemTexts(0), row);
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+    EXPECT_TRUE(w->Timer->isActive() && w->StopButton->isEnabled());
+
+    w->OnTimer();
+    EXPECT_NE(w->ScrollBox->TotalInfo->text(), summary);
+    EXPECT_NE(w->DataListModel->ItemTexts(0).value(1), row.value(1));
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 2);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
+    struct Case {
+        int address;
+        std::string device;
+        std::string message;
+    };
+    const Case cases[] = {
+        {1, dir.filePath("no-such-tty").toStdString(), "Serial initialization failed!"},
+        {7, server.DevicePath(), "Instrument no response\xEF\xBC\x8CInstrument address:7"},
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        WriteConfig(c.address, {2}, c.device);
+        w->RunButton->trigger();
+        EXPECT_EQ(messages, std::vector<std::string>{c.message});
+        EXPECT_FALSE(w->Timer->isActive());
+        EXPECT_FALSE(w->RealTimeMode);
+        EXPECT_TRUE(w->RunButton->isEnabled() && w->OpenFileButton->isEnabled());
+        EXPECT_FALSE(w->StopButton->isEnabled());
+        EXPECT_FALSE(GlobalPageShown());
+    }
+}
+
+TEST_F(RealTimeWindowTest, ASeriesIsEmptiedAtThePointThatPassesItsShare) {
+    w->RunButtonClick();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    // Three channels: 400,000 points each. Fill up to one short of the share.
+    const size_t cap = LiveSeriesCap(3);
+    ASSERT_EQ(cap, 400'000u);
+    for (size_t p = 0; p < 3; ++p) {
+        QVector<double> keys(static_cast<qsizetype>(cap - 1)), values(keys.size(), 1.0);
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            keys[i] = ClockStartTime() - double(keys.size() - i) * OneSecond;
+            w->Monitor().Series().Add(p, keys[i], 1.0);
+        }
+        w->SeriesInfos[p].series->setData(keys, values, true);
+    }
+    w->OnTimer();
+    EXPECT_EQ(w->SeriesInfos[2].series->dataCount(), static_cast<int>(cap));
+    w->OnTimer();
+    for (size_t p = 0; p < 3; ++p)
+        EXPECT_EQ(w->SeriesInfos[p].series->dataCount(), 0) << "series " << p;
+    w->OnTimer();
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+}
