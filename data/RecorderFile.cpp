@@ -182,6 +182,10 @@ private:
         int k = 0;
         const long limit = (static_cast<long>(BlockSize) - 12 - static_cast<long>(offset)) / 2;
         const DateTime step = interval * OneSecond;
+        // Local copies: the appends below could otherwise alias them and force reloads.
+        const DateTime startTime = info_.startTime, endTime = info_.endTime;
+        const float high = range_.high, low = range_.low;
+        const double divisor = range_.divisor;
         for (size_t p = offset + RecordHeadSize; p < end; p += 2) {
             // An odd record offset can put the last sample half outside the block.
             if (p + 2 > BlockSize)
@@ -193,7 +197,10 @@ private:
                 return;
             const DateTime t = recordTime + k * step;
             ++k;
-            if (CompareTimes(t, info_.startTime) == -1 || CompareTimes(t, info_.endTime) == 1) {
+            // The plain order test first: only a sample beyond a bound can be outside, and
+            // only then does the tolerance decide.
+            if ((t < startTime && CompareTimes(t, startTime) == -1) ||
+                (t > endTime && CompareTimes(t, endTime) == 1)) {
                 if (log_.IsOpen())
                     log_.Line("\t Channel %d Filter out invalid time record: %s\r\n", number_,
                               FormatDateTime(t, AxisTimePattern).c_str());
@@ -201,8 +208,9 @@ private:
             }
             state_.prevLast = t;
             state_.expectedNext = t + step;
-            float v = static_cast<float>(S16(block.data() + p) / range_.divisor);
-            if (CompareSingle(v, range_.high) == 1 || CompareSingle(v, range_.low) == -1) {
+            float v = static_cast<float>(S16(block.data() + p) / divisor);
+            if ((v > high && CompareSingle(v, high) == 1) ||
+                (v < low && CompareSingle(v, low) == -1)) {
                 if (log_.IsOpen())
                     log_.Line("\t Channel %d Filter out invalid time record : %s  %0.3f\r\n",
                               number_, FormatDateTime(t, AxisTimePattern).c_str(),
@@ -247,6 +255,16 @@ private:
 };
 
 } // namespace
+
+ChannelDescriptor ChannelDescriptor::Decode(const uint8_t* d) {
+    ChannelDescriptor c;
+    c.rangeHigh = static_cast<int16_t>(U16(d + RangeHighOffset));
+    c.rangeLow = static_cast<int16_t>(U16(d + RangeLowOffset));
+    c.decimalCode = U16(d + DecimalCodeOffset);
+    c.unitCode = static_cast<int16_t>(U16(d + UnitCodeOffset));
+    c.blockCount = static_cast<uint16_t>(d[BlockCountOffset] << 8 | d[BlockCountOffset + 1]);
+    return c;
+}
 
 double DivisorForDecimalCode(unsigned decimalCode) {
     switch (decimalCode) {
@@ -296,13 +314,13 @@ std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingIn
 
     uintmax_t blocksLeftInFile = fileSize / BlockSize + (fileSize % BlockSize ? 1 : 0) - 1;
     for (unsigned index = first; index <= last; ++index) {
-        const uint8_t* d = descriptors.data() + DescriptorSize * index;
+        const ChannelDescriptor d =
+            ChannelDescriptor::Decode(descriptors.data() + DescriptorSize * index);
         ChannelRange range;
-        range.divisor = DivisorForDecimalCode(U16(d + DecimalCodeOffset));
-        range.high = static_cast<float>(S16(d + RangeHighOffset) / range.divisor);
-        range.low = static_cast<float>(S16(d + RangeLowOffset) / range.divisor);
-        const unsigned blockCount =
-            static_cast<unsigned>(d[BlockCountOffset] << 8) | d[BlockCountOffset + 1];
+        range.divisor = DivisorForDecimalCode(d.decimalCode);
+        range.high = static_cast<float>(d.rangeHigh / range.divisor);
+        range.low = static_cast<float>(d.rangeLow / range.divisor);
+        const unsigned blockCount = d.blockCount;
         const int number = static_cast<int>(index) + 1;
 
         log.Line("Channel %d, range: %0.3f-%0.3f\r\n", number, static_cast<double>(range.low),
@@ -314,7 +332,7 @@ std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingIn
 
         ChannelInfo channel;
         channel.channel = static_cast<int16_t>(number);
-        channel.unit = std::string(UnitNameForCode(S16(d + UnitCodeOffset)));
+        channel.unit = std::string(UnitNameForCode(d.unitCode));
         // Room for every sample the blocks can hold plus two gap points a record, bounded by
         // what the file really has, so the arrays never grow by doubling.
         const uintmax_t blocks = std::min<uintmax_t>(blockCount, blocksLeftInFile);

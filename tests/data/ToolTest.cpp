@@ -1,0 +1,181 @@
+// paperless-recorder-tool run as a program: exact dump output, exit statuses, messages on
+// standard error, and the bundled demo recording being the writer's output.
+#include "data/RecorderFileWriter.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int32_t T0 = 479811600; // 2015-03-16 09:00:00
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class ToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("tool_" + std::to_string(getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Result Run(const std::vector<std::string>& args) {
+        std::string command = RECORDER_TOOL;
+        for (const std::string& arg : args)
+            command += " '" + arg + "'";
+        command += " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
+        const int status = std::system(command.c_str());
+        Result r;
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = ReadText(dir / "out");
+        r.err = ReadText(dir / "err");
+        return r;
+    }
+
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = (dir / name).string();
+        EXPECT_EQ(WriteBinaryFile(path, bytes), std::nullopt);
+        return path;
+    }
+
+    // Channel 1 in ℃ with an out-of-range sample and a gap; channel 2 with a unit code beyond
+    // the table, whose second record ends its block.
+    static RecorderFileBuilder SmallFile(uint16_t secondChannelBlocks) {
+        RecorderFileBuilder b;
+        b.SetChannelIndices(0, 1);
+        b.SetStartTime({15, 3, 16, 9, 0, 0});
+        b.SetEndTime({15, 3, 16, 9, 0, 10});
+        b.SetDescriptor(0, {1000, 0, 3, 19, 1});
+        b.SetDescriptor(1, {10, -10, 4, 300, secondChannelBlocks});
+        b.AppendBlock({{T0, 1, {253, 1200, 260}, {}, {}}, {T0 + 10, 1, {100}, {}, {}}}, 0x00);
+        b.AppendBlock({{T0, 1, {5, -3}, {}, {}}, {T0 + 2, 1, {7}, {}, 0x4000}}, 0x00);
+        return b;
+    }
+
+    fs::path dir;
+};
+
+const char* const ChannelOneLines = "channel,1,℃\n"
+                                    "1,℃,2015-03-16 09:00:00,25.300\n"
+                                    "1,℃,2015-03-16 09:00:01,25.300\n"
+                                    "1,℃,2015-03-16 09:00:02,26.000\n"
+                                    "1,℃,2015-03-16 09:00:03,-158.000\n"
+                                    "1,℃,2015-03-16 09:00:09,-158.000\n"
+                                    "1,℃,2015-03-16 09:00:10,10.000\n";
+
+TEST_F(ToolTest, DumpPrintsEveryStoredSample) {
+    const Result r = Run({"dump", Write("small.bin", SmallFile(1).Bytes())});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              std::string("info,100.000,-10.000,2015-03-16 09:00:00,2015-03-16 09:00:10,6\n") +
+                  ChannelOneLines +
+                  "channel,2,单位\n"
+                  "2,单位,2015-03-16 09:00:00,5.000\n"
+                  "2,单位,2015-03-16 09:00:01,-3.000\n");
+}
+
+TEST_F(ToolTest, DumpAfterAReaderFailure) {
+    // Channel 2 promises a second block the file does not have.
+    const Result r = Run({"dump", Write("short.bin", SmallFile(2).Bytes())});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "File read failure!\n");
+    EXPECT_EQ(r.out,
+              std::string("message,File read failure!\n"
+                          "info,100.000,-10.000,2015-03-16 09:00:00,2015-03-16 09:00:10,6\n") +
+                  ChannelOneLines);
+
+    const Result missing = Run({"dump", (dir / "missing.bin").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "message,Open file failure!\n"
+                           "info,0.000,0.000,1899-12-30 00:00:00,1899-12-30 00:00:00,0\n");
+}
+
+TEST_F(ToolTest, InfoAndTheLoadLog) {
+    const std::string path = Write("small.bin", SmallFile(1).Bytes());
+    fs::create_directory(dir / "logs");
+    const Result r = Run({"info", path, "--log=" + (dir / "logs").string()});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Time window: 2015-03-16 09:00:00 to 2015-03-16 09:00:10\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Samples: 6\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Channel 1: ℃, range 0.0 to 100.0, 4 samples, 2 gap points"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("Channel 2: 单位, range -10 to 10, 2 samples, 0 gap points"),
+              std::string::npos);
+    ASSERT_EQ(std::distance(fs::directory_iterator(dir / "logs"), {}), 1);
+    const std::string log = ReadText(fs::directory_iterator(dir / "logs")->path());
+    EXPECT_EQ(log.substr(0, 33), "Channel 1, range: 0.000-100.000\r\n");
+
+    const Result missing = Run({"info", (dir / "missing.bin").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "Open file failure!\n");
+}
+
+TEST_F(ToolTest, SampleWritesTheGeneratorsBytes) {
+    const std::string out = (dir / "sample.bin").string();
+    const Result r = Run({"sample", out, "--channels", "2", "--days=0.1", "--seed", "5", "--start",
+                          "2016-02-29 23:00:00", "--interruptions-per-day", "40"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    SampleOptions options;
+    options.channels = 2;
+    options.days = 0.1;
+    options.seed = 5;
+    options.start = EncodeDateTime({2016, 2, 29, 23, 0, 0}).value();
+    options.interruptionsPerDay = 40;
+    SampleRecording expected;
+    ASSERT_EQ(GenerateSampleRecording(options, expected), std::nullopt);
+    const std::string bytes = ReadText(out);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.end()), expected.bytes);
+}
+
+TEST_F(ToolTest, TheBundledDemoIsTheWritersOutput) {
+    const std::string out = (dir / "demo.bin").string();
+    ASSERT_EQ(Run({"sample", out, "--demo"}).status, 0);
+    const std::string regenerated = ReadText(out);
+    const std::string committed = ReadText(fs::path(RECORDER_SOURCE_DIR) / "demo" / "demo.bin");
+    EXPECT_EQ(committed.size(), regenerated.size());
+    EXPECT_TRUE(committed == regenerated);
+}
+
+TEST_F(ToolTest, WrongArgumentsExitWithTwo) {
+    const std::string out = (dir / "x.bin").string();
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"dump"},
+        {"info", "a.bin", "b.bin"},
+        {"info", "a.bin", "--verbose"},
+        {"sample"},
+        {"sample", out, "--channels", "17"},
+        {"sample", out, "--size", "100"},
+        {"sample", out, "--days", "ten"},
+        {"sample", out, "--start", "2015-02-30 00:00:00"},
+        {"sample", out, "--seed"},
+    };
+    for (const auto& args : cases) {
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(Run({"sample", "--help"}).status, 0);
+    EXPECT_EQ(Run({"--help"}).status, 0);
+}
+
+} // namespace

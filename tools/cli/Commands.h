@@ -1,0 +1,23 @@
+#pragma once
+// The commands of paperless-recorder-tool. Each one is a function
+//     int Run<Name>Command(const std::vector<std::string>& args)
+// in its own file <Name>Command.cpp; args are the words after the command's name, and the
+// result is the exit status. Adding a command takes that file and one line in this table.
+
+#include <string>
+#include <vector>
+
+// COMMAND(name typed by the user, Name of the handler, arguments, what it does)
+#define RECORDER_TOOL_COMMANDS(COMMAND)                                                            \
+    COMMAND("info", Info, "FILE [--log[=DIR]]",                                                    \
+            "channels with units and ranges, time window and sample count")                        \
+    COMMAND("dump", Dump, "FILE [--log[=DIR]]", "every stored sample, one line each (UTF-8)")      \
+    COMMAND("sample", Sample, "OUT [options]",                                                     \
+            "write a realistic recorder data file (see --help)")                                   \
+    COMMAND("poll", Poll, "[options]",                                                             \
+            "poll one instrument live and print its clock and values each second (see --help)")
+
+#define RECORDER_TOOL_DECLARE_COMMAND(name, Name, arguments, summary)                              \
+    int Run##Name##Command(const std::vector<std::string>& args);
+RECORDER_TOOL_COMMANDS(RECORDER_TOOL_DECLARE_COMMAND)
+#undef RECORDER_TOOL_DECLARE_COMMAND

@@ -1,0 +1,78 @@
+// info FILE: a summary of a data file for people: time window, value range, sample count and
+// each channel's unit, range and samples; or the reader's message.
+
+#include "tools/cli/Commands.h"
+#include "tools/cli/ToolSupport.h"
+
+#include "data/RecorderFileWriter.h"
+#include "data/Text.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+// The recording keeps only the value range of the whole file; a channel's own range is in its
+// descriptor in the header block.
+std::optional<std::array<uint8_t, RecorderFileLayout::BlockSize>>
+ReadHeaderBlock(const std::string& path) {
+    std::array<uint8_t, RecorderFileLayout::BlockSize> block{};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(block.data()), block.size()) && in.gcount() == 0)
+        return std::nullopt;
+    return block;
+}
+
+std::string RangeText(const ChannelDescriptor& d) {
+    const double divisor = DivisorForDecimalCode(d.decimalCode);
+    const int decimals = static_cast<int>(std::lround(std::log10(divisor)));
+    char text[96];
+    std::snprintf(text, sizeof text, "%.*f to %.*f", decimals, d.rangeLow / divisor, decimals,
+                  d.rangeHigh / divisor);
+    return text;
+}
+
+} // namespace
+
+int RunInfoCommand(const std::vector<std::string>& args) {
+    const auto arguments = ParseLoadArguments(args);
+    if (!arguments)
+        return ExitUsage;
+    RecordingInfo info;
+    std::vector<ChannelInfo> channels;
+    if (LoadRecording(*arguments, info, channels))
+        return ExitFailure;
+    const auto header = ReadHeaderBlock(arguments->path);
+
+    std::printf("File: %s\n", arguments->path.c_str());
+    std::printf("Time window: %s to %s\n",
+                FormatDateTime(info.startTime, ReadoutTimePattern).c_str(),
+                FormatDateTime(info.endTime, ReadoutTimePattern).c_str());
+    std::printf("Value range: %0.3f to %0.3f\n", static_cast<double>(info.valueMin),
+                static_cast<double>(info.valueMax));
+    std::printf("Samples: %d\n", info.sampleCount);
+    std::printf("Channels: %zu\n", channels.size());
+    for (const ChannelInfo& channel : channels) {
+        size_t gaps = 0;
+        for (float v : channel.values)
+            gaps += IsGapValue(v) ? 1 : 0;
+        std::string range = "?";
+        if (header && channel.channel >= 1 &&
+            channel.channel <= static_cast<int>(RecorderFileLayout::MaxChannels)) {
+            const size_t at = RecorderFileLayout::DescriptorsOffset +
+                              RecorderFileLayout::DescriptorSize * (channel.channel - 1);
+            range = RangeText(ChannelDescriptor::Decode(header->data() + at));
+        }
+        std::printf("  Channel %d: %s, range %s, %zu samples, %zu gap points", channel.channel,
+                    GbkToUtf8(channel.unit).c_str(), range.c_str(), channel.values.size() - gaps,
+                    gaps);
+        if (!channel.times.empty())
+            std::printf(", %s to %s",
+                        FormatDateTime(channel.times.front(), ReadoutTimePattern).c_str(),
+                        FormatDateTime(channel.times.back(), ReadoutTimePattern).c_str());
+        std::printf("\n");
+    }
+    return 0;
+}
