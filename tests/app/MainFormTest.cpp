@@ -3,6 +3,7 @@
 #include "chart/ChartLegend.h"
 #include "data/RecorderFileWriter.h"
 
+#include <QMimeData>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -253,4 +254,31 @@ TEST_F(MainFormTest, ChartShowsOneLinePerChannelWithGapsAsBreaks) {
     QTest::mouseMove(chart, QPoint(line + 200, area.center().y()));
     QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(line + 200, area.center().y()));
     EXPECT_GT(w->ChartTool->XValue(), before);
+}
+
+TEST_F(MainFormTest, ADroppedRecordingOpensLikeTheOpenCommand) {
+    Start();
+    TMainForm* w = window();
+    const QString path = dir_.filePath("dropped.dat");
+    WriteOneChannel(path, 20);
+    auto dropOf = [](const QString& file) {
+        auto* mime = new QMimeData;
+        mime->setUrls({QUrl::fromLocalFile(file)});
+        return mime;
+    };
+
+    std::unique_ptr<QMimeData> text(dropOf(dir_.filePath("notes.txt")));
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, text.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(w, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+
+    std::unique_ptr<QMimeData> recording(dropOf(path));
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, recording.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(w, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, recording.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(w, &drop);
+    QTRY_COMPARE_WITH_TIMEOUT(w->Rows.RowCount(), size_t(20), 5000);
+    EXPECT_EQ(w->OpenFileName, path);
+    EXPECT_EQ(w->Chart->graphCount(), 1);
 }
