@@ -65,8 +65,9 @@ QStringList DataSheetModel::ItemTexts(int item) const {
 }
 
 QVariant DataSheetModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
-        section >= captions_.size())
+    // The tool tip shows a caption the column is too narrow for.
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || orientation != Qt::Horizontal ||
+        section < 0 || section >= captions_.size())
         return {};
     return captions_[section];
 }

@@ -58,6 +58,7 @@ struct Window {
             std::fprintf(stderr, "%s\n", message.text.c_str());
         });
         form->show();
+        form->resize(1280, 956); // the offscreen screen is smaller than the designed window
     }
 };
 
@@ -65,8 +66,8 @@ struct Window {
 void OpenAndShow(TMainForm* form) {
     form->OpenDataFile(QString::fromStdString(FilePath));
     form->Chart->replot(QCustomPlot::rpImmediateRefresh);
-    const int visibleRows = form->DataListView->viewport()->height() /
-                            std::max(1, form->DataListView->rowHeight(0));
+    const int visibleRows =
+        form->DataListView->viewport()->height() / std::max(1, form->DataListView->rowHeight(0));
     for (int row = 0; row < visibleRows; ++row)
         benchmark::DoNotOptimize(form->DataListModel->ItemTexts(row));
 }

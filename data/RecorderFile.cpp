@@ -256,6 +256,16 @@ private:
 
 } // namespace
 
+ChannelDescriptor ChannelDescriptor::Decode(const uint8_t* d) {
+    ChannelDescriptor c;
+    c.rangeHigh = static_cast<int16_t>(U16(d + RangeHighOffset));
+    c.rangeLow = static_cast<int16_t>(U16(d + RangeLowOffset));
+    c.decimalCode = U16(d + DecimalCodeOffset);
+    c.unitCode = static_cast<int16_t>(U16(d + UnitCodeOffset));
+    c.blockCount = static_cast<uint16_t>(d[BlockCountOffset] << 8 | d[BlockCountOffset + 1]);
+    return c;
+}
+
 double DivisorForDecimalCode(unsigned decimalCode) {
     switch (decimalCode) {
     case 1:
@@ -304,13 +314,13 @@ std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingIn
 
     uintmax_t blocksLeftInFile = fileSize / BlockSize + (fileSize % BlockSize ? 1 : 0) - 1;
     for (unsigned index = first; index <= last; ++index) {
-        const uint8_t* d = descriptors.data() + DescriptorSize * index;
+        const ChannelDescriptor d =
+            ChannelDescriptor::Decode(descriptors.data() + DescriptorSize * index);
         ChannelRange range;
-        range.divisor = DivisorForDecimalCode(U16(d + DecimalCodeOffset));
-        range.high = static_cast<float>(S16(d + RangeHighOffset) / range.divisor);
-        range.low = static_cast<float>(S16(d + RangeLowOffset) / range.divisor);
-        const unsigned blockCount =
-            static_cast<unsigned>(d[BlockCountOffset] << 8) | d[BlockCountOffset + 1];
+        range.divisor = DivisorForDecimalCode(d.decimalCode);
+        range.high = static_cast<float>(d.rangeHigh / range.divisor);
+        range.low = static_cast<float>(d.rangeLow / range.divisor);
+        const unsigned blockCount = d.blockCount;
         const int number = static_cast<int>(index) + 1;
 
         log.Line("Channel %d, range: %0.3f-%0.3f\r\n", number, static_cast<double>(range.low),
@@ -322,7 +332,7 @@ std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingIn
 
         ChannelInfo channel;
         channel.channel = static_cast<int16_t>(number);
-        channel.unit = std::string(UnitNameForCode(S16(d + UnitCodeOffset)));
+        channel.unit = std::string(UnitNameForCode(d.unitCode));
         // Room for every sample the blocks can hold plus two gap points a record, bounded by
         // what the file really has, so the arrays never grow by doubling.
         const uintmax_t blocks = std::min<uintmax_t>(blockCount, blocksLeftInFile);

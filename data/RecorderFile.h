@@ -36,6 +36,18 @@ constexpr int MaxRecordsPerBlock = 11;
 constexpr size_t EndOfDataLength = 10; // ten 0xFF bytes end the written data
 } // namespace RecorderFileLayout
 
+// One channel's descriptor in the header block, raw as the recorder writes it.
+struct ChannelDescriptor {
+    int16_t rangeHigh = 0;
+    int16_t rangeLow = 0;
+    uint16_t decimalCode = 4;
+    int16_t unitCode = 0;
+    uint16_t blockCount = 0;
+
+    void EncodeTo(uint8_t* descriptor) const;
+    static ChannelDescriptor Decode(const uint8_t* descriptor);
+};
+
 // Scale divisor of a descriptor's decimal code: values carry 4 - code decimals,
 // 0 and codes above 4 counting as 4.
 double DivisorForDecimalCode(unsigned decimalCode);

@@ -16,9 +16,6 @@ void Put16(uint8_t* p, uint16_t value) {
     p[0] = static_cast<uint8_t>(value);
     p[1] = static_cast<uint8_t>(value >> 8);
 }
-uint16_t Get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
 
 // Copies what fits of [data, data + size) to block offset `at`.
 void PutClipped(std::array<uint8_t, BlockSize>& block, size_t at, const uint8_t* data,
@@ -37,16 +34,6 @@ void ChannelDescriptor::EncodeTo(uint8_t* d) const {
     Put16(d + UnitCodeOffset, static_cast<uint16_t>(unitCode));
     d[BlockCountOffset] = static_cast<uint8_t>(blockCount >> 8); // the one big-endian field
     d[BlockCountOffset + 1] = static_cast<uint8_t>(blockCount);
-}
-
-ChannelDescriptor ChannelDescriptor::Decode(const uint8_t* d) {
-    ChannelDescriptor c;
-    c.rangeHigh = static_cast<int16_t>(Get16(d + RangeHighOffset));
-    c.rangeLow = static_cast<int16_t>(Get16(d + RangeLowOffset));
-    c.decimalCode = Get16(d + DecimalCodeOffset);
-    c.unitCode = static_cast<int16_t>(Get16(d + UnitCodeOffset));
-    c.blockCount = static_cast<uint16_t>(d[BlockCountOffset] << 8 | d[BlockCountOffset + 1]);
-    return c;
 }
 
 std::array<uint8_t, BlockSize> LayOutDataBlock(const std::vector<DataRecord>& records,

@@ -22,17 +22,6 @@
 using HeaderTimeBytes = std::array<uint8_t, 6>;
 
 // The raw fields of one channel descriptor.
-struct ChannelDescriptor {
-    int16_t rangeHigh = 0;
-    int16_t rangeLow = 0;
-    uint16_t decimalCode = 4;
-    int16_t unitCode = 0;
-    uint16_t blockCount = 0;
-
-    void EncodeTo(uint8_t* descriptor) const;
-    static ChannelDescriptor Decode(const uint8_t* descriptor);
-};
-
 struct DataRecord {
     int32_t time = 0; // seconds since 2000-01-01 00:00:00 of the first sample
     uint8_t interval = 1;

@@ -8,9 +8,9 @@
 
 namespace {
 
-// The two tables of the Modbus serial line specification: for an index i, CrcHighTable[i] and
+// The two tables of the Modbus serial line standard: for an index i, CrcHighTable[i] and
 // CrcLowTable[i] are the low and high bytes of the reflected CRC of the single byte i (the
-// specification names them after the CRC bytes they update, not after their place in the
+// standard names them after the CRC bytes they update, not after their place in the
 // value). Generated here rather than typed in; the tests check them against known entries.
 struct CrcTables {
     std::array<uint8_t, 256> high{};

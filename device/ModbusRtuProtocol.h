@@ -13,7 +13,7 @@
 #include <string>
 
 // CRC-16/MODBUS (reflected polynomial 0xA001, initial value 0xFFFF, no final XOR), computed
-// with the two 256-entry tables of the Modbus serial line specification. Read requests and
+// with the two 256-entry tables of the Modbus serial line standard. Read requests and
 // every reply carry it low-order byte first, the picture requests high-order byte first.
 uint16_t Crc16(const uint8_t* bytes, size_t length);
 

@@ -1,6 +1,9 @@
 #include "app/DataSheetModel.h"
 #include "app/Startup.h"
+#include "chart/ChartLegend.h"
+#include "data/RecorderFileWriter.h"
 
+#include <QMimeData>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -11,12 +14,35 @@
 
 namespace {
 
+const DateTime T0 = 42079 + 8.0 / 24; // 2015-03-16 08:00:00
+
+// One channel (1, range 0..100.0, "℃") of `samples` one-second samples from T0: raw values
+// 0, 1, 2, ... scaled by ten.
+void WriteOneChannel(const QString& path, int samples) {
+    RecorderFileBuilder file;
+    file.SetChannelIndices(0, 0);
+    file.SetStartTime(*HeaderTimeFromDateTime(T0));
+    file.SetEndTime(*HeaderTimeFromDateTime(T0 + (samples - 1) * OneSecond));
+    file.SetDescriptor(0, {1000, 0, 3, 19, 1});
+    std::vector<DataRecord> records;
+    for (int first = 0; first < samples; first += 700) {
+        DataRecord record;
+        record.time = static_cast<int32_t>(RecorderSecondsFromDateTime(T0)) + first;
+        for (int i = first; i < std::min(samples, first + 700); ++i)
+            record.samples.push_back(static_cast<int16_t>(i % 1000));
+        records.push_back(record);
+    }
+    file.AppendBlock(records);
+    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), file.Bytes()));
+}
+
 // A settings file of its own per test, and every message the window would show.
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        settings_ = std::make_unique<QSettings>(dir_.filePath("Korvane.conf"), QSettings::IniFormat);
+        settings_ =
+            std::make_unique<QSettings>(dir_.filePath("Korvane.conf"), QSettings::IniFormat);
     }
 
     void Start() {
@@ -63,7 +89,8 @@ TEST_F(MainFormTest, ServiceSwitchesAtStartUp) {
         settings_->sync();
         QSettings reread(settings_->fileName(), QSettings::IniFormat);
         TMainForm window(reread);
-        EXPECT_EQ(window.ImportDataMenuItem->isVisible(), c.importShown) << c.importData.toString().toStdString();
+        EXPECT_EQ(window.ImportDataMenuItem->isVisible(), c.importShown)
+            << c.importData.toString().toStdString();
         EXPECT_EQ(window.OEMDownLoad->isVisible(), c.oemShown) << c.oemdl.toString().toStdString();
     }
 }
@@ -122,4 +149,136 @@ TEST_F(MainFormTest, ProgressDialogIgnoresTheUser) {
     EXPECT_FALSE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
     dialog->PostCloseRequest();
     QTRY_VERIFY_WITH_TIMEOUT(!dialog->isVisible(), 2000);
+}
+
+TEST_F(MainFormTest, OpensAFileAndPagesThroughIt) {
+    Start();
+    TMainForm* w = window();
+    const QString path = dir_.filePath("n1234.bin");
+    WriteOneChannel(path, 1234);
+    w->OpenDataFile(path);
+    ASSERT_TRUE(messages_.empty()) << messages_.front();
+    EXPECT_EQ(objects_->ProcessDlg->ProgressMax(), 2); // one step per channel and the last
+    EXPECT_EQ(objects_->ProcessDlg->ProgressPosition(), 2);
+    EXPECT_FALSE(w->RealTimeMode);
+    EXPECT_TRUE(w->XZoomStopPending); // the recording spans more than ten seconds
+    EXPECT_DOUBLE_EQ(w->ChartTool->XValue(), w->recordingInfo.startTime + 0.1 * OneSecond);
+    EXPECT_DOUBLE_EQ(w->ChartTool->YValue(), 100.0);
+    EXPECT_DOUBLE_EQ(objects_->DataFilterDlg->ScreenEnd, w->recordingInfo.endTime);
+
+    // Opened on the trend diagram: no paging there, Next and Last parked.
+    EXPECT_EQ(Paging(), PageButtons{});
+    w->DataTableMenuItemClick();
+    EXPECT_EQ(w->CurrentPage, ShownPage::DataSheet);
+    const DataSheetModel* sheet = w->DataListModel;
+    ASSERT_EQ(sheet->columnCount(), 3);
+    EXPECT_EQ(sheet->headerData(2, Qt::Horizontal, Qt::DisplayRole), "Channel 1(℃)");
+
+    struct Step {
+        QAction* button;
+        int items;
+        QString firstSerial;
+        PageButtons buttons;
+    };
+    const Step walk[] = {
+        {nullptr, 500, "1", {false, false, true, true}},
+        {w->NextPageButton, 500, "501", {true, true, true, true}},
+        {w->NextPageButton, 234, "1001", {true, true, false, false}},
+        {w->FrontPageButton, 500, "501", {true, true, true, true}},
+        {w->FrontPageButton, 500, "1", {false, false, true, true}},
+        {w->EndPageButton, 234, "1001", {true, true, false, false}},
+    };
+    for (const Step& step : walk) {
+        if (step.button)
+            step.button->trigger();
+        EXPECT_EQ(sheet->rowCount(), step.items) << step.firstSerial.toStdString();
+        EXPECT_EQ(sheet->ItemTexts(0).value(0), step.firstSerial);
+        EXPECT_EQ(Paging(), step.buttons) << step.firstSerial.toStdString();
+    }
+    EXPECT_EQ(sheet->ItemTexts(233), (QStringList{"1234", "2015-03-16 08:20:33", "23.300"}));
+    EXPECT_TRUE(sheet->ItemTexts(234).isEmpty());
+
+    // Another page parks the buttons; coming back restores them.
+    w->ChartMenuItemClick();
+    EXPECT_EQ(Paging(), PageButtons{});
+    EXPECT_EQ(w->SavedPageButtons, (PageButtons{true, true, false, false}));
+    w->DataTableMenuItemClick();
+    EXPECT_EQ(Paging(), (PageButtons{true, true, false, false}));
+}
+
+TEST_F(MainFormTest, ChartShowsOneLinePerChannelWithGapsAsBreaks) {
+    Start();
+    TMainForm* w = window();
+    SampleOptions options;
+    options.channels = 3;
+    options.days = 0.05;
+    options.interruptions = {{600, 120}};
+    options.outOfRangeRunsPerDay = 0;
+    SampleRecording recording;
+    ASSERT_FALSE(GenerateSampleRecording(options, recording));
+    const QString path = dir_.filePath("gaps.bin");
+    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), recording.bytes));
+    w->resize(1280, 900);
+    w->show();
+    w->OpenDataFile(path);
+    ASSERT_TRUE(messages_.empty()) << messages_.front();
+
+    TrendChart* chart = w->Chart;
+    ASSERT_EQ(chart->graphCount(), 3);
+    ASSERT_EQ(w->SeriesInfos.size(), 3u);
+    EXPECT_EQ(chart->graph(1)->name(), "Channel 02");
+    EXPECT_EQ(chart->graph(1)->pen().color(), QColor(0xFF, 0, 0));
+    EXPECT_EQ(w->SeriesInfos[1].series, chart->graph(1));
+    int nullPoints = 0;
+    for (auto it = chart->graph(0)->data()->constBegin(); it != chart->graph(0)->data()->constEnd();
+         ++it)
+        nullPoints += std::isnan(it->value);
+    EXPECT_EQ(nullPoints, 2); // one interruption: a null point after it starts and before it ends
+
+    // The legend's check box hides and shows its series.
+    chart->replot();
+    CheckableLegendItem* item = nullptr;
+    for (int i = 0; i < chart->legend->itemCount() && !item; ++i)
+        item = qobject_cast<CheckableLegendItem*>(chart->legend->item(i));
+    ASSERT_TRUE(item);
+    QTest::mouseClick(chart, Qt::LeftButton, {}, item->CheckBoxRect().center());
+    EXPECT_FALSE(item->plottable()->visible());
+    QTest::mouseClick(chart, Qt::LeftButton, {}, item->CheckBoxRect().center());
+    EXPECT_TRUE(item->plottable()->visible());
+
+    // The time cursor is grabbed within ten pixels of its line.
+    const QRect area = chart->axisRect()->rect();
+    const int line = static_cast<int>(chart->xAxis->coordToPixel(w->ChartTool->XValue()));
+    const double before = w->ChartTool->XValue();
+    QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(line + 9, area.center().y()));
+    QTest::mouseMove(chart, QPoint(line + 200, area.center().y()));
+    QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(line + 200, area.center().y()));
+    EXPECT_GT(w->ChartTool->XValue(), before);
+}
+
+TEST_F(MainFormTest, ADroppedRecordingOpensLikeTheOpenCommand) {
+    Start();
+    TMainForm* w = window();
+    const QString path = dir_.filePath("dropped.dat");
+    WriteOneChannel(path, 20);
+    auto dropOf = [](const QString& file) {
+        auto* mime = new QMimeData;
+        mime->setUrls({QUrl::fromLocalFile(file)});
+        return mime;
+    };
+
+    std::unique_ptr<QMimeData> text(dropOf(dir_.filePath("notes.txt")));
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, text.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(w, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+
+    std::unique_ptr<QMimeData> recording(dropOf(path));
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, recording.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(w, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, recording.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(w, &drop);
+    QTRY_COMPARE_WITH_TIMEOUT(w->Rows.RowCount(), size_t(20), 5000);
+    EXPECT_EQ(w->OpenFileName, path);
+    EXPECT_EQ(w->Chart->graphCount(), 1);
 }

@@ -105,6 +105,32 @@ TEST_F(ToolTest, DumpAfterAReaderFailure) {
                            "info,0.000,0.000,1899-12-30 00:00:00,1899-12-30 00:00:00,0\n");
 }
 
+TEST_F(ToolTest, CsvWritesEveryRowInTheSheetLayout) {
+    const std::string out = (dir / "small.csv").string();
+    const Result r = Run({"csv", Write("small.bin", SmallFile(1).Bytes()), out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Gap points give no row; a channel without a sample at a row's time shows "-"; the units
+    // stay GBK bytes.
+    EXPECT_EQ(ReadText(out), "Serial number,Time,Channel 1(\xA1\xE6),Channel 2(\xB5\xA5\xCE\xBB)\n"
+                             "1,2015-03-16 09:00:00,25.300,5.000\n"
+                             "2,2015-03-16 09:00:01,25.300,-3.000\n"
+                             "3,2015-03-16 09:00:02,26.000,-\n"
+                             "4,2015-03-16 09:00:10,10.000,-\n");
+    const Result toStdout = Run({"csv", (dir / "small.bin").string(), "-"});
+    EXPECT_EQ(toStdout.out, ReadText(out));
+
+    // A file the reader fails on writes nothing.
+    const std::string failed = (dir / "failed.csv").string();
+    const Result missing = Run({"csv", (dir / "missing.bin").string(), failed});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Open file failure!\n");
+    EXPECT_FALSE(fs::exists(failed));
+    const Result unwritable =
+        Run({"csv", (dir / "small.bin").string(), (dir / "no" / "x.csv").string()});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
+}
+
 TEST_F(ToolTest, InfoAndTheLoadLog) {
     const std::string path = Write("small.bin", SmallFile(1).Bytes());
     fs::create_directory(dir / "logs");
@@ -167,6 +193,9 @@ TEST_F(ToolTest, WrongArgumentsExitWithTwo) {
         {"sample", out, "--days", "ten"},
         {"sample", out, "--start", "2015-02-30 00:00:00"},
         {"sample", out, "--seed"},
+        {"csv"},
+        {"csv", "a.bin"},
+        {"csv", "a.bin", "b.csv", "c.csv"},
     };
     for (const auto& args : cases) {
         const Result r = Run(args);

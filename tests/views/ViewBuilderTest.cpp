@@ -209,10 +209,15 @@ TEST(BuildScreenedViews, ChannelsOutsideTheFlagsAlwaysStay) {
 }
 
 TEST(AxisTicks, TimeStepsRoundUpToReadableSteps) {
-    const std::pair<double, double> cases[] = {
-        {0.2 * OneSecond, OneSecond},   {OneSecond, OneSecond},       {3 * OneSecond, 5 * OneSecond},
-        {360 * OneSecond, 600 * OneSecond}, {0.1, 3.0 / 24},          {1.0, 1.0},
-        {3.0, 7.0},                      {45.0, 60.0},                 {400.0, 730.0}};
+    const std::pair<double, double> cases[] = {{0.2 * OneSecond, OneSecond},
+                                               {OneSecond, OneSecond},
+                                               {3 * OneSecond, 5 * OneSecond},
+                                               {360 * OneSecond, 600 * OneSecond},
+                                               {0.1, 3.0 / 24},
+                                               {1.0, 1.0},
+                                               {3.0, 7.0},
+                                               {45.0, 60.0},
+                                               {400.0, 730.0}};
     for (const auto& [desired, nice] : cases)
         EXPECT_NEAR(NiceTimeStep(desired), nice, 1e-12) << desired;
 }

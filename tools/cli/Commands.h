@@ -12,6 +12,8 @@
     COMMAND("info", Info, "FILE [--log[=DIR]]",                                                    \
             "channels with units and ranges, time window and sample count")                        \
     COMMAND("dump", Dump, "FILE [--log[=DIR]]", "every stored sample, one line each (UTF-8)")      \
+    COMMAND("csv", Csv, "FILE OUT [--log[=DIR]]",                                                  \
+            "every row of the recording in the data sheet's CSV layout (OUT - for stdout)")       \
     COMMAND("sample", Sample, "OUT [options]",                                                     \
             "write a realistic recorder data file (see --help)")                                   \
     COMMAND("poll", Poll, "[options]",                                                             \
