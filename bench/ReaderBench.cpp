@@ -9,6 +9,8 @@
 #include "data/RecorderFile.h"
 #include "data/RecorderFileWriter.h"
 
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <climits>
 #include <cstdio>
@@ -141,37 +143,6 @@ void BM_BareDecode(benchmark::State& state) {
     state.counters["samples"] = static_cast<double>(TotalLength());
 }
 BENCHMARK(BM_BareDecode)->Unit(benchmark::kMillisecond)->Repetitions(5);
-
-// Keeps each benchmark's median times for the ratio.
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[run.run_name.function_name] = {run.GetAdjustedRealTime(),
-                                                       run.GetAdjustedCPUTime()};
-        ConsoleReporter::ReportRuns(runs);
-    }
-    struct Times {
-        double real, cpu;
-    };
-    std::map<std::string, Times> medians;
-};
-
-// Peak resident memory of this process in KiB. Not getrusage: after exec its maximum also
-// covers the parent that started the process.
-long PeakOfSelf() {
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return -1;
-    char line[256];
-    long peak = -1;
-    while (std::fgets(line, sizeof line, status))
-        if (std::sscanf(line, "VmHWM: %ld kB", &peak) == 1)
-            break;
-    std::fclose(status);
-    return peak;
-}
 
 // Peak memory in KiB of this program run again in the given mode; the channel lengths go
 // along for the bare cost's arrays.

@@ -20,6 +20,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include "bench/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <climits>
 #include <cstdio>
@@ -138,34 +140,6 @@ void BM_NextPage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_NextPage)->Unit(benchmark::kMicrosecond)->Repetitions(3);
-
-class MedianReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[run.run_name.function_name] = {run.GetAdjustedRealTime(),
-                                                       run.GetAdjustedCPUTime()};
-        ConsoleReporter::ReportRuns(runs);
-    }
-    struct Times {
-        double real, cpu;
-    };
-    std::map<std::string, Times> medians;
-};
-
-long PeakOfSelf() {
-    FILE* status = std::fopen("/proc/self/status", "r");
-    if (!status)
-        return -1;
-    char line[256];
-    long peak = -1;
-    while (std::fgets(line, sizeof line, status))
-        if (std::sscanf(line, "VmHWM: %ld kB", &peak) == 1)
-            break;
-    std::fclose(status);
-    return peak;
-}
 
 // Peak memory in KiB of this program run again, opening the file in the window.
 long PeakOfOpeningProcess() {
