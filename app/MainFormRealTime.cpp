@@ -105,8 +105,12 @@ void TMainForm::RunButtonClick() {
 }
 
 void TMainForm::OnTimer() {
-    if (!realTime_->Poll(WorkerRunning()))
-        return; // the views keep the last values
+    // A failed read shows nothing: the views keep the last values.
+    if (realTime_->Poll(WorkerRunning()))
+        ShowLiveValues();
+}
+
+void TMainForm::ShowLiveValues() {
     const DeviceRecords& records = realTime_->Records();
     const LiveTick tick = MakeLiveTick(records, ActiveChannels);
     ScrollBox->SetSummary(tick.summary);

@@ -90,6 +90,8 @@ public:
     void ComSettingButtonClick();
     void RunButtonClick();
     void OnTimer();
+    // The last live read on the Global figure page, the trend diagram and the data sheet.
+    void ShowLiveValues();
     void StopButtonClick();
     // While a worker runs, ticks skip their poll, so the worker reads a recording that
     // stands still.
