@@ -69,6 +69,9 @@ ChannelPanel::ChannelPanel(QWidget* parent) : QWidget(parent) {
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::Text, PanelInk);
     setPalette(palette);
+    // The page behind is in the button face; the panel's labels draw with the window's ink.
+    setBackgroundRole(QPalette::Window);
+    setForegroundRole(QPalette::WindowText);
 
     ChannelLabel = new QLabel(this);
     ChannelLabel->setFont(Sized(font(), 14, true));

@@ -3,6 +3,7 @@
 #include "app/realtime/ComSettingChoices.h"
 #include "data/Text.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -195,6 +196,7 @@ void TRealComSettingDlg::LoadFromConfig() {
             QString::fromLocal8Bit(PortDevicePath(configPath_, n));
         ComPortComboBox->setItemData(n - 1, portDevices_[static_cast<size_t>(n - 1)], DeviceRole);
     }
+    WidenPortList();
     PortDeviceComboBox->blockSignals(true);
     PortDeviceComboBox->clear();
     for (const std::string& device : ListSerialDevices())
@@ -255,6 +257,18 @@ void TRealComSettingDlg::RememberPortDevice() {
         return;
     portDevices_[static_cast<size_t>(port - 1)] = PortDevice();
     ComPortComboBox->setItemData(port - 1, PortDevice(), DeviceRole);
+    WidenPortList();
+}
+
+// The drop-down list is as wide as the longest port name with its device.
+void TRealComSettingDlg::WidenPortList() {
+    const QFontMetrics metrics = ComPortComboBox->view()->fontMetrics();
+    int widest = 0;
+    for (int i = 0; i < ComPortComboBox->count(); ++i)
+        widest = std::max(
+            widest, metrics.horizontalAdvance(ComPortComboBox->itemText(i) + "    " +
+                                              ComPortComboBox->itemData(i, DeviceRole).toString()));
+    ComPortComboBox->view()->setMinimumWidth(widest + 40);
 }
 
 void TRealComSettingDlg::OKBtnClick() {

@@ -81,6 +81,7 @@ private:
     void SelectAll(size_t list);
     void ShowChosenPortDevice();
     void RememberPortDevice();
+    void WidenPortList();
     int ChosenPort() const;
 
     std::array<QListWidget*, 4> lists_{};

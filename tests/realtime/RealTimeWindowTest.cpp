@@ -280,3 +280,36 @@ TEST_F(RealTimeWindowTest, ASeriesIsEmptiedAtThePointThatPassesItsShare) {
     w->OnTimer();
     EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
 }
+
+TEST(GlobalFigurePanel, APanelInAlarmStandsOutInRed) {
+    GlobalFigurePage page;
+    page.resize(800, 600);
+    page.show();
+    page.ShowPanels(2);
+    PanelTexts texts;
+    texts.value = "15.000 C";
+    texts.channel = "Channel 01";
+    texts.alarms = {false, false, true, false};
+    page.SetPanel(0, texts);
+    texts.alarms = {};
+    page.SetPanel(1, texts);
+
+    auto redPixels = [](QWidget* widget) {
+        const QImage image = widget->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y) == QColor(0xFF, 0, 0);
+        return count;
+    };
+    ChannelPanel* alarm = page.PanelAt(0);
+    ChannelPanel* quiet = page.PanelAt(1);
+    EXPECT_TRUE(alarm->Indicators[BelowFloorIndicator]->IsRaised());
+    EXPECT_GT(redPixels(alarm->ValueLabel), 20) << "the value turns red";
+    EXPECT_EQ(redPixels(quiet->ValueLabel), 0);
+    EXPECT_GT(redPixels(alarm), redPixels(quiet) + 4 * ChannelPanel::Width) << "a heavy red frame";
+
+    // Quiet again: the panel looks as any other.
+    page.SetPanel(0, texts);
+    EXPECT_EQ(redPixels(alarm), redPixels(quiet));
+}
