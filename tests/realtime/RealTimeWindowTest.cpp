@@ -258,6 +258,20 @@ TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
     }
 }
 
+TEST_F(RealTimeWindowTest, WithNoChannelSelectedOnlyTheSummaryLineAndTheTimeShow) {
+    WriteConfig(1, {}, server.DevicePath());
+    w->RunButtonClick();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    w->OnTimer();
+    EXPECT_TRUE(w->ActiveChannels.empty());
+    EXPECT_EQ(w->Chart->graphCount(), 0);
+    EXPECT_TRUE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox));
+    EXPECT_TRUE(w->ScrollBox->TotalInfo->text().endsWith("Time(2015-03-16 08:05:09)"));
+    EXPECT_FALSE(PanelShown(0));
+    EXPECT_EQ(SheetHeader(), (QStringList{"Serial number", "Time"}));
+    EXPECT_EQ(w->DataListModel->ItemTexts(0), (QStringList{"1", "2015-03-16 08:05:09"}));
+}
+
 TEST_F(RealTimeWindowTest, ASeriesIsEmptiedAtThePointThatPassesItsShare) {
     w->RunButtonClick();
     ASSERT_TRUE(messages.empty()) << messages.front();
