@@ -9,7 +9,7 @@
 namespace {
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+constexpr long long DaysFromCivil(long long y, unsigned m, unsigned d) {
     y -= m <= 2;
     const long long era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -31,7 +31,8 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 }
 
 // 1899-12-30 relative to 1970-01-01.
-const long long DayZero = DaysFromCivil(1899, 12, 30);
+// Computed at compile time, so globals initialised at start-up may already convert dates.
+constexpr long long DayZero = DaysFromCivil(1899, 12, 30);
 
 void AppendNumber(std::string& out, int value, int width) {
     char buffer[16];

@@ -5,9 +5,29 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
+
+// Unix98 pseudo-terminal slaves (the simulator's end) have majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
+           major(st.st_rdev) <= 143;
+}
+
+// A pseudo-terminal has no parity generator: the kernel drops PARENB, and glibc reports that
+// as a failure although everything else took effect.
+bool OnlyParityDropped(int fd, const termios& wanted) {
+    termios now;
+    if (!IsPseudoTerminal(fd) || tcgetattr(fd, &now) != 0)
+        return false;
+    const tcflag_t ignore = PARENB | PARODD;
+    return (now.c_cflag & ~ignore) == (wanted.c_cflag & ~ignore) && now.c_iflag == wanted.c_iflag &&
+           cfgetospeed(&now) == cfgetospeed(&wanted);
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -157,7 +177,7 @@ int32_t PosixSerialPort::SetLineParameters(int32_t port, int32_t baudCode, int32
     }
     if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0)
         return PortResult::BadParameter;
-    if (tcsetattr(fd, TCSANOW, &tio) != 0)
+    if (tcsetattr(fd, TCSANOW, &tio) != 0 && !OnlyParityDropped(fd, tio))
         return PortResult::SystemFailure;
     return PortResult::Ok;
 }

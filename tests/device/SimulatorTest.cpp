@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -241,5 +244,28 @@ TEST_F(AgainstSimulator, ThePortIsOpenedExclusively) {
     for (const std::string& path : {std::string("/nonexistent/tty"), regularFile, std::string()}) {
         PosixSerialPort missing([&](int32_t) { return path; });
         EXPECT_EQ(missing.OpenPort(1), PortResult::NoSuchPort) << path;
+    }
+}
+
+TEST_F(AgainstSimulator, ParityWorksOnAPseudoTerminalLeftInAnyState) {
+    // A run killed mid-way leaves its settings on the terminal; the kernel keeps PARODD while
+    // dropping PARENB, and the next odd or even set-up must still succeed.
+    connection.CloseLink();
+    const int fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios tio;
+    ASSERT_EQ(tcgetattr(fd, &tio), 0);
+    // What an odd-parity run at 19200 bit/s sets up and never restores.
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD | PARENB | PARODD;
+    tio.c_iflag |= INPCK;
+    cfsetspeed(&tio, B19200);
+    tcsetattr(fd, TCSANOW, &tio);
+    close(fd);
+    for (int parity : {1, 2, 1, 0}) {
+        records.commSettings.parity = parity;
+        EXPECT_TRUE(connection.OpenLink()) << parity << ": " << Utf8(records.lastError);
+        EXPECT_TRUE(connection.ReadLiveValues()) << parity;
+        connection.CloseLink();
     }
 }
