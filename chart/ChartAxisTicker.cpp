@@ -31,6 +31,9 @@ double ChartAxisTicker::getTickStep(const QCPRange& range) {
             step = ReadableStep(desiredIncrement_, range.size(), pixels, LabelExtent(true));
         }
         step = NiceTimeStep(step);
+    } else if (desiredIncrement_ <= 0) {
+        // Automatic scaling (the live run, an empty chart): round numbers.
+        step = NiceWholeStep(step);
     }
     return step;
 }

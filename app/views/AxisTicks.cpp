@@ -39,3 +39,13 @@ double ReadableStep(double desired, double span, double axisPixels, double label
         step *= std::ceil(labels / maxLabels);
     return step;
 }
+
+double NiceWholeStep(double atLeast) {
+    if (!std::isfinite(atLeast) || atLeast <= 1)
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(atLeast)));
+    for (double mantissa : {1.0, 2.0, 5.0, 10.0})
+        if (mantissa * power >= atLeast * (1 - 1e-9))
+            return mantissa * power;
+    return 10 * power;
+}

@@ -9,3 +9,7 @@ double NiceTimeStep(double atLeast);
 // The desired increment, or a tenth of the span when none is set, enlarged by a whole factor
 // until no more than axisPixels / labelPixels labels fall into the span.
 double ReadableStep(double desired, double span, double axisPixels, double labelPixels);
+
+// Smallest step of 1, 2 or 5 times a power of ten not below atLeast, and never below 1: the
+// value axis labels whole numbers, so a smaller step would print the same label twice.
+double NiceWholeStep(double atLeast);

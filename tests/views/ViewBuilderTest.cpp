@@ -208,6 +208,14 @@ TEST(BuildScreenedViews, ChannelsOutsideTheFlagsAlwaysStay) {
     EXPECT_TRUE(selection.Selects(0));
 }
 
+TEST(AxisTicks, AutomaticValueStepsAreRoundWholeNumbers) {
+    const std::pair<double, double> cases[] = {{0.05, 1},  {1, 1},      {1.2, 2},    {2, 2},
+                                               {3.1, 5},   {7, 10},     {10.02, 20}, {100.2, 200},
+                                               {450, 500}, {5000, 5000}};
+    for (const auto& [atLeast, nice] : cases)
+        EXPECT_DOUBLE_EQ(NiceWholeStep(atLeast), nice) << atLeast;
+}
+
 TEST(AxisTicks, TimeStepsRoundUpToReadableSteps) {
     const std::pair<double, double> cases[] = {{0.2 * OneSecond, OneSecond},
                                                {OneSecond, OneSecond},
