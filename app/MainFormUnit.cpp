@@ -472,12 +472,18 @@ void TMainForm::SetDataListColumns(const std::vector<SheetColumn>& columns) {
         captions << QString::fromStdString(GbkToUtf8(column.caption));
     DataListModel->SetColumns(captions);
     // The designed widths suit a small 8-point face whose digits are 6 pixels wide; scaled by
-    // this font's digit width the times and values fit as they were meant to.
+    // this font's digit width the times and values fit as they were meant to, and no column is
+    // narrower than its caption, so every channel's unit can be read.
     const double scale =
         std::max(1.0, DataListView->fontMetrics().horizontalAdvance(QLatin1Char('0')) / 6.0);
-    for (int c = 0; c < static_cast<int>(columns.size()); ++c)
-        DataListView->setColumnWidth(
-            c, static_cast<int>(std::lround(columns[static_cast<size_t>(c)].width * scale)));
+    const QFontMetrics header(DataListView->horizontalHeader()->font());
+    constexpr int CaptionPadding = 16;
+    for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
+        const int designed =
+            static_cast<int>(std::lround(columns[static_cast<size_t>(c)].width * scale));
+        const int caption = header.horizontalAdvance(captions[c]) + CaptionPadding;
+        DataListView->setColumnWidth(c, std::max(designed, caption));
+    }
 }
 
 void TMainForm::FinishViewUpdate(DateTime windowStart, bool afterLoadOrImport) {
