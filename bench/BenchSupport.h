@@ -1,5 +1,8 @@
 #pragma once
-// Shared by the benchmark programs: median times for side-by-side ratios, and peak memory.
+// Shared by the benchmark programs: the largest file they measure, median times for
+// side-by-side ratios, and peak memory.
+
+#include "data/RecorderFileWriter.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -36,4 +39,21 @@ inline long PeakOfSelf() {
             break;
     std::fclose(status);
     return peak;
+}
+
+// Writes a 16-channel sample recording of the 10,485,760-byte limit to path.
+inline bool WriteLargestSampleFile(const std::string& path) {
+    SampleOptions options;
+    options.channels = 16;
+    options.fileSize = RecorderFileLayout::MaxFileSize;
+    SampleRecording recording;
+    if (const auto error = GenerateSampleRecording(options, recording)) {
+        std::fprintf(stderr, "%s\n", error->c_str());
+        return false;
+    }
+    if (const auto error = WriteBinaryFile(path, recording.bytes)) {
+        std::fprintf(stderr, "%s\n", error->c_str());
+        return false;
+    }
+    return true;
 }

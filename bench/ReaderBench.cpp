@@ -30,18 +30,8 @@ const std::string FilePath = std::string(RECORDER_GENERATED_DIR) + "/bench_large
 std::vector<size_t> ChannelLengths;
 
 bool PrepareFile() {
-    SampleOptions options;
-    options.channels = 16;
-    options.fileSize = MaxFileSize;
-    SampleRecording recording;
-    if (const auto error = GenerateSampleRecording(options, recording)) {
-        std::fprintf(stderr, "%s\n", error->c_str());
+    if (!WriteLargestSampleFile(FilePath))
         return false;
-    }
-    if (const auto error = WriteBinaryFile(FilePath, recording.bytes)) {
-        std::fprintf(stderr, "%s\n", error->c_str());
-        return false;
-    }
     RecordingInfo info;
     std::vector<ChannelInfo> channels;
     if (const auto message = ReadRecorderFile(FilePath, info, channels)) {

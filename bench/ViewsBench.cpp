@@ -36,19 +36,7 @@ const std::string FilePath = std::string(RECORDER_GENERATED_DIR) + "/bench_views
 QTemporaryDir* SettingsDir = nullptr;
 
 bool PrepareFile() {
-    SampleOptions options;
-    options.channels = 16;
-    options.fileSize = RecorderFileLayout::MaxFileSize;
-    SampleRecording recording;
-    if (const auto error = GenerateSampleRecording(options, recording)) {
-        std::fprintf(stderr, "%s\n", error->c_str());
-        return false;
-    }
-    if (const auto error = WriteBinaryFile(FilePath, recording.bytes)) {
-        std::fprintf(stderr, "%s\n", error->c_str());
-        return false;
-    }
-    return true;
+    return WriteLargestSampleFile(FilePath);
 }
 
 struct Window {
