@@ -1,6 +1,6 @@
 #include "app/DataSheetModel.h"
 
-#include "app/views/SheetCells.h"
+#include "views/SheetCells.h"
 
 DataSheetModel::DataSheetModel(const SheetRows& rows, const std::vector<ChannelInfo>& channels,
                                const std::vector<int16_t>& columnChannels, QObject* parent)

@@ -2,7 +2,7 @@
 // The data sheet as a virtual list: it holds no rows of its own, only the current page's place
 // in the row index, and produces the texts of a cell when the view asks for them.
 
-#include "app/views/SheetRows.h"
+#include "views/SheetRows.h"
 #include "data/Recording.h"
 
 #include <QAbstractTableModel>

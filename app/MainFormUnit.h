@@ -3,10 +3,10 @@
 // from it, the worker protocol with its progress dialog, opening files and paging.
 
 #include "app/realtime/RealTimeMonitor.h"
-#include "app/views/CommandState.h"
-#include "app/views/Paging.h"
-#include "app/views/SheetRows.h"
-#include "app/views/ViewBuilder.h"
+#include "views/CommandState.h"
+#include "views/Paging.h"
+#include "views/SheetRows.h"
+#include "views/ViewBuilder.h"
 #include "chart/TrendChart.h"
 #include "data/RecorderFile.h"
 #include "data/Recording.h"

@@ -11,7 +11,7 @@
 
 #include "app/DataSheetModel.h"
 #include "app/Startup.h"
-#include "app/views/ViewBuilder.h"
+#include "views/ViewBuilder.h"
 #include "data/RecorderFile.h"
 #include "data/RecorderFileWriter.h"
 

@@ -1,6 +1,6 @@
 #include "chart/ChartAxisTicker.h"
 
-#include "app/views/AxisTicks.h"
+#include "views/AxisTicks.h"
 #include "data/DateTime.h"
 
 #include <cmath>

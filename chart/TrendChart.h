@@ -3,7 +3,7 @@
 // grid, white labels), line series with a check-box legend, the two cursor tools, rectangle
 // zoom with undo and panning with the right mouse button.
 
-#include "app/views/ViewBuilder.h"
+#include "views/ViewBuilder.h"
 
 #include <qcustomplot.h>
 

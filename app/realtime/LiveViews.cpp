@@ -1,6 +1,6 @@
 #include "app/realtime/LiveViews.h"
 
-#include "app/views/SheetCells.h"
+#include "views/SheetCells.h"
 #include "data/DateTime.h"
 #include "data/UnitNames.h"
 

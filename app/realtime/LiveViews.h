@@ -5,8 +5,8 @@
 // live series near 1,200,000 points in all. Texts are GBK bytes like every text of the
 // recording; the window converts them for display.
 
-#include "app/views/SheetRows.h"
-#include "app/views/ViewBuilder.h"
+#include "views/SheetRows.h"
+#include "views/ViewBuilder.h"
 #include "data/Recording.h"
 #include "device/ModbusRtuImpl.h"
 

@@ -1,7 +1,7 @@
 // The live views' texts and arithmetic, without a window.
 
 #include "app/realtime/LiveViews.h"
-#include "app/views/SheetCells.h"
+#include "views/SheetCells.h"
 #include "data/DateTime.h"
 
 #include <gtest/gtest.h>

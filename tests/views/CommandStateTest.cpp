@@ -1,4 +1,4 @@
-#include "app/views/CommandState.h"
+#include "views/CommandState.h"
 
 #include <gtest/gtest.h>
 

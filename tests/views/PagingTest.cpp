@@ -1,4 +1,4 @@
-#include "app/views/Paging.h"
+#include "views/Paging.h"
 
 #include <gtest/gtest.h>
 

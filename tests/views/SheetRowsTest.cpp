@@ -1,4 +1,4 @@
-#include "app/views/SheetRows.h"
+#include "views/SheetRows.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/views/ViewBuilder.h"
+#include "views/ViewBuilder.h"
 
-#include "app/views/AxisTicks.h"
+#include "views/AxisTicks.h"
 
 #include "data/UnitNames.h"
 

@@ -7,7 +7,7 @@
 #include "tools/cli/Commands.h"
 #include "tools/cli/ToolSupport.h"
 
-#include "app/views/SheetCells.h"
+#include "views/SheetCells.h"
 
 #include <cerrno>
 #include <cstdio>

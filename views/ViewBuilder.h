@@ -3,8 +3,8 @@
 // places from a recording. Runs on the worker of a load, import or screening; the window applies
 // the result on the user-interface thread.
 
-#include "app/views/Paging.h"
-#include "app/views/SheetRows.h"
+#include "views/Paging.h"
+#include "views/SheetRows.h"
 #include "data/Recording.h"
 
 #include <array>

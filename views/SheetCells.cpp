@@ -1,4 +1,4 @@
-#include "app/views/SheetCells.h"
+#include "views/SheetCells.h"
 
 #include "data/DateTime.h"
 

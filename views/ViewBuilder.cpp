@@ -1,6 +1,6 @@
-#include "app/views/ViewBuilder.h"
+#include "views/ViewBuilder.h"
 
-#include "app/views/SheetCells.h"
+#include "views/SheetCells.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/views/AxisTicks.h"
+#include "views/AxisTicks.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // Which commands of the main window are enabled or visible in each situation. The window keeps
 // one CommandStates, changes it only through these functions and mirrors it onto its actions.
 
-#include "app/views/Paging.h"
+#include "views/Paging.h"
 
 #include <cstdint>
 #include <optional>
