@@ -43,9 +43,17 @@ std::string GetProgramDirectory() {
     return DirectoryOf(std::string(buffer, static_cast<size_t>(n)));
 }
 
+bool IsInstalledProgramDirectory(const std::string& programDir) {
+    struct stat info {};
+    const std::string share = programDir + "/../share/paperless-recorder";
+    return !programDir.empty() && stat(share.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::string GetSettingsDirectory() {
     const std::string programDir = GetProgramDirectory();
-    if (IsWritableDirectory(programDir))
+    // An installed program's directory is shared by every user (and writable by root), so
+    // settings then always go to the user's own directory.
+    if (!IsInstalledProgramDirectory(programDir) && IsWritableDirectory(programDir))
         return programDir;
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')

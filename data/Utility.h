@@ -11,9 +11,13 @@
 // Callers append names that begin with '/'.
 std::string GetProgramDirectory();
 
-// Where config.ini and the load log live: the program directory while it is writable,
-// otherwise $XDG_CONFIG_HOME/paperless-recorder (default ~/.config/paperless-recorder),
-// created on demand. No trailing '/'.
+// True when programDir is the bin/ folder of an installation: share/paperless-recorder stands
+// beside it.
+bool IsInstalledProgramDirectory(const std::string& programDir);
+
+// Where config.ini and the load log live: the program directory while it is writable and not
+// an installation's, otherwise $XDG_CONFIG_HOME/paperless-recorder (default
+// ~/.config/paperless-recorder), created on demand. No trailing '/'.
 std::string GetSettingsDirectory();
 
 // Clears parts, then appends the pieces between occurrences of separator; empty pieces count.

@@ -10,6 +10,9 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev
     xvfb xauth fonts-dejavu-core fonts-liberation fonts-wqy-microhei
 )
+if [ "${WITH_PACKAGING:-0}" = 1 ]; then
+    packages+=(dpkg-dev file desktop-file-utils)
+fi
 if [ "${WITH_CLANG:-0}" = 1 ]; then
     packages+=(clang libclang-rt-14-dev)
 fi

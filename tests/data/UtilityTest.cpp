@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 TEST(SplitText, EmptyFieldsCount) {
     std::vector<std::string> parts{"stale"};
@@ -20,6 +21,19 @@ TEST(ProgramDirectory, IsTheExecutablesDirectory) {
     ASSERT_FALSE(dir.empty());
     EXPECT_NE(dir.back(), '/');
     EXPECT_TRUE(std::filesystem::exists(dir + "/data_tests"));
+}
+
+TEST(ProgramDirectory, AnInstallationIsKnownByItsSharedFolder) {
+    namespace fs = std::filesystem;
+    const fs::path prefix = fs::temp_directory_path() / ("prefix_" + std::to_string(getpid()));
+    fs::create_directories(prefix / "bin");
+    EXPECT_FALSE(IsInstalledProgramDirectory((prefix / "bin").string()));
+    fs::create_directories(prefix / "share/paperless-recorder");
+    EXPECT_TRUE(IsInstalledProgramDirectory((prefix / "bin").string()));
+    EXPECT_FALSE(IsInstalledProgramDirectory(""));
+    // The build tree is no installation, so settings stay beside the program there.
+    EXPECT_FALSE(IsInstalledProgramDirectory(GetProgramDirectory()));
+    fs::remove_all(prefix);
 }
 
 class HexFile : public ::testing::Test {

@@ -4,6 +4,8 @@
 #include "tools/cli/Commands.h"
 #include "tools/cli/ToolSupport.h"
 
+#include "RecorderVersion.h"
+
 #include <cstdio>
 #include <string_view>
 
@@ -40,6 +42,10 @@ int main(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
+        return 0;
+    }
+    if (name == "--version" || name == "-v") {
+        std::printf("%s %s\n", ToolName, RECORDER_VERSION);
         return 0;
     }
     for (const Command& c : Commands)

@@ -3,6 +3,8 @@
 
 #include "tools/simulator/SimulatorServer.h"
 
+#include "RecorderVersion.h"
+
 #include <atomic>
 #include <charconv>
 #include <csignal>
@@ -36,6 +38,7 @@ Options:
                               (default picture-slot<N>.bin in the working directory)
   -v, --verbose               print every request and reply in hexadecimal on stderr
   -h, --help                  show this text
+  -V, --version               show the version
 
 Fault options:
       --silent-after N        answer N requests, then stay silent ...
@@ -68,6 +71,10 @@ bool ParseSeconds(const char* text, double& value) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0)) {
+        std::printf("paperless-recorder-sim %s\n", RECORDER_VERSION);
+        return 0;
+    }
     enum LongOnly {
         SilentAfter = 256,
         SilentSeconds,
