@@ -10,11 +10,6 @@ std::string ReadoutSecond(DateTime x) {
     return FormatDateTime(x, ReadoutTimePattern);
 }
 
-bool WithinSeriesSeconds(const std::string& cursorSecond, DateTime first, DateTime last) {
-    return cursorSecond.compare(ReadoutSecond(first)) >= 0 &&
-           cursorSecond.compare(ReadoutSecond(last)) <= 0;
-}
-
 std::string ReadoutEntry(std::string_view title, std::string_view unit,
                          std::optional<float> value) {
     std::string text(title);

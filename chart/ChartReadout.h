@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,10 +22,6 @@ std::string ReadoutTitle(DateTime x);
 
 // The cursor time as the read-out compares it with the series: to the second, as text.
 std::string ReadoutSecond(DateTime x);
-
-// Whether the text of the cursor's second lies within those of the series' first and last
-// point (byte-string order, so a cursor up to a second after the last point still reads it).
-bool WithinSeriesSeconds(const std::string& cursorSecond, DateTime first, DateTime last);
 
 // "<title> 23.500<unit>" for a value, "<title>  ---" for none.
 std::string ReadoutEntry(std::string_view title, std::string_view unit, std::optional<float> value);
@@ -51,12 +48,33 @@ std::optional<size_t> FindNearestPoint(const Point* points, size_t count, double
     return CompareDouble(x - points[lo].key, points[lo + 1].key - x) > 0 ? lo + 1 : lo;
 }
 
-// The value a series reads at the cursor: nullopt outside its seconds, for no points, and for
+// The second texts of series bounds; series of one recording mostly share their first and last
+// times, so a read-out formats each of them once.
+class SecondTexts {
+public:
+    const std::string& Of(DateTime t) {
+        if (!(t == time_)) {
+            time_ = t;
+            text_ = ReadoutSecond(t);
+        }
+        return text_;
+    }
+
+private:
+    DateTime time_ = std::numeric_limits<double>::quiet_NaN();
+    std::string text_;
+};
+
+// The value a series reads at the cursor: nullopt when the text of the cursor's second sorts
+// before that of the first point or after that of the last (byte-string order, so a cursor up
+// to a second after the last point still reads it), for no points, and for
 // a plotted gap sample (a null point, or a point at the gap level valueMin - 10).
 template <class Point>
 std::optional<float> ReadSeriesAt(const Point* points, size_t count, DateTime x,
-                                  const std::string& cursorSecond, float gapLevel) {
-    if (count == 0 || !WithinSeriesSeconds(cursorSecond, points[0].key, points[count - 1].key))
+                                  const std::string& cursorSecond, float gapLevel,
+                                  SecondTexts& firsts, SecondTexts& lasts) {
+    if (count == 0 || cursorSecond < firsts.Of(points[0].key) ||
+        cursorSecond > lasts.Of(points[count - 1].key))
         return std::nullopt;
     const auto nearest = FindNearestPoint(points, count, x);
     const double value = points[*nearest].value;
@@ -66,6 +84,13 @@ std::optional<float> ReadSeriesAt(const Point* points, size_t count, DateTime x,
     if (CompareSingle(v, gapLevel) == 0)
         return std::nullopt;
     return v;
+}
+
+template <class Point>
+std::optional<float> ReadSeriesAt(const Point* points, size_t count, DateTime x,
+                                  const std::string& cursorSecond, float gapLevel) {
+    SecondTexts firsts, lasts;
+    return ReadSeriesAt(points, count, x, cursorSecond, gapLevel, firsts, lasts);
 }
 
 // One series as the read-out sees it: base title, unit text, and its points as plotted.
