@@ -110,6 +110,7 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     TimerForAllowZoom->setInterval(100);
     TimerForAllowZoom->setSingleShot(true);
     ConnectRealTimeCommands();
+    ConnectChartEvents();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));
@@ -293,8 +294,6 @@ void TMainForm::CreatePages() {
     auto* chartLayout = new QVBoxLayout(ChartTabSheet);
     chartLayout->setContentsMargins(0, 0, 0, 0);
     chartLayout->addWidget(Chart);
-    connect(Chart, &TrendChart::Zoomed, this, &TMainForm::ChartZoom);
-    connect(Chart, &TrendChart::UndoZoomed, this, &TMainForm::ChartUndoZoom);
 
     SystemCaseTabSheet = new QWidget;
     CreateGlobalFigurePage();
@@ -455,7 +454,7 @@ void TMainForm::ApplyViewBuild() {
         const SeriesBuild& series = build.series[i];
         QCPGraph* graph = Chart->AddSeries(QString::fromStdString(series.title),
                                            QColor::fromRgb(series.colour), pendingSeriesData_[i]);
-        SeriesInfos.push_back({series.title, series.unit, graph});
+        SeriesInfos.push_back({series.title, series.unit, graph, GbkToUtf8(series.unit)});
     }
     ChartTool->SetXValue(build.timeCursorX);
     ChartTool->SetYValue(build.timeCursorY);
@@ -575,18 +574,6 @@ void TMainForm::RunScreening() {
               [this, &selection] { BuildOnWorker(&selection); });
     ApplyViewBuild();
     FinishViewUpdate(selection.start, false);
-}
-
-// After a zoom or its undo the labels follow the new spans, a tenth of each.
-void TMainForm::ChartZoom() {
-    if (RealTimeMode || channels.empty())
-        return;
-    Chart->SetTimeIncrement(Chart->xAxis->range().size() * 0.1);
-    Chart->SetValueIncrement(Chart->yAxis->range().size() * 0.1);
-}
-
-void TMainForm::ChartUndoZoom() {
-    ChartZoom();
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {

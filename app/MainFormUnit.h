@@ -21,6 +21,7 @@
 
 class DataSheetModel;
 class GlobalFigurePage;
+struct NavigationOutcome;
 class QAction;
 class QSettings;
 class QTabWidget;
@@ -37,6 +38,7 @@ struct ChartSeriesInfo {
     std::string title;
     std::string unit; // GBK bytes
     QCPGraph* series = nullptr;
+    std::string unitUtf8{}; // the unit as the legend's read-out shows it
 };
 
 class TMainForm : public QMainWindow {
@@ -98,9 +100,18 @@ public:
     bool WorkerRunning() const;
     RealTimeMonitor& Monitor() { return *realTime_; }
 
-    // Chart events.
+    // Chart navigation, read-out and the vernier dialog (MainFormChart.cpp).
     void ChartZoom();
     void ChartUndoZoom();
+    void OnChartScroll();
+    void OnChartDoubleClick();
+    void OnAllowZoom();
+    // The read-out at the time cursor's X value: legend title and one entry per series.
+    void ChartCursorToolChange(double xValue);
+    // Moves the time cursor to a time, the read-out following, and reads it back: for views
+    // that follow or lead the chart's cursor.
+    void SetChartCursorTime(DateTime x);
+    DateTime ChartCursorTime() const;
 
     // The current recording.
     std::vector<ChannelInfo> channels;
@@ -171,6 +182,8 @@ private:
     void CreatePages();
     void CreateGlobalFigurePage();
     void ConnectRealTimeCommands();
+    void ConnectChartEvents();
+    void ApplyNavigation(const NavigationOutcome& outcome);
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
     void RemoveAllSeries();

@@ -1,7 +1,7 @@
 #include "chart/ChartAxisTicker.h"
 
-#include "views/AxisTicks.h"
 #include "data/DateTime.h"
+#include "views/AxisTicks.h"
 
 #include <cmath>
 
@@ -31,8 +31,9 @@ double ChartAxisTicker::getTickStep(const QCPRange& range) {
             step = ReadableStep(desiredIncrement_, range.size(), pixels, LabelExtent(true));
         }
         step = NiceTimeStep(step);
-    } else if (desiredIncrement_ <= 0) {
-        // Automatic scaling (the live run, an empty chart): round numbers.
+    } else {
+        // A tenth of a span such as 232 or 29 makes a grid nobody reads values off: labels
+        // step by 1, 2 or 5 times a power of ten, the next such step up.
         step = NiceWholeStep(step);
     }
     return step;

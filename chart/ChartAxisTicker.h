@@ -1,6 +1,8 @@
 #pragma once
 // Axis labels of the trend chart: ticks at whole multiples of the program's desired increment,
-// widened when the labels would not fit, date-time labels through the program's own formatting.
+// widened when the labels would not fit and rounded up to a step people read easily (standard
+// time steps; 1, 2 or 5 times a power of ten for values), date-time labels through the
+// program's own formatting.
 
 #include <qcustomplot.h>
 

@@ -116,9 +116,27 @@ TrendChart::TrendChart(QWidget* parent) : QCustomPlot(parent) {
     legend->setTextColor(Qt::white);
     legend->setIconSize(18, 10);
     legend->setRowSpacing(1);
-    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
     legendTitle_ = new LegendTitleItem(legend);
     legend->addItem(legendTitle_);
+    // Beside the plot on the right, at the top, rather than over a third of a small screen's
+    // plot; wide enough for a read-out title, so read-outs seldom lay the chart out again.
+    axisRect()->insetLayout()->take(legend);
+    axisRect()->insetLayout()->simplify();
+    auto* legendColumn = new QCPLayoutGrid;
+    plotLayout()->addElement(0, 1, legendColumn);
+    plotLayout()->setColumnStretchFactor(1, 0.001);
+    legendColumn->setMargins(QMargins(0, 6, 6, 6));
+    legendColumn->addElement(0, 0, legend);
+    legendColumn->addElement(1, 0, new QCPLayoutElement(this));
+    legendColumn->setRowStretchFactor(0, 0.001);
+    legendColumn->setRowSpacing(0);
+    legend->setMinimumSize(
+        QFontMetrics(ChartFont())
+                .horizontalAdvance(QStringLiteral("Longitudinal vernier X: 0000-00-00 00:00:00")) +
+            24,
+        0);
+    legend->setLayer(QStringLiteral("legend"));
+    layer(QStringLiteral("legend"))->setMode(QCPLayer::lmBuffered);
 
     // The outer frame of the chart panel.
     auto* frame = new QCPItemRect(this);
@@ -142,6 +160,15 @@ TrendChart::TrendChart(QWidget* parent) : QCustomPlot(parent) {
     tool2_ = new ChartCursorTool(this, cursorLayer_, QPen(QColor(0, 127, 255), 2),
                                  ChartCursorTool::Style::Horizontal);
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus); // for the keyboard undo
+
+    // Without series the axes have nothing to label; the window of an empty recording would
+    // count 1899 dates.
+    connect(this, &QCustomPlot::beforeReplot, this, [this] {
+        const bool labels = graphCount() > 0;
+        xAxis->setTickLabels(labels);
+        yAxis->setTickLabels(labels);
+    });
 }
 
 QSharedPointer<QCPGraphDataContainer> TrendChart::MakeSeriesData(const SeriesBuild& series) {
@@ -215,7 +242,16 @@ void TrendChart::ResetAxes() {
 
 void TrendChart::SetLegendTitle(const QString& text) {
     legendTitle_->SetText(text);
-    replot(rpQueuedReplot);
+    RefreshLegend();
+}
+
+void TrendChart::RefreshLegend() {
+    const QSize needed = legend->minimumOuterSizeHint();
+    const QRect laidOut = legend->outerRect();
+    if (needed.width() <= laidOut.width() && needed.height() <= laidOut.height())
+        legend->layer()->replot();
+    else
+        replot(rpQueuedReplot);
 }
 
 QString TrendChart::LegendTitle() const {
@@ -347,7 +383,22 @@ void TrendChart::mouseDoubleClickEvent(QMouseEvent* event) {
         emit DoubleClicked();
 }
 
+void TrendChart::keyPressEvent(QKeyEvent* event) {
+    if (ZoomAllowed() &&
+        (event->key() == Qt::Key_Backspace || event->matches(QKeySequence::Undo))) {
+        UndoZoom();
+        return;
+    }
+    QCustomPlot::keyPressEvent(event);
+}
+
 void TrendChart::processRectZoom(QRect rect, QMouseEvent* event) {
+    // A click is no rectangle: it would zoom into nothing.
+    constexpr int MinRectPixels = 3;
+    if (std::abs(rect.width()) < MinRectPixels || std::abs(rect.height()) < MinRectPixels) {
+        replot(rpQueuedReplot);
+        return;
+    }
     // A rectangle dragged towards the left undoes the zoom.
     if (rect.width() < 0) {
         replot(rpQueuedReplot); // removes the rectangle

@@ -1,7 +1,8 @@
 #pragma once
 // The trend diagram: QCustomPlot dressed as the recorder's chart (black walls, green frame and
-// grid, white labels), line series with a check-box legend, the two cursor tools, rectangle
-// zoom with undo and panning with the right mouse button.
+// grid, white labels), line series with a check-box legend beside the plot, the two cursor
+// tools, rectangle zoom with undo (a rectangle dragged to the left, Backspace or Ctrl+Z) and
+// panning with the right mouse button. An empty chart shows no tick labels.
 
 #include "views/ViewBuilder.h"
 
@@ -77,8 +78,13 @@ public:
     // Back to automatic label increments.
     void ResetAxes();
 
+    // The legend's title line; like a series' title (setName) it shows after RefreshLegend, or
+    // with the next replot.
     void SetLegendTitle(const QString& text);
     QString LegendTitle() const;
+    // Repaints the legend alone while its texts fit the space laid out for it, so read-outs
+    // while dragging a cursor do not redraw the series.
+    void RefreshLegend();
     // Hides or shows a series as its legend check box does.
     void SetSeriesShown(QCPGraph* series, bool shown);
 
@@ -102,6 +108,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void processRectZoom(QRect rect, QMouseEvent* event) override;
 
 private:

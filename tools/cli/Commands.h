@@ -16,6 +16,8 @@
             "every row of the recording in the data sheet's CSV layout (OUT - for stdout)")       \
     COMMAND("sample", Sample, "OUT [options]",                                                     \
             "write a realistic recorder data file (see --help)")                                   \
+    COMMAND("readout", Readout, "FILE TIME [--log[=DIR]]",                                         \
+            "the chart's read-out with the time cursor at TIME (yyyy-MM-dd HH:mm:ss[.zzz])")      \
     COMMAND("poll", Poll, "[options]",                                                             \
             "poll one instrument live and print its clock and values each second (see --help)")
 

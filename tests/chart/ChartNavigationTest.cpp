@@ -1,0 +1,109 @@
+#include "chart/ChartNavigation.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const DateTime T = 42079 + 10.0 / 24; // 2015-03-16 10:00:00
+
+ZoomWindow Seconds(double from, double to) {
+    return {T + from * OneSecond, T + to * OneSecond};
+}
+
+struct Stops {
+    ZoomWindow x, y;
+    bool xPending = true, yPending = true;
+    AxisZoomStop Time() { return {x, xPending}; }
+    AxisZoomStop Value() { return {y, yPending}; }
+};
+
+const ZoomWindow Values{-10, 110};
+const CursorPlaces Inside{T + 102 * OneSecond, 50, 0};
+
+} // namespace
+
+TEST(ZoomStop, NarrowTimeZoomIsRememberedMovedByScrollingAndForgottenByUndo) {
+    Stops s;
+    // A 5-second zoom is accepted and remembered.
+    NavigationOutcome out = OnZoom(Seconds(100, 105), Values, Inside, s.Time(), s.Value());
+    EXPECT_EQ(out.time, Seconds(100, 105));
+    EXPECT_FALSE(s.xPending);
+    EXPECT_EQ(s.x, Seconds(100, 105));
+    EXPECT_TRUE(s.yPending);
+    EXPECT_NEAR(out.timeIncrement, 0.5 * OneSecond, 1e-9);
+
+    // A 2-second zoom inside it is refused back to the 5-second window.
+    out = OnZoom(Seconds(101, 103), Values, Inside, s.Time(), s.Value());
+    EXPECT_EQ(out.time, Seconds(100, 105));
+    EXPECT_NEAR(out.timeIncrement, 0.5 * OneSecond, 1e-9);
+
+    // Scrolled by a minute: the stop moves along, and the next narrow zoom returns there.
+    out = OnScroll(Seconds(160, 165), Values, Inside, s.Time(), s.Value());
+    EXPECT_FALSE(out.setIncrements);
+    EXPECT_EQ(s.x, Seconds(160, 165));
+    out = OnZoom(Seconds(161, 162), Values, out.cursors, s.Time(), s.Value());
+    EXPECT_EQ(out.time, Seconds(160, 165));
+
+    // Undone to an hour: forgotten, so the next narrow zoom is accepted again.
+    out = OnUndoZoom(Seconds(0, 3600), Values, out.cursors, s.Time(), s.Value());
+    EXPECT_TRUE(s.xPending);
+    EXPECT_NEAR(out.timeIncrement, 360 * OneSecond, 1e-9);
+    EXPECT_DOUBLE_EQ(out.valueIncrement, 12);
+    out = OnZoom(Seconds(2000, 2003), Values, out.cursors, s.Time(), s.Value());
+    EXPECT_EQ(out.time, Seconds(2000, 2003));
+    EXPECT_EQ(s.x, Seconds(2000, 2003));
+}
+
+TEST(ZoomStop, AnEightSecondRecordingRefusesEveryTimeZoomButNotTheValueZoom) {
+    Stops s;
+    const auto initial = InitialTimeZoomStop(T, T + 8 * OneSecond);
+    ASSERT_TRUE(initial);
+    s.x = *initial;
+    s.xPending = false;
+    const NavigationOutcome out =
+        OnZoom(Seconds(2, 5), ZoomWindow{20, 40}, Inside, s.Time(), s.Value());
+    EXPECT_EQ(out.time, Seconds(0, 8));
+    EXPECT_EQ(out.value, (ZoomWindow{20, 40}));
+    EXPECT_TRUE(s.yPending); // 20 units are no narrow value window
+}
+
+TEST(ZoomStop, ValueAxisStopsAtAHundredthAndUndoRecordsANarrowRange) {
+    Stops s;
+    NavigationOutcome out =
+        OnZoom(Seconds(0, 60), ZoomWindow{20, 20.005}, Inside, s.Time(), s.Value());
+    EXPECT_EQ(out.value, (ZoomWindow{20, 20.005}));
+    EXPECT_FALSE(s.yPending);
+    out = OnZoom(Seconds(0, 60), ZoomWindow{20.001, 20.002}, Inside, s.Time(), s.Value());
+    EXPECT_EQ(out.value, (ZoomWindow{20, 20.005}));
+    EXPECT_EQ(out.cursors.y, 20.005); // the time cursor's line went to the top edge
+
+    // Undo restoring ranges that are themselves narrow records them as the stops.
+    Stops t;
+    OnUndoZoom(Seconds(0, 4), ZoomWindow{1, 1.001}, Inside, t.Time(), t.Value());
+    EXPECT_FALSE(t.xPending);
+    EXPECT_FALSE(t.yPending);
+    EXPECT_EQ(t.x, Seconds(0, 4));
+    EXPECT_EQ(t.y, (ZoomWindow{1, 1.001}));
+    // A scroll while nothing is recorded records nothing.
+    Stops u;
+    OnScroll(Seconds(0, 4), ZoomWindow{1, 1.001}, Inside, u.Time(), u.Value());
+    EXPECT_TRUE(u.xPending);
+    EXPECT_EQ(u.x, ZoomWindow{});
+}
+
+TEST(CursorFixUp, BoundsAreInclusiveAndEachCursorGoesToItsEdge) {
+    const ZoomWindow time{10, 20}, value{0, 100};
+    struct Case {
+        CursorPlaces before, after;
+    };
+    const Case cases[] = {
+        {{10, 0, 0}, {10, 0, 0}},         // on the lower bounds
+        {{20, 100, 100}, {20, 100, 100}}, // on the upper bounds
+        {{9.5, -1, -1}, {10, 100, 0}},    // left below
+        {{20.5, 101, 101}, {10, 100, 0}}, // right above
+        {{15, 150, 50}, {15, 100, 50}},   // only the first line outside
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FixUpCursors(c.before, time, value), c.after)
+            << c.before.x << " " << c.before.y << " " << c.before.y2;
+}

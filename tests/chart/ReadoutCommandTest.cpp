@@ -1,0 +1,105 @@
+// The readout command run as a program: the chart's read-out texts for a time, and its errors.
+#include "data/RecorderFileWriter.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int32_t T0 = 479811600; // 2015-03-16 09:00:00
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class ReadoutCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("readout_" + std::to_string(getpid()));
+        fs::create_directories(dir);
+        // Channel 1 in ℃: samples at 09:00:00 to :02, a gap to 09:00:10, and 10.0 there.
+        RecorderFileBuilder b;
+        b.SetChannelIndices(0, 0);
+        b.SetStartTime({15, 3, 16, 9, 0, 0});
+        b.SetEndTime({15, 3, 16, 9, 0, 10});
+        b.SetDescriptor(0, {1000, 0, 3, 19, 1});
+        b.AppendBlock({{T0, 1, {253, 254, 260}, {}, {}}, {T0 + 10, 1, {100}, {}, {}}}, 0x00);
+        file = (dir / "small.bin").string();
+        EXPECT_EQ(WriteBinaryFile(file, b.Bytes()), std::nullopt);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Result Run(const std::vector<std::string>& args) {
+        std::string command = std::string(RECORDER_TOOL) + " readout";
+        for (const std::string& arg : args)
+            command += " '" + arg + "'";
+        command += " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
+        const int status = std::system(command.c_str());
+        Result r;
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = ReadText(dir / "out");
+        r.err = ReadText(dir / "err");
+        return r;
+    }
+
+    fs::path dir;
+    std::string file;
+};
+
+} // namespace
+
+TEST_F(ReadoutCommandTest, PrintsTheLegendTheChartShowsAtTheTime) {
+    struct Case {
+        const char* time;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"2015-03-16 09:00:01", "Longitudinal vernier X: 2015-03-16 09:00:01\n"
+                                "Channel 01 25.400℃\n"},
+        // Nearest is the gap's first null point.
+        {"2015-03-16 09:00:05", "Longitudinal vernier X: 2015-03-16 09:00:05\n"
+                                "Channel 01  ---\n"},
+        // Within the second of the last point.
+        {"2015-03-16 09:00:10.900", "Longitudinal vernier X: 2015-03-16 09:00:10\n"
+                                    "Channel 01 10.000℃\n"},
+        {"2015-03-16 09:00:11", "Longitudinal vernier X: 2015-03-16 09:00:11\n"
+                                "Channel 01  ---\n"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Run({file, c.time});
+        EXPECT_EQ(r.status, 0) << c.time << r.err;
+        EXPECT_EQ(r.out, c.out) << c.time;
+    }
+}
+
+TEST_F(ReadoutCommandTest, RefusedFilesAndWrongArguments) {
+    const std::string bad = (dir / "bad.bin").string();
+    std::ofstream(bad) << "not a recording";
+    Result r = Run({bad, "2015-03-16 09:00:01"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(r.err.rfind(bad + ": ", 0), 0u) << r.err;
+
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {file},
+             {file, "2015-03-16 09:00:01.5"},
+             {file, "16.03.2015 09:00:01"},
+             {file, "2015-03-16 09:00:01", "--channels", "1"},
+         }) {
+        r = Run(args);
+        EXPECT_EQ(r.status, 2) << args.back();
+        EXPECT_TRUE(r.out.empty()) << args.back();
+    }
+}

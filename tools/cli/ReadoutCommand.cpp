@@ -1,0 +1,100 @@
+// readout FILE TIME [--log[=DIR]]: the trend chart's read-out with the time cursor at TIME
+// ("yyyy-MM-dd HH:mm:ss", optionally ".zzz"), from the series the window builds (decimated as
+// plotted): the legend title, then one legend entry per series in series order, UTF-8. A file
+// the reader refuses gives its message after the file's name on standard error.
+
+#include "tools/cli/Commands.h"
+#include "tools/cli/ToolSupport.h"
+
+#include "chart/ChartReadout.h"
+#include "data/Text.h"
+#include "views/ViewBuilder.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// "yyyy-MM-dd HH:mm:ss" with an optional ".zzz".
+std::optional<DateTime> ParseCursorTime(std::string_view text) {
+    int millisecond = 0;
+    if (const size_t dot = text.find('.'); dot != std::string_view::npos) {
+        const std::string_view digits = text.substr(dot + 1);
+        if (digits.size() != 3 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return std::nullopt;
+        millisecond = (digits[0] - '0') * 100 + (digits[1] - '0') * 10 + (digits[2] - '0');
+        text = text.substr(0, dot);
+    }
+    const auto time = ParseDateTime(text);
+    if (!time)
+        return std::nullopt;
+    return *time + millisecond * OneMillisecond;
+}
+
+// The lines of the read-out over the views the window builds from the recording; screened
+// views when a selection is given.
+std::vector<std::string> ReadoutLines(const std::vector<ChannelInfo>& channels,
+                                      const RecordingInfo& info, DateTime x,
+                                      const ScreeningSelection* selection) {
+    constexpr uint32_t PageSize = 500;
+    ViewBuild build = selection ? BuildScreenedViews(channels, info, *selection, PageSize)
+                                : BuildViews(channels, info, PageSize);
+    std::vector<std::string> units;
+    std::vector<ReadoutSeries<PlotPoint>> series;
+    units.reserve(build.series.size());
+    for (SeriesBuild& s : build.series) {
+        // The chart keeps its points in time order, as it received them when they ascend.
+        if (!s.keysAscending)
+            std::stable_sort(s.points.begin(), s.points.end(),
+                             [](const PlotPoint& a, const PlotPoint& b) { return a.key < b.key; });
+        units.push_back(GbkToUtf8(s.unit));
+    }
+    for (size_t i = 0; i < build.series.size(); ++i)
+        series.push_back({build.series[i].title, units[i], build.series[i].points.data(),
+                          build.series[i].points.size()});
+    std::vector<std::string> lines;
+    if (const auto texts = ReadOut(x, series, info.valueMin - 10.0f)) {
+        lines.push_back(texts->title);
+        lines.insert(lines.end(), texts->entries.begin(), texts->entries.end());
+    } else {
+        // A cursor at 0 reads nothing: the legend as built, an empty title and the base titles.
+        lines.emplace_back();
+        for (const SeriesBuild& s : build.series)
+            lines.push_back(s.title);
+    }
+    return lines;
+}
+
+} // namespace
+
+int RunReadoutCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> loadArgs;
+    std::vector<std::string> words;
+    for (const std::string& arg : args) {
+        if (arg == "--from" || arg == "--to" || arg == "--channels" || arg.starts_with("--from=") ||
+            arg.starts_with("--to=") || arg.starts_with("--channels="))
+            return UsageError("readout does not take " + arg +
+                              " yet: it reads the whole recording");
+        (arg.starts_with("-") ? loadArgs : words).push_back(arg);
+    }
+    if (words.size() != 2)
+        return UsageError("readout needs a data file and a time (\"yyyy-MM-dd HH:mm:ss[.zzz]\")");
+    const auto x = ParseCursorTime(words[1]);
+    if (!x)
+        return UsageError("not a time (\"yyyy-MM-dd HH:mm:ss[.zzz]\"): " + words[1]);
+    loadArgs.push_back(words[0]);
+    const auto arguments = ParseLoadArguments(loadArgs);
+    if (!arguments)
+        return ExitUsage;
+    RecordingInfo info;
+    std::vector<ChannelInfo> channels;
+    ResetRecordingInfo(info);
+    if (const auto message = ReadRecorderFile(arguments->path, info, channels, arguments->log)) {
+        std::fprintf(stderr, "%s: %s\n", arguments->path.c_str(), GbkToUtf8(message->text).c_str());
+        return ExitFailure;
+    }
+    for (const std::string& line : ReadoutLines(channels, info, *x, nullptr))
+        std::printf("%s\n", line.c_str());
+    return 0;
+}
