@@ -302,6 +302,7 @@ void TMainForm::CreatePages() {
     PageControl->addTab(DataTabSheet, QStringLiteral("Data sheet"));
     PageControl->addTab(ChartTabSheet, QStringLiteral("Trend diagram"));
     PageControl->addTab(SystemCaseTabSheet, QStringLiteral("Global figure"));
+    CreateSheetExtrasAndLinks();
 }
 
 void TMainForm::ApplyCommandStates() {
@@ -383,6 +384,8 @@ void TMainForm::ClearViews() {
     Chart->ResetAxes();
     Chart->replot();
     DataListModel->Clear();
+    ShownScreening.reset();
+    UpdateSheetStatus();
     if (DataFilterDlg)
         DataFilterDlg->ResetChannelSelection();
 }
@@ -464,6 +467,7 @@ void TMainForm::ApplyViewBuild() {
     pendingSeriesData_.clear();
     Chart->replot();
     ApplyCommandStates();
+    ShowPageFromItsTop();
 }
 
 void TMainForm::SetDataListColumns(const std::vector<SheetColumn>& columns) {
@@ -528,6 +532,7 @@ void TMainForm::ShowWorkerMessage(const UserMessage& message) {
 void TMainForm::ApplyPage() {
     DataListModel->SetPage(Page.pageStart, Page.itemCount);
     ApplyCommandStates();
+    ShowPageFromItsTop();
 }
 
 void TMainForm::FirstPageButtonClick() {
@@ -548,33 +553,6 @@ void TMainForm::NextPageButtonClick() {
 void TMainForm::EndPageButtonClick() {
     LastPage(Page, Commands.paging, Rows.RowCount(), PageSizeOf(DataFilterDlg));
     ApplyPage();
-}
-
-void TMainForm::DataListViewContextPopup() {
-    if (!RealTimeMode)
-        RunScreening();
-}
-
-void TMainForm::DataFilterButtonClick() {
-    RunScreening();
-}
-
-void TMainForm::RunScreening() {
-    if (channels.empty() || !DataFilterDlg || !DataFilterDlg->AskScreeningSettings())
-        return;
-    Rows.Clear();
-    ColumnChannels.clear();
-    DataListModel->Clear();
-    RemoveAllSeries();
-    Chart->clearGraphs();
-    Chart->UndoZoom();
-    Chart->ResetAxes();
-    XZoomStopPending = YZoomStopPending = true;
-    const ScreeningSelection selection = DataFilterDlg->Selection();
-    RunWorker(QStringLiteral("Data are screening..."),
-              [this, &selection] { BuildOnWorker(&selection); });
-    ApplyViewBuild();
-    FinishViewUpdate(selection.start, false);
 }
 
 // After a zoom or its undo the labels follow the new spans, a tenth of each.

@@ -34,14 +34,12 @@ DateTime DayOf(const QDate& date) {
 }
 
 DateTime TimeOfDayOf(const QTime& time) {
-    return EncodeDateTime({1899, 12, 30, time.hour(), time.minute(), time.second(), 0})
-        .value_or(0);
+    return EncodeDateTime({1899, 12, 30, time.hour(), time.minute(), time.second(), 0}).value_or(0);
 }
 
 } // namespace
 
-TDataFilterDlg::TDataFilterDlg(QWidget* parent)
-    : QDialog(parent), presentMessage_(ShowRefusal) {
+TDataFilterDlg::TDataFilterDlg(QWidget* parent) : QDialog(parent), presentMessage_(ShowRefusal) {
     ChannelFlags.fill(true);
     setWindowTitle(QStringLiteral("Data screening condition set"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -63,8 +61,8 @@ TDataFilterDlg::TDataFilterDlg(QWidget* parent)
     condition->addWidget(new QLabel(QStringLiteral("End time\uFF1A")), 1, 0);
     condition->addWidget(EndDate, 1, 1);
     condition->addWidget(EndTime, 1, 2);
-    condition->addWidget(new QLabel(QStringLiteral("Each page shows the number of data \uFF1A")),
-                         2, 0, 1, 2);
+    condition->addWidget(new QLabel(QStringLiteral("Each page shows the number of data \uFF1A")), 2,
+                         0, 1, 2);
     ItemCountPerPageEdit = new QLineEdit(QStringLiteral("500"));
     condition->addWidget(ItemCountPerPageEdit, 2, 2);
 
@@ -177,10 +175,9 @@ void TDataFilterDlg::SlectAllCheckBox4Click() {
 }
 
 DateTime TDataFilterDlg::PickedDateTime(QDateEdit* date, QTimeEdit* time,
-                                         DateTime pickersSetTo) const {
+                                        DateTime pickersSetTo) const {
     return CombinePickers(DatePickerValue(pickersSetTo, DayOf(date->date())),
-                          TimePickerValue(pickersSetTo, TimeOfDayOf(time->time())),
-                          pickersSetTo);
+                          TimePickerValue(pickersSetTo, TimeOfDayOf(time->time())), pickersSetTo);
 }
 
 void TDataFilterDlg::OKBtnClick() {

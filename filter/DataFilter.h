@@ -2,9 +2,9 @@
 // The screening dialog: the time window, the channel selection and the data sheet's page size.
 // Other parts of the window read the settings members directly.
 
+#include "data/DateTime.h"
 #include "filter/ScreeningInput.h"
 #include "views/ViewBuilder.h"
-#include "data/DateTime.h"
 
 #include <QDialog>
 

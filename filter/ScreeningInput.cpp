@@ -5,8 +5,7 @@
 #include <cctype>
 #include <cmath>
 
-DateTime CombinePickers(DateTime datePickerValue, DateTime timePickerValue,
-                        DateTime pickersSetTo) {
+DateTime CombinePickers(DateTime datePickerValue, DateTime timePickerValue, DateTime pickersSetTo) {
     return datePickerValue + timePickerValue - pickersSetTo;
 }
 

@@ -2,8 +2,8 @@
 // The texts of the data sheet's cells and the CSV layout that repeats them. Unit texts stay
 // GBK bytes here; the window converts them for display, the CSV file carries them unchanged.
 
-#include "views/SheetRows.h"
 #include "data/Recording.h"
+#include "views/SheetRows.h"
 
 #include <ostream>
 #include <span>

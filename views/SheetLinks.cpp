@@ -48,8 +48,7 @@ size_t PageCount(size_t rowCount, uint32_t pageSize) {
 std::string SheetStatusText(const SheetStatus& status) {
     const size_t pages = PageCount(status.rowCount, status.pageSize);
     std::string text = status.fileName.empty() ? std::string("No file") : status.fileName;
-    text += "  |  " + std::to_string(status.rowCount) +
-            (status.rowCount == 1 ? " row" : " rows");
+    text += "  |  " + std::to_string(status.rowCount) + (status.rowCount == 1 ? " row" : " rows");
     text += "  |  page " +
             std::to_string(pages == 0 ? 0 : PageNumber(status.pageStart, status.pageSize)) +
             " of " + std::to_string(pages);

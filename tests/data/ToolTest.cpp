@@ -202,8 +202,8 @@ TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
         EXPECT_EQ(window[r], std::to_string(r) + time + channel2);
     }
     // A page of the screened views; a missing --to means the recording's end.
-    const Result screenedPage = Run({"csv", file, "-", "--from", "2015-03-16 08:28:00",
-                                     "--page", "1", "--page-size", "100"});
+    const Result screenedPage = Run(
+        {"csv", file, "-", "--from", "2015-03-16 08:28:00", "--page", "1", "--page-size", "100"});
     std::string expected = lines[0];
     for (size_t r = 1681; r < 1729; ++r)
         expected += std::to_string(r - 1680) + lines[r].substr(lines[r].find(','));

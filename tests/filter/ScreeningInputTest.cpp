@@ -20,7 +20,7 @@ TEST(CombinePickers, DateFromTheDatePickerTimeFromTheTimePicker) {
         DateTime expected;
     };
     const Case cases[] = {
-        {At(2015, 3, 16, 0, 0, 0), At(2015, 3, 16, 8, 0, 0), setTo},                // unchanged
+        {At(2015, 3, 16, 0, 0, 0), At(2015, 3, 16, 8, 0, 0), setTo}, // unchanged
         {At(2015, 3, 16, 0, 0, 0), At(1899, 12, 30, 9, 30, 0), At(2015, 3, 16, 9, 30, 0)},
         {At(2015, 3, 15, 0, 0, 0), At(2015, 3, 16, 8, 0, 0), At(2015, 3, 15, 8, 0, 0)},
         {At(2016, 2, 29, 0, 0, 0), At(2000, 1, 1, 23, 59, 59), At(2016, 2, 29, 23, 59, 59)},

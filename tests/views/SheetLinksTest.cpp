@@ -19,8 +19,8 @@ SheetRows RowsAt(std::initializer_list<double> seconds) {
 
 TEST(NearestRow, PicksTheClosestRowAndTheEarlierOnATie) {
     const SheetRows rows = RowsAt({0, 10, 20, 30});
-    const std::pair<double, size_t> cases[] = {
-        {-100, 0}, {0, 0}, {4, 0}, {5, 0}, {6, 1}, {20, 2}, {29.9, 3}, {1000, 3}};
+    const std::pair<double, size_t> cases[] = {{-100, 0}, {0, 0},  {4, 0},    {5, 0},
+                                               {6, 1},    {20, 2}, {29.9, 3}, {1000, 3}};
     for (const auto& [second, row] : cases)
         EXPECT_EQ(NearestRow(rows, T0 + second * OneSecond), row) << second;
     EXPECT_FALSE(NearestRow(SheetRows{}, T0));

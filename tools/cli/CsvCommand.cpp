@@ -50,8 +50,8 @@ int RunCsvCommand(const std::vector<std::string>& args) {
     }
 
     auto write = [&](std::ostream& out) {
-        return WriteSheetCsv(file->views.rows, page->first, page->count,
-                             file->views.columnChannels, file->channels, out);
+        return WriteSheetCsv(file->views.rows, page->first, page->count, file->views.columnChannels,
+                             file->channels, out);
     };
     const std::string& out = paths[1];
     if (out == "-")

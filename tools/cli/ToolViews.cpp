@@ -1,7 +1,7 @@
 #include "tools/cli/ToolViews.h"
 
-#include "views/SheetLinks.h"
 #include "data/Text.h"
+#include "views/SheetLinks.h"
 
 #include <cstdio>
 
