@@ -10,11 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
 
@@ -216,4 +218,32 @@ TEST_F(ScreeningWindowTest, ShowInDataSheetOpensThePageOfTheNearestRowAndSelects
     form()->ChartMenuItemClick();
     form()->ShowInSheetMenuItem->trigger();
     EXPECT_EQ(form()->PageControl->currentWidget(), form()->ChartTabSheet);
+}
+
+TEST_F(ScreeningWindowTest, RightClickOnTheChartOffersTheSheetWhileARightDragScrolls) {
+    Open(2, 0.01);
+    form()->ChartMenuItemClick();
+    TrendChart* chart = form()->Chart;
+    chart->replot();
+    const QPoint centre = chart->axisRect()->rect().center();
+    const QCPRange before = chart->xAxis->range();
+    QTest::mousePress(chart, Qt::RightButton, {}, centre);
+    QTest::mouseMove(chart, centre + QPoint(-60, 0));
+    QTest::mouseRelease(chart, Qt::RightButton, {}, centre + QPoint(-60, 0));
+    EXPECT_FALSE(form()->ChartPopupMenu->isVisible());
+    EXPECT_GT(chart->xAxis->range().lower, before.lower);
+
+    const QCPRange scrolled = chart->xAxis->range();
+    QTest::mousePress(chart, Qt::RightButton, {}, centre);
+    QTest::mouseRelease(chart, Qt::RightButton, {}, centre + QPoint(1, 1));
+    EXPECT_TRUE(form()->ChartPopupMenu->isVisible());
+    EXPECT_TRUE(form()->ShowInSheetMenuItem->isEnabled());
+    EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, scrolled.lower); // a click does not scroll
+    form()->ChartPopupMenu->close();
+
+    form()->RealTimeMode = true;
+    QTest::mousePress(chart, Qt::RightButton, {}, centre);
+    QTest::mouseRelease(chart, Qt::RightButton, {}, centre);
+    EXPECT_FALSE(form()->ShowInSheetMenuItem->isEnabled());
+    form()->ChartPopupMenu->close();
 }
