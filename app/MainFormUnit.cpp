@@ -301,6 +301,7 @@ void TMainForm::CreatePages() {
     PageControl->addTab(DataTabSheet, QStringLiteral("Data sheet"));
     PageControl->addTab(ChartTabSheet, QStringLiteral("Trend diagram"));
     PageControl->addTab(SystemCaseTabSheet, QStringLiteral("Global figure"));
+    CreateSheetExtrasAndLinks();
 }
 
 void TMainForm::ApplyCommandStates() {
@@ -382,6 +383,8 @@ void TMainForm::ClearViews() {
     Chart->ResetAxes();
     Chart->replot();
     DataListModel->Clear();
+    ShownScreening.reset();
+    UpdateSheetStatus();
     if (DataFilterDlg)
         DataFilterDlg->ResetChannelSelection();
 }
@@ -463,6 +466,7 @@ void TMainForm::ApplyViewBuild() {
     pendingSeriesData_.clear();
     Chart->replot();
     ApplyCommandStates();
+    ShowPageFromItsTop();
 }
 
 void TMainForm::SetDataListColumns(const std::vector<SheetColumn>& columns) {
@@ -527,6 +531,7 @@ void TMainForm::ShowWorkerMessage(const UserMessage& message) {
 void TMainForm::ApplyPage() {
     DataListModel->SetPage(Page.pageStart, Page.itemCount);
     ApplyCommandStates();
+    ShowPageFromItsTop();
 }
 
 void TMainForm::FirstPageButtonClick() {
@@ -549,31 +554,6 @@ void TMainForm::EndPageButtonClick() {
     ApplyPage();
 }
 
-void TMainForm::DataListViewContextPopup() {
-    if (!RealTimeMode)
-        RunScreening();
-}
-
-void TMainForm::DataFilterButtonClick() {
-    RunScreening();
-}
-
-void TMainForm::RunScreening() {
-    if (channels.empty() || !DataFilterDlg || !DataFilterDlg->AskScreeningSettings())
-        return;
-    Rows.Clear();
-    ColumnChannels.clear();
-    DataListModel->Clear();
-    RemoveAllSeries();
-    Chart->clearGraphs();
-    Chart->UndoZoom();
-    Chart->ResetAxes();
-    XZoomStopPending = YZoomStopPending = true;
-    const ScreeningSelection selection = DataFilterDlg->Selection();
-    RunWorker(QStringLiteral("Data are screening..."),
-              [this, &selection] { BuildOnWorker(&selection); });
-    ApplyViewBuild();
-    FinishViewUpdate(selection.start, false);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {

@@ -23,6 +23,9 @@ class DataSheetModel;
 class GlobalFigurePage;
 struct NavigationOutcome;
 class QAction;
+class QLabel;
+class QMenu;
+class QModelIndex;
 class QSettings;
 class QTabWidget;
 class QTableView;
@@ -99,6 +102,25 @@ public:
     // stands still.
     bool WorkerRunning() const;
     RealTimeMonitor& Monitor() { return *realTime_; }
+
+    // Screening, the data sheet's status line and frozen columns, and the links between the
+    // sheet and the chart (MainFormScreening.cpp).
+    void UpdateSheetStatus();
+    // Double click on a sheet row: the time cursor to the row's time, the chart shown there.
+    void DataListViewDblClick(const QModelIndex& index);
+    // "Show in data sheet": the sheet on the page of the row nearest the time cursor, that row
+    // selected.
+    void ShowCursorRowInSheet();
+    void ShowSheetRow(size_t row);
+    // The trend diagram's time cursor, scrolled into view when it is set.
+    void SetTimeCursor(DateTime time);
+    DateTime TimeCursor() const;
+    // The screening the views were last built with; unset after a load, import or clear.
+    std::optional<ScreeningSelection> ShownScreening;
+    QTableView* FrozenListView = nullptr;
+    QLabel* SheetStatusLabel = nullptr;
+    QMenu* ChartPopupMenu = nullptr;
+    QAction* ShowInSheetMenuItem = nullptr;
 
     // Chart navigation, read-out and the vernier dialog (MainFormChart.cpp).
     void ChartZoom();
@@ -188,6 +210,9 @@ private:
     void ShowPage(QWidget* page);
     void RemoveAllSeries();
     void ApplyPage();
+    void CreateSheetExtrasAndLinks();
+    void UpdateFrozenColumns();
+    void ShowPageFromItsTop();
 
     // The worker protocol: work runs on WorkerThread while the progress dialog is up; returns
     // when the worker has ended.

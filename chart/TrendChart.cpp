@@ -282,6 +282,16 @@ void TrendChart::UndoZoom() {
     emit UndoZoomed();
 }
 
+void TrendChart::ScrollTimeIntoView(double time) {
+    const QCPRange range = xAxis->range();
+    if (range.contains(time))
+        return;
+    SaveRangesOnce();
+    xAxis->setRange(time - range.size() / 2, time + range.size() / 2);
+    replot(rpQueuedReplot);
+    emit Scrolled();
+}
+
 TrendChart::Drag TrendChart::CursorAt(const QPoint& pos) const {
     if (!axisRect()->rect().adjusted(-2, -2, 2, 2).contains(pos))
         return {};
@@ -321,6 +331,8 @@ void TrendChart::mousePressEvent(QMouseEvent* event) {
             return;
         }
     }
+    if (event->button() == Qt::RightButton)
+        rightPressAt_ = pos;
     if (event->button() == Qt::RightButton && panAllowed_ && axisRect()->rect().contains(pos)) {
         SaveRangesOnce();
         panFrom_ = pos;
@@ -366,6 +378,21 @@ void TrendChart::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TrendChart::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton && rightPressAt_) {
+        // A right button that barely moved is a click for the context menu, not a scroll.
+        constexpr int ClickSlack = 3;
+        const bool click = (event->pos() - *rightPressAt_).manhattanLength() <= ClickSlack;
+        rightPressAt_.reset();
+        if (click) {
+            if (panFrom_) {
+                xAxis->setRange(panTimeRange_);
+                yAxis->setRange(panValueRange_);
+                panFrom_.reset();
+            }
+            emit ContextMenuRequested(event->globalPosition().toPoint());
+            return;
+        }
+    }
     if (drag_.tool) {
         drag_ = {};
         return;

@@ -96,12 +96,17 @@ public:
     void SetPanAllowed(bool allowed) { panAllowed_ = allowed; }
     // Restores the axis ranges saved before the first zoom or scroll and reports it.
     void UndoZoom();
+    // Scrolls the time axis, keeping its span, so that `time` lies in view (centred when it
+    // was outside); undone like a scroll with the mouse.
+    void ScrollTimeIntoView(double time);
 
 signals:
     void Zoomed();
     void UndoZoomed();
     void Scrolled();
     void DoubleClicked();
+    // A right click that did not scroll: the place for a context menu.
+    void ContextMenuRequested(const QPoint& globalPos);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -132,6 +137,7 @@ private:
     Drag drag_;
     bool panAllowed_ = true;
     std::optional<QPoint> panFrom_;
+    std::optional<QPoint> rightPressAt_;
     QCPRange panTimeRange_, panValueRange_;
     std::optional<std::pair<QCPRange, QCPRange>> savedRanges_;
 };

@@ -2,6 +2,7 @@
 
 #include "data/DateTime.h"
 
+#include <algorithm>
 #include <cstdio>
 
 std::string ChannelColumnCaption(const ChannelInfo& channel) {
@@ -91,18 +92,14 @@ void AppendSheetCsvLine(std::string& out, const SheetRows& rows, size_t row,
     out += '\n';
 }
 
-bool WriteRecordingCsv(const std::vector<ChannelInfo>& channels, std::ostream& out) {
-    std::vector<int16_t> columns;
-    std::vector<ChannelSampleRange> ranges;
-    for (size_t pos = 0; pos < channels.size(); ++pos) {
-        columns.push_back(static_cast<int16_t>(pos));
-        ranges.push_back({static_cast<int16_t>(pos), channels[pos].times.size(), std::nullopt});
-    }
-    const SheetRows rows = BuildSheetRows(channels, ranges);
-    out << SheetCsvHeader(columns, channels);
+bool WriteSheetCsv(const SheetRows& rows, size_t first, size_t count,
+                   std::span<const int16_t> columnChannels,
+                   const std::vector<ChannelInfo>& channels, std::ostream& out) {
+    out << SheetCsvHeader(columnChannels, channels);
+    const size_t last = std::min(rows.RowCount(), first + count);
     std::string chunk;
-    for (size_t row = 0; row < rows.RowCount() && out; ++row) {
-        AppendSheetCsvLine(chunk, rows, row, columns, channels);
+    for (size_t row = first; row < last && out; ++row) {
+        AppendSheetCsvLine(chunk, rows, row, columnChannels, channels);
         if (chunk.size() >= (1u << 16)) {
             out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
             chunk.clear();
@@ -111,4 +108,15 @@ bool WriteRecordingCsv(const std::vector<ChannelInfo>& channels, std::ostream& o
     out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     out.flush();
     return static_cast<bool>(out);
+}
+
+bool WriteRecordingCsv(const std::vector<ChannelInfo>& channels, std::ostream& out) {
+    std::vector<int16_t> columns;
+    std::vector<ChannelSampleRange> ranges;
+    for (size_t pos = 0; pos < channels.size(); ++pos) {
+        columns.push_back(static_cast<int16_t>(pos));
+        ranges.push_back({static_cast<int16_t>(pos), channels[pos].times.size(), std::nullopt});
+    }
+    const SheetRows rows = BuildSheetRows(channels, ranges);
+    return WriteSheetCsv(rows, 0, rows.RowCount(), columns, channels, out);
 }

@@ -2,8 +2,8 @@
 // The texts of the data sheet's cells and the CSV layout that repeats them. Unit texts stay
 // GBK bytes here; the window converts them for display, the CSV file carries them unchanged.
 
-#include "views/SheetRows.h"
 #include "data/Recording.h"
+#include "views/SheetRows.h"
 
 #include <ostream>
 #include <span>
@@ -38,6 +38,12 @@ std::string SheetCsvHeader(std::span<const int16_t> columnChannels,
 void AppendSheetCsvLine(std::string& out, const SheetRows& rows, size_t row,
                         std::span<const int16_t> columnChannels,
                         const std::vector<ChannelInfo>& channels);
+
+// Writes the header and rows [first, first + count) of the index, as the CSV export of a data
+// sheet page does. False when the stream fails.
+bool WriteSheetCsv(const SheetRows& rows, size_t first, size_t count,
+                   std::span<const int16_t> columnChannels,
+                   const std::vector<ChannelInfo>& channels, std::ostream& out);
 
 // Writes the whole recording, every row rather than one page, in the data sheet's CSV layout
 // with one column per channel. False when the stream fails.

@@ -123,12 +123,124 @@ TEST_F(ToolTest, CsvWritesEveryRowInTheSheetLayout) {
     const std::string failed = (dir / "failed.csv").string();
     const Result missing = Run({"csv", (dir / "missing.bin").string(), failed});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "Open file failure!\n");
+    EXPECT_EQ(missing.err, (dir / "missing.bin").string() + ": Open file failure!\n");
     EXPECT_FALSE(fs::exists(failed));
     const Result unwritable =
         Run({"csv", (dir / "small.bin").string(), (dir / "no" / "x.csv").string()});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
+}
+
+// Lines of a text, each with its '\n'.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t pos = 0; pos < text.size();) {
+        const size_t end = text.find('\n', pos);
+        lines.push_back(text.substr(pos, end - pos + 1));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines, size_t first, size_t last) {
+    std::string text;
+    for (size_t i = first; i < last; ++i)
+        text += lines[i];
+    return text;
+}
+
+TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
+    // Two channels sampled each second from 08:00:00 to 08:28:47: 1728 rows.
+    SampleOptions options;
+    options.channels = 2;
+    options.days = 0.02;
+    options.interruptionsPerDay = 0;
+    options.outOfRangeRunsPerDay = 0;
+    SampleRecording recording;
+    ASSERT_FALSE(GenerateSampleRecording(options, recording));
+    const std::string file = Write("rec.bin", recording.bytes);
+    const Result all = Run({"csv", file, "-"});
+    ASSERT_EQ(all.status, 0) << all.err;
+    const std::vector<std::string> lines = Lines(all.out); // header, then row r at r
+    ASSERT_EQ(lines.size(), 1729u);
+
+    struct Case {
+        std::vector<std::string> options;
+        size_t firstRow, endRow; // rows of the whole recording, 1-based, end exclusive
+    };
+    const Case pages[] = {
+        {{"--page", "1"}, 1, 501},
+        {{"--page", "2", "--page-size", "500"}, 501, 1001}, // serial numbers run on
+        {{"--page=4"}, 1501, 1729},
+        {{"--page", "2", "--page-size=1000"}, 1001, 1729},
+        {{"--page", "18", "--page-size", "100"}, 1701, 1729},
+    };
+    for (const Case& c : pages) {
+        std::vector<std::string> args = {"csv", file, "-"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 0) << c.options[1];
+        EXPECT_EQ(r.out, lines[0] + Joined(lines, c.firstRow, c.endRow)) << c.options[1];
+    }
+    const std::string beyond = (dir / "beyond.csv").string();
+    const Result past = Run({"csv", file, beyond, "--page", "5"});
+    EXPECT_EQ(past.status, 1);
+    EXPECT_EQ(past.err, "No content\n");
+    EXPECT_FALSE(fs::exists(beyond));
+
+    // Ten minutes of channel 2: both ends inclusive, rows numbered from 1.
+    const Result screened = Run({"csv", file, "-", "--from", "2015-03-16 08:10:00", "--to",
+                                 "2015-03-16 08:20:00", "--channels", "2"});
+    ASSERT_EQ(screened.status, 0) << screened.err;
+    const std::vector<std::string> window = Lines(screened.out);
+    ASSERT_EQ(window.size(), 602u);
+    EXPECT_EQ(window[0], "Serial number,Time,Channel 2(Mpa)\n");
+    for (size_t r = 1; r < window.size(); r += 150) {
+        const std::string& whole = lines[600 + r]; // 08:10:00 is row 601 of the recording
+        const std::string channel2 = whole.substr(whole.rfind(','));
+        const std::string time = whole.substr(whole.find(','), 20);
+        EXPECT_EQ(window[r], std::to_string(r) + time + channel2);
+    }
+    // A page of the screened views; a missing --to means the recording's end.
+    const Result screenedPage = Run(
+        {"csv", file, "-", "--from", "2015-03-16 08:28:00", "--page", "1", "--page-size", "100"});
+    std::string expected = lines[0];
+    for (size_t r = 1681; r < 1729; ++r)
+        expected += std::to_string(r - 1680) + lines[r].substr(lines[r].find(','));
+    EXPECT_EQ(screenedPage.out, expected);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--page", "0"},
+        {"--page", "x"},
+        {"--page", "1", "--page-size", "99"},
+        {"--page", "1", "--page-size", "10001"},
+        {"--page-size", "500"},
+        {"--from", "2015-03-16"},
+        {"--to", "2015-03-16 08:10:00", "--from", "2015-03-16 08:10:00"},
+        {"--channels", "0"},
+        {"--channels", "1,"},
+        {"--from"},
+    };
+    for (const auto& options : bad) {
+        std::vector<std::string> args = {"csv", file, beyond};
+        args.insert(args.end(), options.begin(), options.end());
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 2) << options[0] << " " << options.back();
+        EXPECT_FALSE(r.err.empty());
+    }
+    EXPECT_FALSE(fs::exists(beyond));
+}
+
+TEST_F(ToolTest, CsvOfAFileReadPartlyWritesWhatTheWindowShows) {
+    const std::string file = Write("short.bin", SmallFile(2).Bytes());
+    const Result r = Run({"csv", file, "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, file + ": File read failure!\n");
+    EXPECT_EQ(r.out, "Serial number,Time,Channel 1(\xA1\xE6)\n"
+                     "1,2015-03-16 09:00:00,25.300\n"
+                     "2,2015-03-16 09:00:01,25.300\n"
+                     "3,2015-03-16 09:00:02,26.000\n"
+                     "4,2015-03-16 09:00:10,10.000\n");
 }
 
 TEST_F(ToolTest, InfoAndTheLoadLog) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -236,4 +237,55 @@ TEST(AxisTicks, StepWidensUntilLabelsFit) {
     EXPECT_DOUBLE_EQ(ReadableStep(0, 50, 800, 40), 5);    // no increment: a tenth of the span
     EXPECT_DOUBLE_EQ(ReadableStep(0, 0, 800, 40), 1);     // nothing to divide
     EXPECT_DOUBLE_EQ(ReadableStep(1, 1e6, 10, 40), 1e6);  // one label at most
+}
+
+TEST(BuildScreenedViews, EverythingSelectedGivesTheLoadsViewsButTheTitles) {
+    std::vector<ChannelInfo> channels = {Channel(1, "V", 30), Channel(2, "A", 25, 0.5),
+                                         Channel(4, "V", 10, 7)};
+    channels[1].values[3] = GapValue;
+    const RecordingInfo info = Info(channels, 30);
+    ScreeningSelection selection{info.startTime, info.endTime, {}};
+    selection.channelFlags.fill(true);
+    const ViewBuild load = BuildViews(channels, info, 10);
+    const ViewBuild screened = BuildScreenedViews(channels, info, selection, 10);
+    EXPECT_EQ(Captions(screened), Captions(load));
+    EXPECT_EQ(screened.columnChannels, load.columnChannels);
+    ASSERT_EQ(screened.rows.RowCount(), load.rows.RowCount());
+    for (size_t r = 0; r < load.rows.RowCount(); ++r) {
+        EXPECT_EQ(screened.rows.Time(r), load.rows.Time(r));
+        EXPECT_TRUE(std::ranges::equal(screened.rows.Entries(r), load.rows.Entries(r))) << r;
+    }
+    ASSERT_EQ(screened.series.size(), load.series.size());
+    for (size_t s = 0; s < load.series.size(); ++s) {
+        EXPECT_EQ(screened.series[s].colour, load.series[s].colour);
+        ASSERT_EQ(screened.series[s].points.size(), load.series[s].points.size());
+        for (size_t i = 0; i < load.series[s].points.size(); ++i) {
+            EXPECT_EQ(screened.series[s].points[i].key, load.series[s].points[i].key);
+            EXPECT_EQ(std::isnan(screened.series[s].points[i].value),
+                      std::isnan(load.series[s].points[i].value));
+        }
+    }
+    EXPECT_EQ(load.series[2].title, "Channel 04");
+    EXPECT_EQ(screened.series[2].title, "Channel04");
+    EXPECT_EQ(screened.page, load.page);
+    EXPECT_EQ(screened.pageButtons, load.pageButtons);
+    EXPECT_DOUBLE_EQ(screened.valueAxis.minimum, load.valueAxis.minimum);
+    EXPECT_DOUBLE_EQ(screened.timeAxis.maximum, load.timeAxis.maximum);
+}
+
+TEST(BuildScreenedViews, ScanStopsAtTheFirstSampleAfterTheEnd) {
+    // Half a millisecond before S still counts as S; a sample after E ends the channel even
+    // when later stored samples fall back into the window.
+    std::vector<ChannelInfo> channels = {Channel(1, "V", 0)};
+    for (double s : {0.9995, 1.0, 2.0, 5.0, 2.5}) {
+        channels[0].times.push_back(T0 + s * OneSecond);
+        channels[0].values.push_back(1.0f);
+    }
+    ScreeningSelection selection{T0 + OneSecond, T0 + 3 * OneSecond, {}};
+    selection.channelFlags.fill(true);
+    const ViewBuild b = BuildScreenedViews(channels, Info(channels, 5), selection, 500);
+    ASSERT_EQ(b.rows.RowCount(), 2u); // 0.9995 and 1.0 share a row, then 2.0
+    EXPECT_EQ(b.rows.Entries(0).size(), 2u);
+    EXPECT_EQ(b.rows.Entries(1)[0].sampleIndex, 2);
+    EXPECT_EQ(b.series[0].points.size(), 3u);
 }

@@ -12,8 +12,11 @@
     COMMAND("info", Info, "FILE [--log[=DIR]]",                                                    \
             "channels with units and ranges, time window and sample count")                        \
     COMMAND("dump", Dump, "FILE [--log[=DIR]]", "every stored sample, one line each (UTF-8)")      \
-    COMMAND("csv", Csv, "FILE OUT [--log[=DIR]]",                                                  \
-            "every row of the recording in the data sheet's CSV layout (OUT - for stdout)")       \
+    COMMAND("csv", Csv,                                                                            \
+            "FILE OUT [--log[=DIR]] [--from TIME] [--to TIME] [--channels LIST] [--page N "        \
+            "[--page-size P]]",                                                                    \
+            "the data sheet's rows in its CSV layout (OUT - for stdout): every row, the screened " \
+            "views' rows, or the file Save writes for one page")                                  \
     COMMAND("sample", Sample, "OUT [options]",                                                     \
             "write a realistic recorder data file (see --help)")                                   \
     COMMAND("readout", Readout, "FILE TIME [--log[=DIR]]",                                         \

@@ -1,0 +1,129 @@
+#include "tools/cli/ToolViews.h"
+
+#include "data/Text.h"
+#include "views/SheetLinks.h"
+
+#include <cstdio>
+
+namespace {
+
+// "--name VALUE" or "--name=VALUE" at args[i]; the value is taken out with the option.
+std::optional<std::string> TakeValue(std::vector<std::string>& args, size_t i,
+                                     const std::string& name, bool& malformed) {
+    const std::string& arg = args[i];
+    if (arg == name) {
+        if (i + 1 >= args.size()) {
+            malformed = true;
+            return std::nullopt;
+        }
+        std::string value = args[i + 1];
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+        return value;
+    }
+    if (arg.starts_with(name + "=")) {
+        std::string value = arg.substr(name.size() + 1);
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+        return value;
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> PositiveNumber(const std::string& text) {
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
+    size_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        n = n * 10 + static_cast<size_t>(c - '0');
+    }
+    return n == 0 ? std::nullopt : std::optional<size_t>(n);
+}
+
+} // namespace
+
+bool TakeViewOptions(std::vector<std::string>& args, ScreeningOptions& screening,
+                     PageOptions* pages) {
+    bool pageSizeGiven = false;
+    for (size_t i = 0; i < args.size();) {
+        bool malformed = false;
+        auto bad = [&](const std::string& name, const std::string& value) {
+            UsageError("bad value for " + name + ": " + value);
+            return false;
+        };
+        if (auto v = TakeValue(args, i, "--from", malformed)) {
+            if (!(screening.from = ParseDateTime(*v)))
+                return bad("--from", *v + " (yyyy-MM-dd HH:mm:ss)");
+        } else if (auto v = TakeValue(args, i, "--to", malformed)) {
+            if (!(screening.to = ParseDateTime(*v)))
+                return bad("--to", *v + " (yyyy-MM-dd HH:mm:ss)");
+        } else if (auto v = TakeValue(args, i, "--channels", malformed)) {
+            if (!(screening.channels = ParseChannelList(*v)))
+                return bad("--channels", *v + " (e.g. 1,3-5)");
+        } else if (pages && (v = TakeValue(args, i, "--page", malformed))) {
+            if (!(pages->page = PositiveNumber(*v)))
+                return bad("--page", *v);
+        } else if (pages && (v = TakeValue(args, i, "--page-size", malformed))) {
+            const auto size = ParseItemsPerPage(*v);
+            if (!size)
+                return bad("--page-size", *v + " (100 to 10000)");
+            pages->pageSize = *size;
+            pageSizeGiven = true;
+        } else if (malformed) {
+            UsageError(args[i] + " needs a value");
+            return false;
+        } else {
+            ++i;
+        }
+    }
+    if (pages && pageSizeGiven && !pages->page) {
+        UsageError("--page-size goes with --page");
+        return false;
+    }
+    return true;
+}
+
+std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
+                                         const ScreeningOptions& screening, uint32_t pageSize) {
+    ViewsOfFile result;
+    ResetRecordingInfo(result.info);
+    result.readFailure = ReadRecorderFile(load.path, result.info, result.channels, load.log);
+    if (result.readFailure)
+        std::fprintf(stderr, "%s: %s\n", load.path.c_str(),
+                     GbkToUtf8(result.readFailure->text).c_str());
+    if (!screening.Screens()) {
+        result.views = BuildViews(result.channels, result.info, pageSize);
+        return result;
+    }
+    ScreeningSelection selection;
+    selection.start = screening.from.value_or(result.info.startTime);
+    selection.end = screening.to.value_or(result.info.endTime);
+    if (screening.channels)
+        selection.channelFlags = *screening.channels;
+    else
+        selection.channelFlags.fill(true);
+    // The dialog's own check: the start at least a millisecond before the end.
+    if (CheckScreeningEntries(selection.start, selection.end, "500").refusal !=
+        ScreeningRefusal::None) {
+        UsageError(std::string(WindowRefusedText) + " (--from " +
+                   FormatDateTime(selection.start, ReadoutTimePattern) + ", --to " +
+                   FormatDateTime(selection.end, ReadoutTimePattern) + ")");
+        return std::nullopt;
+    }
+    result.views = BuildScreenedViews(result.channels, result.info, selection, pageSize);
+    result.screening = selection;
+    return result;
+}
+
+std::optional<PageRows> SelectPage(size_t rowCount, const PageOptions& pages) {
+    if (!pages.page)
+        return PageRows{0, rowCount};
+    const size_t first = (*pages.page - 1) * pages.pageSize;
+    if (first >= rowCount)
+        return std::nullopt;
+    PageWindow page;
+    PageButtons buttons;
+    ShowPageOfRow(page, buttons, first, rowCount, pages.pageSize);
+    return PageRows{page.pageStart, page.itemCount};
+}

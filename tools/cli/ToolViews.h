@@ -1,0 +1,64 @@
+#pragma once
+// The window's views of a data file for the commands of paperless-recorder-tool: the screening
+// options every command that shows views takes, the data sheet page options, and the one step
+// that reads a file and builds its views exactly as the window does after opening it, or after
+// a screening with those options.
+//
+// A command calls TakeViewOptions on its arguments (it removes the options it knows and leaves
+// the rest to the command), then LoadFileViews with its load arguments; ViewsOfFile holds the
+// recording and the ViewBuild, and SelectPage picks the rows of a page.
+
+#include "tools/cli/ToolSupport.h"
+
+#include "filter/ScreeningInput.h"
+#include "views/ViewBuilder.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// --from TIME, --to TIME ("yyyy-MM-dd HH:mm:ss"), --channels LIST ("1,3-5"). A missing
+// --from or --to means the recording's start or end; without --channels every channel stays.
+// Any of them makes the views screened views.
+struct ScreeningOptions {
+    std::optional<DateTime> from;
+    std::optional<DateTime> to;
+    std::optional<ChannelFlagSet> channels;
+    bool Screens() const { return from || to || channels; }
+};
+
+// --page N (from 1) and --page-size P (100..10000, default 500): one data sheet page.
+struct PageOptions {
+    std::optional<size_t> page;
+    uint32_t pageSize = DefaultItemsPerPage;
+};
+
+// Takes the options above out of args (each as "--name VALUE" or "--name=VALUE"); with
+// pages == nullptr the page options count as unknown and stay in args. False after printing
+// what is wrong (exit with ExitUsage).
+bool TakeViewOptions(std::vector<std::string>& args, ScreeningOptions& screening,
+                     PageOptions* pages = nullptr);
+
+struct ViewsOfFile {
+    RecordingInfo info;
+    std::vector<ChannelInfo> channels;
+    ViewBuild views;
+    std::optional<ScreeningSelection> screening; // set when the views are screened views
+    // The reader's failure; the views show whatever it read, as the window does.
+    std::optional<UserMessage> readFailure;
+};
+
+// Reads the file and builds its views. A reader failure is printed on standard error with the
+// file name ("FILE: File read failure!"). Nullopt (ExitUsage) when the screening window is
+// empty or reversed once the recording's own ends are filled in ("the input is not correct.").
+std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
+                                         const ScreeningOptions& screening,
+                                         uint32_t pageSize = DefaultItemsPerPage);
+
+// Rows [first, first + count) of the index that page N shows, as paging reaches it in the
+// window; nullopt for a page beyond the last (or any page of an empty sheet).
+struct PageRows {
+    size_t first = 0;
+    size_t count = 0;
+};
+std::optional<PageRows> SelectPage(size_t rowCount, const PageOptions& pages);
