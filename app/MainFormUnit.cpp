@@ -110,6 +110,7 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     TimerForAllowZoom->setInterval(100);
     TimerForAllowZoom->setSingleShot(true);
     ConnectRealTimeCommands();
+    ConnectExportCommands();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));
@@ -144,6 +145,10 @@ TMainForm::~TMainForm() {
     if (WorkerThread.joinable())
         WorkerThread.join();
     RemoveAllSeries();
+}
+
+QSize TMainForm::DesignedClientSize() {
+    return {DesignedClientWidth, DesignedClientHeight};
 }
 
 void TMainForm::AttachDialogs(TDataFilterDlg* dataFilter, TProcessDlg* process, TAboutBox* about,

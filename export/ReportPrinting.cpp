@@ -64,6 +64,29 @@ struct CellText {
         painter.drawText(QPointF(cell.left() + inset, baseline), text);
         painter.restore();
     }
+    // A caption wider than its cell goes onto two lines, broken before "(" or after a space
+    // ("Channel 12" over "(℃)", "Serial" over "number"), each line centred in half the cell.
+    void DrawCaption(QPainter& painter, const QRectF& cell, double inset,
+                     const QString& text) const {
+        const QFontMetricsF metrics(font_, painter.device());
+        const double room = cell.width() - 2 * inset;
+        qsizetype cut = -1;
+        if (metrics.horizontalAdvance(text) > room) {
+            for (qsizetype i = text.size() - 1; i > 0 && cut < 0; --i)
+                if ((text[i] == QLatin1Char('(') || text[i - 1] == QLatin1Char(' ')) &&
+                    metrics.horizontalAdvance(text.left(i).trimmed()) <= room)
+                    cut = i;
+        }
+        if (cut < 0) {
+            Draw(painter, cell, inset, text);
+            return;
+        }
+        const double half = cell.height() / 2;
+        Draw(painter, QRectF(cell.left(), cell.top(), cell.width(), half), inset,
+             text.left(cut).trimmed());
+        Draw(painter, QRectF(cell.left(), cell.top() + half, cell.width(), half), inset,
+             text.mid(cut).trimmed());
+    }
     QFont font_;
     double ascent_ = 0;
     double height_ = 0;
@@ -139,16 +162,19 @@ void ListReport::PaintPage(QPainter& painter, double dotsPerMm, int page) const 
     const CellText cell(ReportFont(SmallFontPixels, dpi), painter);
     painter.setPen(FramePen(dotsPerMm));
     const double inset = mm(TextInsetMm);
-    auto drawRow = [&](double rowTop, auto&& text) {
+    auto drawRow = [&](double rowTop, bool captions, auto&& text) {
         for (size_t c = 0; c < columns.size(); ++c) {
             const QRectF box =
                 mm.Rect(left + columns[c].first, rowTop, columns[c].second, ListBandHeight);
             painter.drawRect(box);
-            cell.Draw(painter, box, inset, text(c));
+            if (captions)
+                cell.DrawCaption(painter, box, inset, text(c));
+            else
+                cell.Draw(painter, box, inset, text(c));
         }
     };
     // Page header: "Serial number", "Time", the channel columns' captions.
-    drawRow(top, [&](size_t c) {
+    drawRow(top, true, [&](size_t c) {
         return c < static_cast<size_t>(content_.headers.size()) ? content_.headers[qsizetype(c)]
                                                                 : QString();
     });
@@ -161,7 +187,7 @@ void ListReport::PaintPage(QPainter& painter, double dotsPerMm, int page) const 
         valueNames.push_back(QStringLiteral("value%1").arg(i));
     for (size_t r = 0; r < range.count; ++r) {
         const size_t recNo = range.first + r;
-        drawRow(top, [&](size_t c) {
+        drawRow(top, false, [&](size_t c) {
             const QString& name = c == 0 ? NumberName : c == 1 ? TimeName : valueNames[c - 2];
             return content_.value ? content_.value(name, recNo).value_or(QString()) : QString();
         });
