@@ -3,13 +3,13 @@
 // from it, the worker protocol with its progress dialog, opening files and paging.
 
 #include "app/realtime/RealTimeMonitor.h"
-#include "chart/TrendChart.h"
-#include "data/RecorderFile.h"
-#include "data/Recording.h"
 #include "views/CommandState.h"
 #include "views/Paging.h"
 #include "views/SheetRows.h"
 #include "views/ViewBuilder.h"
+#include "chart/TrendChart.h"
+#include "data/RecorderFile.h"
+#include "data/Recording.h"
 
 #include <QImage>
 #include <QMainWindow>
