@@ -71,6 +71,13 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// Cell texts are ASCII but for unit names: only those need the GBK conversion.
+QString FromGbk(const std::string& text) {
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; }))
+        return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return QString::fromStdString(GbkToUtf8(text));
+}
+
 } // namespace
 
 void TMainForm::ConnectExportCommands() {
@@ -174,7 +181,7 @@ std::unique_ptr<PrintedReport> TMainForm::MakeListReport() {
     // The report is shown before this returns to the event loop: the page stays as it is.
     content.value = [page](const QString& name, size_t recNo) -> std::optional<QString> {
         if (auto text = OnGetListValue(name.toStdString(), page, recNo))
-            return QString::fromStdString(GbkToUtf8(*text));
+            return FromGbk(*text);
         return std::nullopt;
     };
     return std::make_unique<ListReport>(std::move(content));

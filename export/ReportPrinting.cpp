@@ -11,7 +11,9 @@
 #include <QPrinter>
 #include <QToolBar>
 
+#include <algorithm>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
@@ -54,14 +56,31 @@ struct CellText {
         const QFontMetricsF metrics(font, painter.device());
         ascent_ = metrics.ascent();
         height_ = metrics.ascent() + metrics.descent();
+        for (const char c : std::string_view("0123456789.-: "))
+            numberAdvance_ = std::max(numberAdvance_, metrics.horizontalAdvance(QLatin1Char(c)));
     }
+    // Numbers and times are measured by their length alone; only a text that may not fit is
+    // clipped, since every clip costs the preview and the PDF a saved painter state.
     void Draw(QPainter& painter, const QRectF& cell, double inset, const QString& text) const {
         if (text.isEmpty())
             return;
         const double baseline = cell.top() + (cell.height() - height_) / 2 + ascent_;
+        const QPointF origin(cell.left() + inset, baseline);
+        const double room = cell.width() - 2 * inset;
+        const bool numeric = std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c.isDigit() || c == QLatin1Char('.') || c == QLatin1Char('-') ||
+                   c == QLatin1Char(':') || c == QLatin1Char(' ');
+        });
+        const bool fits =
+            numeric ? text.size() * numberAdvance_ <= room
+                    : QFontMetricsF(font_, painter.device()).horizontalAdvance(text) <= room;
+        if (fits) {
+            painter.drawText(origin, text);
+            return;
+        }
         painter.save();
         painter.setClipRect(cell);
-        painter.drawText(QPointF(cell.left() + inset, baseline), text);
+        painter.drawText(origin, text);
         painter.restore();
     }
     // A caption wider than its cell goes onto two lines, broken before "(" or after a space
@@ -90,6 +109,7 @@ struct CellText {
     QFont font_;
     double ascent_ = 0;
     double height_ = 0;
+    double numberAdvance_ = 0;
 };
 
 } // namespace
@@ -162,11 +182,26 @@ void ListReport::PaintPage(QPainter& painter, double dotsPerMm, int page) const 
     const CellText cell(ReportFont(SmallFontPixels, dpi), painter);
     painter.setPen(FramePen(dotsPerMm));
     const double inset = mm(TextInsetMm);
+    // Every cell is framed on all four sides: drawn as the lines of one grid per page.
+    {
+        const double tableTop = top;
+        const double tableBottom = top + ListBandHeight * double(range.count + 1);
+        const double tableRight = left + columns.back().first + columns.back().second;
+        for (size_t r = 0; r <= range.count + 1; ++r) {
+            const double y = mm(tableTop + ListBandHeight * double(r));
+            painter.drawLine(QPointF(mm(left), y), QPointF(mm(tableRight), y));
+        }
+        for (const auto& column : columns)
+            painter.drawLine(QPointF(mm(left + column.first), mm(tableTop)),
+                             QPointF(mm(left + column.first), mm(tableBottom)));
+        painter.drawLine(QPointF(mm(tableRight), mm(tableTop)),
+                         QPointF(mm(tableRight), mm(tableBottom)));
+    }
+    painter.setPen(Qt::black);
     auto drawRow = [&](double rowTop, bool captions, auto&& text) {
         for (size_t c = 0; c < columns.size(); ++c) {
             const QRectF box =
                 mm.Rect(left + columns[c].first, rowTop, columns[c].second, ListBandHeight);
-            painter.drawRect(box);
             if (captions)
                 cell.DrawCaption(painter, box, inset, text(c));
             else
