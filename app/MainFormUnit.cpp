@@ -111,6 +111,7 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     TimerForAllowZoom->setSingleShot(true);
     ConnectRealTimeCommands();
     ConnectChartEvents();
+    ConnectExportCommands();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));
@@ -145,6 +146,10 @@ TMainForm::~TMainForm() {
     if (WorkerThread.joinable())
         WorkerThread.join();
     RemoveAllSeries();
+}
+
+QSize TMainForm::DesignedClientSize() {
+    return {DesignedClientWidth, DesignedClientHeight};
 }
 
 void TMainForm::AttachDialogs(TDataFilterDlg* dataFilter, TProcessDlg* process, TAboutBox* about,

@@ -11,6 +11,7 @@
 #include "data/RecorderFile.h"
 #include "data/Recording.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QSharedPointer>
 
@@ -35,6 +36,7 @@ class TDataFilterDlg;
 class TOKBottomDlg;
 class TProcessDlg;
 class TRealComSettingDlg;
+class PrintedReport;
 
 // One chart series: its base title, its channel's unit and the series the window owns.
 struct ChartSeriesInfo {
@@ -121,6 +123,37 @@ public:
     QLabel* SheetStatusLabel = nullptr;
     QMenu* ChartPopupMenu = nullptr;
     QAction* ShowInSheetMenuItem = nullptr;
+
+    // Saving and printing (MainFormExport.cpp). The save dialog, the Save command's own boxes
+    // (caption "Paperless recorder ") and the report preview are hooks, so that tests and the
+    // command-line tool drive them without a modal window.
+    struct SaveDialogSetting {
+        QString defaultExt; // ".csv"
+        QString fileName;   // kept from the previous use
+        QString filter;     // "CSV Files(*.csv)|*.csv"
+        QString title;
+    };
+    struct SaveDialogChoice {
+        QString fileName;
+        int filterIndex = 0; // 0 for the filter's first entry
+    };
+    using SaveDialogHook =
+        std::function<std::optional<SaveDialogChoice>(QWidget* parent, const SaveDialogSetting&)>;
+    // Shows a box of the Save command; for a question, true when the answer is Yes.
+    using SaveBoxHook = std::function<bool(QWidget* parent, const UserMessage& message)>;
+    using ReportHook = std::function<void(QWidget* parent, const PrintedReport& report)>;
+    void SetSaveDialogHook(SaveDialogHook hook);
+    void SetSaveBoxHook(SaveBoxHook hook);
+    void SetReportHook(ReportHook hook);
+    void SaveFileButtonClick();
+    void PrintButtonClick();
+    // The window's designed client size (the window shrinks to a smaller screen).
+    static QSize DesignedClientSize();
+    // The trend chart as the screen shows it, at its on-screen size unless size is given.
+    QImage ChartPicture(QSize size = {});
+    // The reports PrintButtonClick shows; nullptr when there is nothing to print.
+    std::unique_ptr<PrintedReport> MakeListReport();
+    std::unique_ptr<PrintedReport> MakeChartReport();
 
     // Chart navigation, read-out and the vernier dialog (MainFormChart.cpp).
     void ChartZoom();
@@ -223,6 +256,17 @@ private:
     void LoadThreadProc();
     void BuildOnWorker(const ScreeningSelection* selection);
     void ApplyViewBuild();
+
+    // Saving and printing.
+    void ConnectExportCommands();
+    void SaveSheetPage();
+    void SaveChartPicture();
+    void CsvExportThreadProc();
+    SaveDialogSetting SaveDialog;
+    QString csvExportPath_;
+    SaveDialogHook saveDialog_;
+    SaveBoxHook saveBox_;
+    ReportHook showReport_;
 
     QSettings& settings_;
     TDataFilterDlg* DataFilterDlg = nullptr;

@@ -34,10 +34,24 @@ void CivilFromDays(long long z, int& y, int& m, int& d) {
 // Computed at compile time, so globals initialised at start-up may already convert dates.
 constexpr long long DayZero = DaysFromCivil(1899, 12, 30);
 
+// "%0*d" without printf: the CSV of a whole recording formats a time for each of its rows.
 void AppendNumber(std::string& out, int value, int width) {
+    if (value < 0) {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
+        out += buffer;
+        return;
+    }
     char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*d", width, value);
-    out += buffer;
+    char* const end = buffer + sizeof buffer;
+    char* p = end;
+    do {
+        *--p = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (end - p < width)
+        *--p = '0';
+    out.append(p, end);
 }
 
 } // namespace

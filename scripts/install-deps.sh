@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libqt6svg6
     libqcustomplot-dev libqcustomplot2.1-qt6 libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev
-    xvfb xauth fonts-dejavu-core fonts-liberation fonts-wqy-microhei
+    xvfb xauth fonts-dejavu-core fonts-liberation fonts-wqy-microhei poppler-utils
 )
 if [ "${WITH_PACKAGING:-0}" = 1 ]; then
     packages+=(dpkg-dev file desktop-file-utils)

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
 #include <sstream>
 
 namespace {
@@ -38,6 +42,30 @@ TEST(SheetCells, SerialTimeAndValueTexts) {
         {1234.5678f, "1234.568"}, {-0.0004f, "-0.000"}, {23.5f, "23.500"}, {-0.125f, "-0.125"}};
     for (const auto& [v, text] : values)
         EXPECT_EQ(SampleValueText(v), text);
+}
+
+TEST(SheetCells, ValueTextsAreThoseOfPrintf) {
+    // Exact ties round to even, the sign of negative zero stays, huge and non-finite values
+    // take printf's own way.
+    const float values[] = {0.0625f,
+                            0.1875f,
+                            -0.0625f,
+                            0.0005f,
+                            -0.0f,
+                            0.0f,
+                            999.9995f,
+                            -158.0f,
+                            1e-30f,
+                            8.5e15f,
+                            1e20f,
+                            -3.4e38f,
+                            std::numeric_limits<float>::infinity(),
+                            std::nanf("")};
+    for (const float v : values) {
+        char expected[400];
+        std::snprintf(expected, sizeof expected, "%0.3f", static_cast<double>(v));
+        EXPECT_EQ(SampleValueText(v), expected) << v;
+    }
 }
 
 TEST(SheetCells, ColumnsWalkTogetherWithTheEntries) {

@@ -24,7 +24,19 @@
     COMMAND("poll", Poll, "[options]",                                                             \
             "poll one instrument live and print its clock and values each second (see --help)")
 
+// Commands that run the program's window offscreen: built only with the program (Qt).
+#ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
+#define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)                                                     \
+    COMMAND("picture", Picture, "FILE OUT [--width W] [--height H]",                               \
+            "the trend chart as the window draws it (BMP, JPEG or PNG by OUT's extension)")        \
+    COMMAND("report", Report, "FILE OUT.pdf [--page N] [--page-size P] | [--chart]",               \
+            "the printed list of a data sheet page, or the chart report, as PDF")
+#else
+#define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)
+#endif
+
 #define RECORDER_TOOL_DECLARE_COMMAND(name, Name, arguments, summary)                              \
     int Run##Name##Command(const std::vector<std::string>& args);
 RECORDER_TOOL_COMMANDS(RECORDER_TOOL_DECLARE_COMMAND)
+RECORDER_TOOL_WINDOW_COMMANDS(RECORDER_TOOL_DECLARE_COMMAND)
 #undef RECORDER_TOOL_DECLARE_COMMAND

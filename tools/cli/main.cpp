@@ -20,7 +20,8 @@ struct Command {
 
 #define RECORDER_TOOL_TABLE_ENTRY(name, Name, arguments, summary)                                  \
     {name, &Run##Name##Command, arguments, summary},
-const Command Commands[] = {RECORDER_TOOL_COMMANDS(RECORDER_TOOL_TABLE_ENTRY)};
+const Command Commands[] = {RECORDER_TOOL_COMMANDS(RECORDER_TOOL_TABLE_ENTRY)
+                                RECORDER_TOOL_WINDOW_COMMANDS(RECORDER_TOOL_TABLE_ENTRY)};
 #undef RECORDER_TOOL_TABLE_ENTRY
 
 void PrintUsage(FILE* out) {

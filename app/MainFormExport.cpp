@@ -1,0 +1,215 @@
+// The main window's Save and Print commands: the data sheet page as CSV on the worker, the
+// trend chart as a picture, and the list and chart reports in the print preview. The work
+// itself lives in export/; here it meets the window's state and dialogs.
+
+#include "app/DataSheetModel.h"
+#include "app/MainFormUnit.h"
+#include "app/ProcessDlg.h"
+#include "data/Text.h"
+#include "export/ChartPicture.h"
+#include "export/CsvExport.h"
+#include "export/ReportLayout.h"
+#include "export/ReportPrinting.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace {
+
+// The Save command's own boxes carry a trailing space in their caption.
+const QString SaveCaption = QStringLiteral("Paperless recorder ");
+
+// "CSV Files(*.csv)|*.csv|..." as Qt name filters: the descriptions, which name their patterns.
+QStringList NameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList names;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        names << parts[i];
+    return names;
+}
+
+std::optional<TMainForm::SaveDialogChoice> ShowSaveDialog(QWidget* parent,
+                                                          const TMainForm::SaveDialogSetting& s) {
+    QFileDialog dialog(parent, s.title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite); // the command asks itself
+    const QStringList filters = NameFilters(s.filter);
+    dialog.setNameFilters(filters);
+    QString ext = s.defaultExt;
+    dialog.setDefaultSuffix(ext.startsWith(QLatin1Char('.')) ? ext.mid(1) : ext);
+    if (!s.fileName.isEmpty())
+        dialog.selectFile(s.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return TMainForm::SaveDialogChoice{
+        dialog.selectedFiles().front(),
+        std::max(0, int(filters.indexOf(dialog.selectedNameFilter())))};
+}
+
+bool ShowSaveBox(QWidget* parent, const UserMessage& message) {
+    const QString text = QString::fromStdString(GbkToUtf8(message.text));
+    switch (message.icon) {
+    case MessageIcon::Question:
+        return QMessageBox::question(parent, SaveCaption, text,
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    case MessageIcon::Information:
+        QMessageBox::information(parent, SaveCaption, text);
+        return true;
+    case MessageIcon::Stop:
+    case MessageIcon::Error:
+        break;
+    }
+    QMessageBox::critical(parent, SaveCaption, text);
+    return true;
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// Cell texts are ASCII but for unit names: only those need the GBK conversion.
+QString FromGbk(const std::string& text) {
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; }))
+        return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return QString::fromStdString(GbkToUtf8(text));
+}
+
+} // namespace
+
+void TMainForm::ConnectExportCommands() {
+    saveDialog_ = ShowSaveDialog;
+    saveBox_ = ShowSaveBox;
+    showReport_ = ShowReportPreview;
+    for (QAction* action : {SaveFileButton, SaveFileMenuItem})
+        connect(action, &QAction::triggered, this, &TMainForm::SaveFileButtonClick);
+    for (QAction* action : {PrintButton, PrintMenuItem})
+        connect(action, &QAction::triggered, this, &TMainForm::PrintButtonClick);
+}
+
+void TMainForm::SetSaveDialogHook(SaveDialogHook hook) {
+    saveDialog_ = std::move(hook);
+}
+void TMainForm::SetSaveBoxHook(SaveBoxHook hook) {
+    saveBox_ = std::move(hook);
+}
+void TMainForm::SetReportHook(ReportHook hook) {
+    showReport_ = std::move(hook);
+}
+
+void TMainForm::SaveFileButtonClick() {
+    if (CurrentPage == ShownPage::DataSheet)
+        SaveSheetPage();
+    else if (CurrentPage == ShownPage::TrendDiagram)
+        SaveChartPicture();
+}
+
+void TMainForm::SaveSheetPage() {
+    if (Page.itemCount == 0 || Rows.Empty()) {
+        saveBox_(this, {"No content", MessageIcon::Information});
+        return;
+    }
+    SaveDialog.defaultExt = QStringLiteral(".csv");
+    SaveDialog.filter = QStringLiteral("CSV Files(*.csv)|*.csv");
+    SaveDialog.title = QStringLiteral("Save to Excel...");
+    const auto choice = saveDialog_(this, SaveDialog);
+    if (!choice)
+        return;
+    SaveDialog.fileName = choice->fileName;
+    if (QFileInfo::exists(choice->fileName) &&
+        !saveBox_(this, {"Specify file already exists, cover?", MessageIcon::Question}))
+        return;
+    csvExportPath_ = choice->fileName;
+    RunWorker(QStringLiteral("Data exporting，just a moment,please..."),
+              [this] { CsvExportThreadProc(); });
+}
+
+void TMainForm::CsvExportThreadProc() {
+    const SheetPage page{channels, Rows, ColumnChannels, Page.pageStart, Page.itemCount};
+    const BuildProgress progress{[this](int n) { ProcessDlg->SetProgressMax(n); },
+                                 [this](int n) { ProcessDlg->StepProgress(n); }};
+    const CsvExportResult result =
+        ExportSheetPageCsv(page, QFile::encodeName(csvExportPath_).toStdString(), progress);
+    if (result == CsvExportResult::OpenFailed || result == CsvExportResult::WriteFailed)
+        ShowWorkerMessage({FileSaveFailedText, MessageIcon::Stop});
+}
+
+QImage TMainForm::ChartPicture(QSize size) {
+    return ::ChartPicture(*Chart, size);
+}
+
+void TMainForm::SaveChartPicture() {
+    if (Chart->SeriesCount() == 0) {
+        saveBox_(this, {"No content", MessageIcon::Information});
+        return;
+    }
+    SaveDialog.defaultExt = QStringLiteral(".bmp");
+    SaveDialog.fileName = QStringLiteral("chart");
+    SaveDialog.filter = QStringLiteral("Bitmap files(*.bmp)|*.bmp|JPEG files(*.jpg)|*.jpg");
+    const auto choice = saveDialog_(this, SaveDialog);
+    if (!choice)
+        return;
+    SaveDialog.fileName = choice->fileName;
+    if (QFileInfo::exists(choice->fileName) &&
+        !saveBox_(this, {"Specify file already exists, cover?", MessageIcon::Question}))
+        return;
+    // A name ending in a picture extension decides; otherwise the filter entry does.
+    const PictureFormat format =
+        PictureFormatOf(choice->fileName)
+            .value_or(choice->filterIndex == 1 ? PictureFormat::Jpeg : PictureFormat::Bmp);
+    if (const auto error = WritePicture(ChartPicture(), choice->fileName, format))
+        saveBox_(this, {Utf8ToGbk(error->toStdString()), MessageIcon::Error});
+}
+
+std::unique_ptr<PrintedReport> TMainForm::MakeListReport() {
+    if (Page.itemCount == 0 || Rows.Empty())
+        return nullptr;
+    ListReportContent content;
+    content.columnCount = DataListModel->columnCount();
+    for (int c = 0; c < content.columnCount; ++c)
+        content.headers << DataListModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+    if (!content.headers.isEmpty())
+        content.headers[0] = QStringLiteral("Serial number");
+    if (content.headers.size() > 1)
+        content.headers[1] = QStringLiteral("Time");
+    content.printInfo = FromUtf8(ListPrintInfoText(NowLocal()));
+    const SheetPage page{channels, Rows, ColumnChannels, Page.pageStart, Page.itemCount};
+    content.records = page.RowCount();
+    // The report is shown before this returns to the event loop: the page stays as it is.
+    content.value = [page](const QString& name, size_t recNo) -> std::optional<QString> {
+        if (auto text = OnGetListValue(name.toStdString(), page, recNo))
+            return FromGbk(*text);
+        return std::nullopt;
+    };
+    return std::make_unique<ListReport>(std::move(content));
+}
+
+std::unique_ptr<PrintedReport> TMainForm::MakeChartReport() {
+    if (Chart->SeriesCount() == 0)
+        return nullptr;
+    ChartReportContent content;
+    content.picture = InvertedColours(ChartPicture());
+    content.title = QString::fromUtf8(ChartTitleText);
+    content.printTime = FromUtf8(ChartPrintTimeText(NowLocal()));
+    const QCPRange range = Chart->xAxis->range();
+    content.printRegion = FromUtf8(ChartPrintRangeText(range.lower, range.upper));
+    return std::make_unique<ChartReport>(std::move(content));
+}
+
+void TMainForm::PrintButtonClick() {
+    std::unique_ptr<PrintedReport> report;
+    if (CurrentPage == ShownPage::DataSheet)
+        report = MakeListReport();
+    else if (CurrentPage == ShownPage::TrendDiagram)
+        report = MakeChartReport();
+    else
+        return;
+    if (!report) {
+        presentMessage_(this, {"Not content", MessageIcon::Information});
+        return;
+    }
+    showReport_(this, *report);
+}

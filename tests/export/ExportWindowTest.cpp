@@ -1,0 +1,366 @@
+// Save and Print in the window: the dialogs and boxes through the window's hooks, the CSV on
+// the worker, the chart picture, and both reports written as PDF and read back with pdftotext.
+
+#include "app/DataSheetModel.h"
+#include "app/Startup.h"
+#include "data/RecorderFileWriter.h"
+#include "export/ChartPicture.h"
+#include "export/ReportPrinting.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include <cstdio>
+#include <jpeglib.h>
+
+namespace {
+
+const DateTime T0 = 42079 + 8.0 / 24; // 2015-03-16 08:00:00
+
+// One channel (1, range 0..100.0, "℃") of `samples` one-second samples from T0.
+void WriteOneChannel(const QString& path, int samples) {
+    RecorderFileBuilder file;
+    file.SetChannelIndices(0, 0);
+    file.SetStartTime(*HeaderTimeFromDateTime(T0));
+    file.SetEndTime(*HeaderTimeFromDateTime(T0 + (samples - 1) * OneSecond));
+    file.SetDescriptor(0, {1000, 0, 3, 19, 1});
+    std::vector<DataRecord> records;
+    for (int first = 0; first < samples; first += 700) {
+        DataRecord record;
+        record.time = static_cast<int32_t>(RecorderSecondsFromDateTime(T0)) + first;
+        for (int i = first; i < std::min(samples, first + 700); ++i)
+            record.samples.push_back(static_cast<int16_t>(i % 1000));
+        records.push_back(record);
+    }
+    file.AppendBlock(records);
+    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), file.Bytes()));
+}
+
+// The sample writer's recording of `channels` channels over a quarter of an hour.
+void WriteSample(const QString& path, int channels) {
+    SampleOptions options;
+    options.channels = channels;
+    options.days = 900.0 / 86400;
+    options.interruptionsPerDay = 0;
+    options.outOfRangeRunsPerDay = 0;
+    SampleRecording recording;
+    ASSERT_FALSE(GenerateSampleRecording(options, recording));
+    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), recording.bytes));
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString Run(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// A PDF as pdftotext lays it out, and its page count and first page's size in points.
+struct PdfText {
+    explicit PdfText(const QString& path) {
+        text = Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
+        const QString info = Run(QStringLiteral("pdfinfo"), {path});
+        pages =
+            QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+        const auto size =
+            QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)")).match(info);
+        width = size.captured(1).toDouble();
+        height = size.captured(2).toDouble();
+    }
+    bool Landscape() const { return width > height; }
+    // Serial numbers of the printed records: lines that start with a number and a time.
+    std::vector<int> Serials() const {
+        std::vector<int> serials;
+        QRegularExpression line(QStringLiteral("^\\s*(\\d+)\\s+\\d{4}-\\d\\d-\\d\\d \\d\\d:"),
+                                QRegularExpression::MultilineOption);
+        for (auto it = line.globalMatch(text); it.hasNext();)
+            serials.push_back(it.next().captured(1).toInt());
+        return serials;
+    }
+    QString text;
+    int pages = 0;
+    double width = 0, height = 0;
+};
+
+QSize JpegSize(const QByteArray& bytes) {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr error{};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
+                 static_cast<unsigned long>(bytes.size()));
+    QSize size;
+    if (jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK) {
+        jpeg_start_decompress(&info);
+        std::vector<unsigned char> row(info.output_width * info.output_components);
+        JSAMPROW rows[] = {row.data()};
+        while (info.output_scanline < info.output_height)
+            jpeg_read_scanlines(&info, rows, 1);
+        jpeg_finish_decompress(&info);
+        size = QSize(int(info.output_width), int(info.output_height));
+    }
+    jpeg_destroy_decompress(&info);
+    return size;
+}
+
+class ExportWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        settings_ =
+            std::make_unique<QSettings>(dir_.filePath("Korvane.conf"), QSettings::IniFormat);
+        objects_ = CreateStartupObjects(*settings_);
+        TMainForm* w = window();
+        w->SetMessagePresenter([this](QWidget*, const UserMessage& message) {
+            messages_.push_back(message.text);
+            progressUpDuringMessage_ = objects_->ProcessDlg->isVisible();
+        });
+        w->SetSaveBoxHook([this](QWidget*, const UserMessage& message) {
+            saveBoxes_.push_back(message.text);
+            return answerYes_;
+        });
+        w->SetSaveDialogHook([this](QWidget*, const TMainForm::SaveDialogSetting& setting)
+                                 -> std::optional<TMainForm::SaveDialogChoice> {
+            dialogs_.push_back(setting);
+            return choice_;
+        });
+        w->SetReportHook([this](QWidget*, const PrintedReport& report) {
+            ++reportsShown_;
+            ASSERT_FALSE(WriteReportPdf(report, pdf_));
+        });
+    }
+
+    TMainForm* window() { return objects_->MainForm.get(); }
+    void Open(const QString& path) {
+        window()->OpenDataFile(path);
+        ASSERT_TRUE(messages_.empty());
+    }
+    void SaveTo(const QString& path, int filterIndex = 0) {
+        choice_ = TMainForm::SaveDialogChoice{path, filterIndex};
+        window()->SaveFileButtonClick();
+    }
+    PdfText Print() {
+        window()->PrintButtonClick();
+        return PdfText(pdf_);
+    }
+
+    QTemporaryDir dir_;
+    QString pdf_ = dir_.filePath("report.pdf");
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<StartupObjects> objects_;
+    std::vector<std::string> messages_;
+    std::vector<std::string> saveBoxes_;
+    std::vector<TMainForm::SaveDialogSetting> dialogs_;
+    std::optional<TMainForm::SaveDialogChoice> choice_;
+    bool answerYes_ = true;
+    bool progressUpDuringMessage_ = false;
+    int reportsShown_ = 0;
+};
+
+} // namespace
+
+TEST_F(ExportWindowTest, NothingToSaveOrPrint) {
+    window()->DataTableMenuItemClick();
+    window()->SaveFileButtonClick();
+    window()->PrintButtonClick();
+    window()->ChartMenuItemClick();
+    window()->SaveFileButtonClick();
+    window()->PrintButtonClick();
+    EXPECT_EQ(saveBoxes_, (std::vector<std::string>{"No content", "No content"}));
+    EXPECT_EQ(messages_, (std::vector<std::string>{"Not content", "Not content"}));
+    EXPECT_TRUE(dialogs_.empty());
+    EXPECT_EQ(reportsShown_, 0);
+}
+
+TEST_F(ExportWindowTest, SavesTheSheetPageOnTheWorker) {
+    const QString data = dir_.filePath("one.bin");
+    WriteOneChannel(data, 1037);
+    Open(data);
+    window()->DataTableMenuItemClick();
+    window()->NextPageButtonClick();
+
+    const QString csv = dir_.filePath("page.csv");
+    SaveTo(csv);
+    ASSERT_EQ(dialogs_.size(), 1u);
+    EXPECT_EQ(dialogs_[0].defaultExt, ".csv");
+    EXPECT_EQ(dialogs_[0].filter, "CSV Files(*.csv)|*.csv");
+    EXPECT_EQ(dialogs_[0].title, "Save to Excel...");
+    EXPECT_TRUE(dialogs_[0].fileName.isEmpty());
+    const QList<QByteArray> lines = ReadFile(csv).split('\n');
+    ASSERT_EQ(lines.size(), 502); // header, 500 rows, nothing after the last line feed
+    EXPECT_EQ(lines[0], "Serial number,Time,Channel 1(\xA1\xE6)");
+    EXPECT_EQ(lines[1], "501,2015-03-16 08:08:20,50.000");
+    EXPECT_EQ(lines[500], "1000,2015-03-16 08:16:39,99.900");
+    TProcessDlg* progress = objects_->ProcessDlg.get();
+    EXPECT_EQ(progress->ProgressText(), QStringLiteral("Data exporting，just a moment,please..."));
+    EXPECT_EQ(progress->ProgressMax(), 6);
+    EXPECT_EQ(progress->ProgressPosition(), 5); // 101, 100, 100, 100 and 99 rows
+    EXPECT_TRUE(saveBoxes_.empty());
+
+    // The file exists now: No leaves it untouched and starts no worker; Yes replaces it.
+    window()->EndPageButtonClick();
+    progress->SetProgressText(QStringLiteral("before"));
+    answerYes_ = false;
+    const QByteArray before = ReadFile(csv);
+    SaveTo(csv);
+    EXPECT_EQ(saveBoxes_, (std::vector<std::string>{"Specify file already exists, cover?"}));
+    EXPECT_EQ(dialogs_.back().fileName, csv); // the name of the previous use
+    EXPECT_EQ(ReadFile(csv), before);
+    EXPECT_EQ(progress->ProgressText(), "before");
+    answerYes_ = true;
+    SaveTo(csv);
+    EXPECT_EQ(ReadFile(csv).count('\n'), 38); // the last page of 37 rows
+    EXPECT_TRUE(messages_.empty());
+}
+
+TEST_F(ExportWindowTest, FailedSavesAreReportedOnce) {
+    const QString data = dir_.filePath("one.bin");
+    WriteOneChannel(data, 600);
+    Open(data);
+    window()->DataTableMenuItemClick();
+    const QString missing = dir_.filePath("no-dir/page.csv");
+    SaveTo(missing);
+    EXPECT_EQ(messages_, (std::vector<std::string>{"File save failed, please try again!"}));
+    EXPECT_TRUE(progressUpDuringMessage_);
+    EXPECT_FALSE(QFile::exists(missing));
+
+    messages_.clear();
+    answerYes_ = true; // /dev/full exists: the question comes first
+    SaveTo(QStringLiteral("/dev/full"));
+    EXPECT_EQ(messages_, (std::vector<std::string>{"File save failed, please try again!"}));
+}
+
+TEST_F(ExportWindowTest, ChartPictures) {
+    const QString data = dir_.filePath("one.bin");
+    WriteOneChannel(data, 600);
+    Open(data);
+    window()->resize(TMainForm::DesignedClientSize());
+    window()->show();
+    const QSize chart = window()->Chart->size();
+
+    const QString bmp = dir_.filePath("chart.bmp");
+    SaveTo(bmp, 0);
+    ASSERT_EQ(dialogs_.size(), 1u);
+    EXPECT_EQ(dialogs_[0].defaultExt, ".bmp");
+    EXPECT_EQ(dialogs_[0].fileName, "chart");
+    EXPECT_EQ(dialogs_[0].filter, "Bitmap files(*.bmp)|*.bmp|JPEG files(*.jpg)|*.jpg");
+    QImage picture;
+    ASSERT_TRUE(picture.load(bmp, "BMP"));
+    EXPECT_EQ(picture.size(), chart);
+    EXPECT_EQ(picture.pixelColor(2, 2), QColor(Qt::black)); // the chart's black wall
+
+    // The JPEG entry with a name without picture extension.
+    const QString jpeg = dir_.filePath("chart-picture");
+    SaveTo(jpeg, 1);
+    EXPECT_TRUE(ReadFile(jpeg).startsWith("\xFF\xD8\xFF"));
+    EXPECT_EQ(JpegSize(ReadFile(jpeg)), chart);
+
+    // Unwritable: a message naming the path.
+    SaveTo(dir_.filePath("no-dir/chart.bmp"));
+    ASSERT_EQ(saveBoxes_.size(), 1u);
+    EXPECT_NE(saveBoxes_[0].find("no-dir/chart.bmp"), std::string::npos);
+    SaveTo(QStringLiteral("/dev/full"), 0);
+    EXPECT_EQ(saveBoxes_.size(), 3u); // the question, then the failure
+}
+
+TEST(ChartPictureTest, InvertsPaddedRows) {
+    // Three 24-bit pixels make 9 bytes: each row is padded to 12.
+    QImage image(3, 2, QImage::Format_RGB888);
+    image.setPixelColor(0, 0, Qt::black);
+    image.setPixelColor(1, 0, Qt::white);
+    image.setPixelColor(2, 0, QColor(0, 128, 255));
+    image.fill(QColor(0, 128, 255));
+    image.setPixelColor(0, 0, Qt::black);
+    image.setPixelColor(1, 0, Qt::white);
+    const QImage inverted = InvertedColours(image);
+    EXPECT_EQ(inverted.pixelColor(0, 0), QColor(Qt::white));
+    EXPECT_EQ(inverted.pixelColor(1, 0), QColor(Qt::black));
+    EXPECT_EQ(inverted.pixelColor(2, 0), QColor(255, 127, 0));
+    EXPECT_EQ(inverted.pixelColor(2, 1), QColor(255, 127, 0));
+}
+
+TEST_F(ExportWindowTest, ListReportPages) {
+    const QString data = dir_.filePath("one.bin");
+    WriteOneChannel(data, 1037);
+    Open(data);
+    window()->DataTableMenuItemClick();
+    window()->NextPageButtonClick();
+    PdfText second = Print();
+    EXPECT_EQ(second.pages, 12);
+    EXPECT_FALSE(second.Landscape());
+    std::vector<int> expected(500);
+    std::iota(expected.begin(), expected.end(), 501);
+    EXPECT_EQ(second.Serials(), expected);
+    EXPECT_TRUE(second.text.contains(QStringLiteral("Data printing")));
+    EXPECT_TRUE(second.text.contains(QRegularExpression(
+        QStringLiteral("Print time：\\d{4}-\\d\\d-\\d\\d- \\d\\d:\\d\\d:\\d\\d: +lister："))))
+        << second.text.left(300).toStdString();
+    EXPECT_TRUE(second.text.contains(QStringLiteral("1 of 12")));
+    EXPECT_TRUE(second.text.contains(QStringLiteral("12 of 12")));
+    EXPECT_TRUE(second.text.contains(QStringLiteral("2015-03-16 08:08:20")));
+
+    window()->EndPageButtonClick();
+    PdfText last = Print();
+    EXPECT_EQ(last.pages, 1);
+    EXPECT_EQ(last.Serials().size(), 37u);
+    EXPECT_EQ(last.Serials().back(), 1037);
+}
+
+TEST_F(ExportWindowTest, ListReportColumnsAndOrientation) {
+    struct Case {
+        int channels;
+        bool landscape;
+    };
+    for (const Case c : {Case{3, false}, Case{10, false}, Case{11, true}, Case{16, true}}) {
+        SCOPED_TRACE(c.channels);
+        const QString data = dir_.filePath(QStringLiteral("ch%1.bin").arg(c.channels));
+        WriteSample(data, c.channels);
+        Open(data);
+        window()->DataTableMenuItemClick();
+        const PdfText pdf = Print();
+        EXPECT_EQ(pdf.Landscape(), c.landscape);
+        // One caption per channel column (long ones on two lines), none beyond them.
+        EXPECT_TRUE(pdf.text.contains(QStringLiteral("Serial")));
+        EXPECT_TRUE(pdf.text.contains(QStringLiteral("Time")));
+        EXPECT_EQ(pdf.text.count(QStringLiteral("Channel")), c.channels * pdf.pages);
+        const auto geometry =
+            ListGeometry(c.landscape ? PageOrientation::Landscape : PageOrientation::Portrait);
+        EXPECT_EQ(pdf.pages, int(ListPageCount(500, geometry)));
+        // Every record: serial number, date, time and one value per channel column.
+        const QStringList lines = pdf.text.split('\n');
+        const auto record = std::find_if(lines.begin(), lines.end(), [](const QString& l) {
+            return l.trimmed().startsWith(QLatin1String("1 "));
+        });
+        ASSERT_NE(record, lines.end());
+        EXPECT_EQ(record->simplified().split(' ').size(), 3 + c.channels) << record->toStdString();
+    }
+}
+
+TEST_F(ExportWindowTest, ChartReport) {
+    const QString data = dir_.filePath("one.bin");
+    WriteOneChannel(data, 1800);
+    Open(data);
+    window()->Chart->xAxis->setRange(T0, T0 + 600 * OneSecond);
+    window()->Chart->replot();
+    const PdfText pdf = Print();
+    EXPECT_EQ(pdf.pages, 1);
+    EXPECT_TRUE(pdf.Landscape());
+    EXPECT_TRUE(pdf.text.contains(QStringLiteral("Trend diagram printing")));
+    EXPECT_TRUE(pdf.text.contains(
+        QStringLiteral("Print range：2015-03-16- 08:00:00: to 2015-03-16- 08:10:00:")));
+    EXPECT_TRUE(pdf.text.contains(QRegularExpression(
+        QStringLiteral("Print time：\\d{4}-\\d\\d-\\d\\d- \\d\\d:\\d\\d:\\d\\d: +Lister："))))
+        << pdf.text.left(300).toStdString();
+}

@@ -1,0 +1,56 @@
+#pragma once
+// What the commands that draw share: the program's own window, run offscreen inside the
+// command, with a data file opened as File → Open would open it.
+
+#include "tools/cli/ToolSupport.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TMainForm;
+struct StartupObjects;
+class QApplication;
+class QSettings;
+class QTemporaryDir;
+
+// Options of the drawing commands beyond their own: the screening options (--from, --to,
+// --channels) are taken here once the tool has their shared parser.
+struct WindowOptions {
+    std::vector<std::string> paths;
+    std::optional<int> width, height;  // picture
+    std::optional<int> page, pageSize; // report
+    bool chart = false;                // report
+};
+// Parses the words of a command; the names in `accepted` are the options the command takes.
+// Nullopt after printing what is wrong (exit status 2).
+std::optional<WindowOptions> ParseWindowOptions(const std::vector<std::string>& args,
+                                                const std::vector<std::string>& accepted);
+
+class OffscreenWindow {
+public:
+    // Starts a Qt application on the offscreen platform (unless QT_QPA_PLATFORM names one)
+    // and creates the program's objects, with service switches of their own.
+    OffscreenWindow();
+    ~OffscreenWindow();
+
+    // The data sheet's rows per page; applies to the next Open.
+    void SetPageSize(int rows);
+    // Opens the file as the window does and shows it at the window's designed size. A
+    // reader's message is printed with the file name; false then (the window still shows
+    // what the file gave).
+    bool Open(const std::string& path);
+    TMainForm& Window();
+    // Messages the window showed, in order (UTF-8).
+    const std::vector<std::string>& Messages() const { return messages_; }
+
+private:
+    std::unique_ptr<QApplication> app_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<StartupObjects> objects_;
+    std::vector<std::string> messages_;
+};
