@@ -129,6 +129,10 @@ void SimulatorServer::Run(const std::atomic<bool>& stop) {
         const std::span<const uint8_t> bytes(buffer, static_cast<size_t>(n));
         if (trace)
             trace("<- " + Hex(bytes));
+        // A pseudo-terminal hands over a written frame at once; on a paced line its bytes
+        // arrive one character time apart, and the answer cannot start before the last.
+        if (const int baud = instrument.Faults().paceBaud; baud > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(10.0 * n / baud));
         const auto replies = instrument.Receive(bytes);
         for (const auto& reply : replies)
             WriteReply(reply);
