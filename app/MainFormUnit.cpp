@@ -110,6 +110,7 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     TimerForAllowZoom->setInterval(100);
     TimerForAllowZoom->setSingleShot(true);
     ConnectRealTimeCommands();
+    ConnectServiceCommands();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));

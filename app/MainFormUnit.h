@@ -98,6 +98,14 @@ public:
     bool WorkerRunning() const;
     RealTimeMonitor& Monitor() { return *realTime_; }
 
+    // Service functions (MainFormService.cpp): the CSV import and the picture download.
+    void ImportData();
+    // Everything after the file dialog: clear, import on the worker, build, complete.
+    void ImportDataFile(const QString& path);
+    // A fresh download dialog for each use, shown modally.
+    void OnOEMDLClick();
+    QString ImportFileName;
+
     // Chart events.
     void ChartZoom();
     void ChartUndoZoom();
@@ -171,6 +179,8 @@ private:
     void CreatePages();
     void CreateGlobalFigurePage();
     void ConnectRealTimeCommands();
+    void ConnectServiceCommands();
+    void ImportThreadProc();
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
     void RemoveAllSeries();

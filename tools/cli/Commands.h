@@ -17,7 +17,11 @@
     COMMAND("sample", Sample, "OUT [options]",                                                     \
             "write a realistic recorder data file (see --help)")                                   \
     COMMAND("poll", Poll, "[options]",                                                             \
-            "poll one instrument live and print its clock and values each second (see --help)")
+            "poll one instrument live and print its clock and values each second (see --help)")    \
+    COMMAND("import", Import, "CSVFILE",                                                           \
+            "the recording a CSV file of single samples imports as, in the dump layout")           \
+    COMMAND("download", Download, "PICTURE SLOT [options]",                                        \
+            "download a picture file into picture slot 1-6 of the instrument (see --help)")
 
 #define RECORDER_TOOL_DECLARE_COMMAND(name, Name, arguments, summary)                              \
     int Run##Name##Command(const std::vector<std::string>& args);
