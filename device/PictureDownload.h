@@ -5,6 +5,7 @@
 // run it; it only reports progress and returns the message the user is shown at the end.
 
 #include "data/RecorderFile.h"
+#include "device/DeviceTexts.h"
 #include "device/ModbusRtuImpl.h"
 
 #include <cstdint>
@@ -15,7 +16,7 @@
 
 namespace PictureDownloadText {
 inline constexpr std::string_view Success = "File Load success!";
-inline constexpr std::string_view SerialInitFailed = "Serial initialization failed!";
+inline constexpr std::string_view SerialInitFailed = DeviceText::SerialInitFailed;
 inline constexpr std::string_view FileReadFailure = "File read failure!";
 inline constexpr std::string_view LoadFailure = "File Load failure!";
 } // namespace PictureDownloadText
