@@ -112,6 +112,7 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     ConnectRealTimeCommands();
     ConnectChartEvents();
     ConnectExportCommands();
+    ConnectServiceCommands();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));

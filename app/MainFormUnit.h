@@ -155,6 +155,14 @@ public:
     std::unique_ptr<PrintedReport> MakeListReport();
     std::unique_ptr<PrintedReport> MakeChartReport();
 
+    // Service functions (MainFormService.cpp): the CSV import and the picture download.
+    void ImportData();
+    // Everything after the file dialog: clear, import on the worker, build, complete.
+    void ImportDataFile(const QString& path);
+    // A fresh download dialog for each use, shown modally.
+    void OnOEMDLClick();
+    QString ImportFileName;
+
     // Chart navigation, read-out and the vernier dialog (MainFormChart.cpp).
     void ChartZoom();
     void ChartUndoZoom();
@@ -239,6 +247,8 @@ private:
     void ConnectRealTimeCommands();
     void ConnectChartEvents();
     void ApplyNavigation(const NavigationOutcome& outcome);
+    void ConnectServiceCommands();
+    void ImportThreadProc();
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
     void RemoveAllSeries();

@@ -105,6 +105,29 @@ TEST_F(ToolTest, DumpAfterAReaderFailure) {
                            "info,0.000,0.000,1899-12-30 00:00:00,1899-12-30 00:00:00,0\n");
 }
 
+TEST_F(ToolTest, ImportPrintsTheImportedRecordingAsDump) {
+    const std::string csv = (dir / "lines.csv").string();
+    std::ofstream(csv, std::ios::binary) << "No.,Channel,Value,Time,Unit\r\n"
+                                            "1,3,25.5,2015/03/16 09:30:05,\xA1\xE6\r\n"
+                                            "2,70000,-158,2015-03-16 09:30:01,V\r\n"
+                                            "3,3,26,2015-03-16 09:30:06,mA\r\n";
+    const Result r = Run({"import", csv});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "info,26.000,-158.000,2015-03-16 09:30:01,2015-03-16 09:30:06,3\n"
+                     "channel,3,℃\n"
+                     "3,℃,2015-03-16 09:30:05,25.500\n"
+                     "3,℃,2015-03-16 09:30:06,26.000\n"
+                     "channel,4464,V\n"
+                     "4464,V,2015-03-16 09:30:01,-158.000\n");
+
+    const Result missing = Run({"import", (dir / "missing.csv").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "File import failure!\n");
+    EXPECT_EQ(missing.out, "message,File import failure!\n"
+                           "info,0.000,0.000,1899-12-30 00:00:00,1899-12-30 00:00:00,0\n");
+}
+
 TEST_F(ToolTest, CsvWritesEveryRowInTheSheetLayout) {
     const std::string out = (dir / "small.csv").string();
     const Result r = Run({"csv", Write("small.bin", SmallFile(1).Bytes()), out});
@@ -308,6 +331,13 @@ TEST_F(ToolTest, WrongArgumentsExitWithTwo) {
         {"csv"},
         {"csv", "a.bin"},
         {"csv", "a.bin", "b.csv", "c.csv"},
+        {"import"},
+        {"import", "a.csv", "b.csv"},
+        {"download", "picture.txt"},
+        {"download", "picture.txt", "7"},
+        {"download", "picture.txt", "0"},
+        {"download", "picture.txt", "1", "--baud", "fast"},
+        {"download", "picture.txt", "1", "--frobnicate", "1"},
     };
     for (const auto& args : cases) {
         const Result r = Run(args);

@@ -22,7 +22,11 @@
     COMMAND("readout", Readout, "FILE TIME [--log[=DIR]]",                                         \
             "the chart's read-out with the time cursor at TIME (yyyy-MM-dd HH:mm:ss[.zzz])")      \
     COMMAND("poll", Poll, "[options]",                                                             \
-            "poll one instrument live and print its clock and values each second (see --help)")
+            "poll one instrument live and print its clock and values each second (see --help)")    \
+    COMMAND("import", Import, "CSVFILE",                                                           \
+            "the recording a CSV file of single samples imports as, in the dump layout")           \
+    COMMAND("download", Download, "PICTURE SLOT [options]",                                        \
+            "download a picture file into picture slot 1-6 of the instrument (see --help)")
 
 // Commands that run the program's window offscreen: built only with the program (Qt).
 #ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT

@@ -48,7 +48,11 @@ int RunDumpCommand(const std::vector<std::string>& args) {
     RecordingInfo info;
     std::vector<ChannelInfo> channels;
     const auto message = LoadRecording(*arguments, info, channels);
+    return PrintDump(message, info, channels);
+}
 
+int PrintDump(const std::optional<UserMessage>& message, const RecordingInfo& info,
+              const std::vector<ChannelInfo>& channels) {
     Output out;
     if (message)
         out.Line("message,%s\n", GbkToUtf8(message->text).c_str());

@@ -1,4 +1,5 @@
 #include "tools/cli/PollCommand.h"
+#include "tools/cli/LinkOptions.h"
 
 #include "data/Text.h"
 #include "data/UnitNames.h"
@@ -16,7 +17,8 @@
 #include <optional>
 #include <thread>
 
-const char* const PollUsage = R"(Usage: paperless-recorder-tool poll [options]
+// "%s" stands for the link options.
+static const char* const PollUsageFormat = R"(Usage: paperless-recorder-tool poll [options]
 
 Connects to the recorder with the settings of config.ini (or the options below), then prints
 one line per tick: the instrument's clock, then for each monitored channel a tab and
@@ -25,15 +27,7 @@ Floor), L (below Lower), or '-' for each that is not raised. A tick whose read f
 nothing on standard output and a note on standard error.
 
 Options:
-  --config FILE        settings file (default: config.ini in the settings directory)
-  --device PATH        serial device to use, whatever the port number maps to
-  --port N             port number, N for COMN
-  --baud RATE          1200, 2400, 9600, 19200, 38400, 57600 or 115200
-  --parity P           none, odd or even
-  --data-bits N        5 to 8
-  --stop-bits N        1 or 2
-  --address N          instrument address
-  --channels LIST      channels to monitor, e.g. 1,2,5-8
+%s  --channels LIST      channels to monitor, e.g. 1,2,5-8
   --ticks N            stop after N ticks (default: until interrupted)
   --interval MS        time between ticks in milliseconds (default 1000)
   -h, --help           show this text
@@ -42,20 +36,17 @@ Exit status: 0 after the last tick or Ctrl+C, 1 when the port cannot be opened o
 instrument does not answer, 2 for wrong options.
 )";
 
+std::string PollUsage() {
+    std::string text = PollUsageFormat;
+    return text.replace(text.find("%s"), 2, LinkOptionsHelp);
+}
+
 namespace {
 
 std::atomic<bool> interrupted{false};
 
 void OnInterrupt(int) {
     interrupted = true;
-}
-
-std::optional<long long> ParseInteger(const std::string& text) {
-    long long value = 0;
-    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || ptr != text.data() + text.size())
-        return std::nullopt;
-    return value;
 }
 
 std::optional<std::array<bool, RecorderChannelCount>> ParseChannels(const std::string& text) {
@@ -117,20 +108,18 @@ int RunPollCommand(const std::vector<std::string>& args) {
 }
 
 int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string configPath;
-    std::string device;
-    std::optional<long long> port, baud, parity, dataBits, stopBits, address;
+    LinkOptions link;
     std::optional<std::array<bool, RecorderChannelCount>> channels;
     long long ticks = 0;
     long long interval = 1000;
     auto usageError = [&](const std::string& why) {
-        err << "poll: " << why << "\n\n" << PollUsage;
+        err << "poll: " << why << "\n\n" << PollUsage();
         return 2;
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
         if (option == "-h" || option == "--help") {
-            out << PollUsage;
+            out << PollUsage();
             return 0;
         }
         if (i + 1 >= args.size())
@@ -142,23 +131,8 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
         };
         bool ok = true;
         std::optional<long long> scratch;
-        if (option == "--config") {
-            configPath = value;
-        } else if (option == "--device") {
-            device = value;
-        } else if (option == "--port") {
-            ok = number(port, 1, 255);
-        } else if (option == "--baud") {
-            ok = number(baud, 1, 4'000'000);
-        } else if (option == "--parity") {
-            parity = value == "none" ? 0 : value == "odd" ? 1 : value == "even" ? 2 : -1;
-            ok = *parity >= 0;
-        } else if (option == "--data-bits") {
-            ok = number(dataBits, 5, 8);
-        } else if (option == "--stop-bits") {
-            ok = number(stopBits, 1, 2);
-        } else if (option == "--address") {
-            ok = number(address, 0, 255);
+        if (const auto linkOption = ParseLinkOption(option, value, link)) {
+            ok = *linkOption;
         } else if (option == "--channels") {
             channels = ParseChannels(value);
             ok = channels.has_value();
@@ -175,30 +149,13 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
             return usageError("bad value for " + option + ": " + value);
     }
 
-    if (configPath.empty())
-        configPath = ConfigFilePath();
     DeviceRecords records;
     CommSettings& settings = records.commSettings;
-    LoadCommSettings(configPath, settings);
-    if (port)
-        settings.port = static_cast<int32_t>(*port);
-    if (baud)
-        settings.baudRate = static_cast<int32_t>(*baud);
-    if (parity)
-        settings.parity = static_cast<int32_t>(*parity);
-    if (dataBits)
-        settings.dataBits = static_cast<int32_t>(*dataBits);
-    if (stopBits)
-        settings.stopBits = static_cast<int32_t>(*stopBits);
-    if (address)
-        settings.address = static_cast<int32_t>(*address);
+    LoadLinkSettings(link, settings);
     if (channels)
         settings.channelEnabled = *channels;
 
-    PosixSerialPort serialPort(
-        device.empty()
-            ? PortDeviceResolver([configPath](int32_t n) { return PortDevicePath(configPath, n); })
-            : PortDeviceResolver([device](int32_t) { return device; }));
+    PosixSerialPort serialPort(LinkPortResolver(link));
     ModbusRtuImpl connection(serialPort, records);
     if (!connection.OpenLink()) {
         err << GbkToUtf8(DeviceText::SerialInitFailed) << "\n  (" << GbkToUtf8(records.lastError)

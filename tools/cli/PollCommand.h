@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-extern const char* const PollUsage;
+std::string PollUsage();
 
 // args are the words after "poll". Returns the exit status: 0 after the last tick or an
 // interrupt, 1 when the port cannot be opened or the instrument does not answer, 2 for a

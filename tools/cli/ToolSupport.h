@@ -26,3 +26,8 @@ std::optional<LoadArguments> ParseLoadArguments(const std::vector<std::string>& 
 // Reads the file; a reader failure is printed on standard error and returned.
 std::optional<UserMessage> LoadRecording(const LoadArguments& arguments, RecordingInfo& info,
                                          std::vector<ChannelInfo>& channels);
+
+// Prints a recording in the "dump" layout (see DumpCommand.cpp) on standard output. Returns
+// the exit status: ExitFailure after a failure message or when the output cannot be written.
+int PrintDump(const std::optional<UserMessage>& message, const RecordingInfo& info,
+              const std::vector<ChannelInfo>& channels);

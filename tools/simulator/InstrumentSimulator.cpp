@@ -296,6 +296,7 @@ InstrumentSimulator::HandlePicture(std::span<const uint8_t> frame) {
     switch (frame[1]) {
     case ModbusFrame::PictureStart:
         pictureSlot = frame[2];
+        stats.lastPictureSlot = frame[2];
         picture.clear();
         nextBlock = 0;
         return WithCrc({address, ModbusFrame::PictureStart, frame[2], 0});
@@ -303,6 +304,9 @@ InstrumentSimulator::HandlePicture(std::span<const uint8_t> frame) {
         if (!pictureSlot)
             return std::nullopt;
         const uint8_t block = frame[2];
+        stats.pictureBlockNumbers.push_back(block);
+        if (nextBlock == options.faults.refuseBlock && block == static_cast<uint8_t>(nextBlock))
+            return std::nullopt;
         const auto data = frame.subspan(3, PictureBlockSize);
         if (block == static_cast<uint8_t>(nextBlock)) {
             picture.insert(picture.end(), data.begin(), data.end());
@@ -316,6 +320,7 @@ InstrumentSimulator::HandlePicture(std::span<const uint8_t> frame) {
         return WithCrc({address, ModbusFrame::PictureData, block, 0});
     }
     case ModbusFrame::PictureEnd: {
+        ++stats.pictureEnds;
         if (!pictureSlot)
             return std::nullopt;
         const std::string path = options.pictureOutput.empty()

@@ -32,8 +32,11 @@ struct SimulatorFaults {
     int answerAddress = -1;
     // Answer every read with this Modbus exception code; 0: answer normally.
     int exceptionCode = 0;
-    // Send replies byte by byte at this baud rate's pace (10 bit times a byte); 0: at once.
+    // Take requests and send replies at this baud rate's pace (10 bit times a byte, replies
+    // byte by byte); 0: at once.
     int paceBaud = 0;
+    // Never acknowledge this picture block (its place in the picture, from 0); -1: none.
+    int refuseBlock = -1;
 };
 
 struct SimulatorOptions {
@@ -51,6 +54,11 @@ struct SimulatorStats {
     int replies = 0;
     int discardedBytes = 0; // bytes skipped while looking for a frame (bad CRC, noise)
     int picturesSaved = 0;
+    // Picture frames taken: the slot of the last start frame, the block number byte of every
+    // data frame (refused ones included), and the end frames.
+    int lastPictureSlot = -1;
+    std::vector<uint8_t> pictureBlockNumbers;
+    int pictureEnds = 0;
     std::string lastPicturePath;
     std::string lastPictureError;
 };

@@ -94,12 +94,16 @@ void SimulatorServer::WriteReply(const std::vector<uint8_t>& reply) {
         WriteAll(master, reply.data(), reply.size());
         return;
     }
-    // One byte per character time: start bit, eight data bits, stop bit.
+    // One byte per character time: start bit, eight data bits, stop bit. Each byte goes out
+    // when its time on the line has passed, counted from the reply's start, so that late
+    // wake-ups do not add up.
     const auto characterTime = std::chrono::duration<double>(10.0 / baud);
-    for (uint8_t byte : reply) {
-        if (!WriteAll(master, &byte, 1))
+    const auto start = Clock::now();
+    for (size_t k = 0; k < reply.size(); ++k) {
+        std::this_thread::sleep_until(
+            start + std::chrono::duration_cast<Clock::duration>(characterTime * (k + 1)));
+        if (!WriteAll(master, &reply[k], 1))
             return;
-        std::this_thread::sleep_for(characterTime);
     }
 }
 
@@ -129,6 +133,10 @@ void SimulatorServer::Run(const std::atomic<bool>& stop) {
         const std::span<const uint8_t> bytes(buffer, static_cast<size_t>(n));
         if (trace)
             trace("<- " + Hex(bytes));
+        // A pseudo-terminal hands over a written frame at once; on a paced line its bytes
+        // arrive one character time apart, and the answer cannot start before the last.
+        if (const int baud = instrument.Faults().paceBaud; baud > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double>(10.0 * n / baud));
         const auto replies = instrument.Receive(bytes);
         for (const auto& reply : replies)
             WriteReply(reply);

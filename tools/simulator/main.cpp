@@ -47,7 +47,8 @@ Fault options:
       --corrupt-crc-every K   corrupt the CRC of every K-th reply
       --answer-address N      answer from address N instead of our own
       --exception CODE        answer every read with Modbus exception CODE (1-255)
-      --pace-baud RATE        send replies byte by byte at the pace of RATE bit/s
+      --pace-baud RATE        take requests and send replies at the pace of RATE bit/s
+      --refuse-block N        never acknowledge picture block N (counted from 0)
 )";
 
 std::atomic<bool> stopRequested{false};
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
         CorruptEvery,
         AnswerAddress,
         Exception,
-        PaceBaud
+        PaceBaud,
+        RefuseBlock
     };
     static const option longOptions[] = {
         {"address", required_argument, nullptr, 'a'},
@@ -97,6 +99,7 @@ int main(int argc, char** argv) {
         {"answer-address", required_argument, nullptr, AnswerAddress},
         {"exception", required_argument, nullptr, Exception},
         {"pace-baud", required_argument, nullptr, PaceBaud},
+        {"refuse-block", required_argument, nullptr, RefuseBlock},
         {nullptr, 0, nullptr, 0},
     };
     SimulatorOptions options;
@@ -148,6 +151,10 @@ int main(int argc, char** argv) {
         case PaceBaud:
             ok = ParseNumber(optarg, 50, 4'000'000, n);
             options.faults.paceBaud = static_cast<int>(n);
+            break;
+        case RefuseBlock:
+            ok = ParseNumber(optarg, 0, 1'000'000'000, n);
+            options.faults.refuseBlock = static_cast<int>(n);
             break;
         default:
             std::fputs(Usage, stderr);

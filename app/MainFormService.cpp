@@ -1,0 +1,66 @@
+// The main window's two service functions, shown only when switched on in the settings store:
+// importing a recording from a CSV file of single samples, and downloading a picture into
+// the instrument.
+
+#include "app/MainFormUnit.h"
+#include "app/OEMDLDlg.h"
+#include "app/ProcessDlg.h"
+#include "data/CsvImport.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+void TMainForm::ConnectServiceCommands() {
+    connect(ImportDataMenuItem, &QAction::triggered, this, &TMainForm::ImportData);
+    connect(OEMDownLoad, &QAction::triggered, this, &TMainForm::OnOEMDLClick);
+}
+
+void TMainForm::ImportData() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QString(), ImportFileName.isEmpty() ? QString() : QFileInfo(ImportFileName).path(),
+        QStringLiteral("CSV file(*.csv)"));
+    if (path.isEmpty())
+        return;
+    ImportDataFile(path);
+}
+
+void TMainForm::ImportDataFile(const QString& path) {
+    ImportFileName = path;
+    // Unlike a data file load, the recording info is kept: an import that takes no line
+    // leaves the previous window and range standing.
+    ClearViews();
+    XZoomStopPending = YZoomStopPending = true;
+    RealTimeMode = false;
+    RunWorker(QStringLiteral("Data are loading..."), [this] { ImportThreadProc(); });
+    ApplyViewBuild();
+    FinishViewUpdate(recordingInfo.startTime, true);
+}
+
+void TMainForm::ImportThreadProc() {
+    const std::string path = QFile::encodeName(ImportFileName).toStdString();
+    // The bar shows the share of the file read, then the build's own progress.
+    constexpr int ReadSteps = 100;
+    ProcessDlg->SetProgressMax(ReadSteps);
+    int shown = 0;
+    const auto progress = [this, &shown](uint64_t read, uint64_t size) {
+        const int reached = size == 0 ? ReadSteps : static_cast<int>(read * ReadSteps / size);
+        if (reached > shown) {
+            ProcessDlg->StepProgress(reached - shown);
+            shown = reached;
+        }
+    };
+    if (const auto message = ImportCsvFile(path, recordingInfo, channels, progress))
+        ShowWorkerMessage(*message);
+    ProcessDlg->ResetProgress();
+    BuildOnWorker(nullptr);
+}
+
+void TMainForm::OnOEMDLClick() {
+    // The download and a live run would share the port; the menu entry is off during a run.
+    if (realTime_->LinkActive())
+        return;
+    TOEMDLDlg dialog(realTime_->Connection(), realTime_->ConfigPath(), this);
+    dialog.exec();
+}
