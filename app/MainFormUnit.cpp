@@ -560,8 +560,6 @@ void TMainForm::EndPageButtonClick() {
     ApplyPage();
 }
 
-}
-
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (Commands.open && urls.size() == 1 && urls.front().isLocalFile() &&
