@@ -58,7 +58,6 @@ void TMainForm::CreateSheetExtrasAndLinks() {
     FrozenListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     FrozenListView->verticalHeader()->setDefaultSectionSize(
         DataListView->verticalHeader()->defaultSectionSize());
-    FrozenListView->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     FrozenListView->horizontalHeader()->setSectionsClickable(false);
     FrozenListView->horizontalHeader()->setHighlightSections(false);
     FrozenListView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -78,6 +77,12 @@ void TMainForm::CreateSheetExtrasAndLinks() {
             [this](int section, int, int) {
                 if (section < FrozenColumns)
                     UpdateFrozenColumns();
+            });
+    // The two columns are resized on the frozen header, which covers the sheet's own.
+    connect(FrozenListView->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int section, int, int size) {
+                if (section < FrozenColumns && DataListView->columnWidth(section) != size)
+                    DataListView->setColumnWidth(section, size);
             });
     connect(DataListModel, &QAbstractItemModel::modelReset, this,
             [this] { UpdateFrozenColumns(); });

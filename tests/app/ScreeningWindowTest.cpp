@@ -116,6 +116,10 @@ TEST_F(ScreeningWindowTest, SerialAndTimeColumnsStayWhileValuesScroll) {
     EXPECT_LT(sheet->columnViewportPosition(2), sheet->columnWidth(0) + sheet->columnWidth(1));
     sheet->verticalScrollBar()->setValue(sheet->verticalScrollBar()->maximum() / 2);
     EXPECT_EQ(frozen->verticalScrollBar()->value(), sheet->verticalScrollBar()->value());
+    // The time column is widened on the frozen header, which covers the sheet's own.
+    frozen->horizontalHeader()->resizeSection(1, 260);
+    EXPECT_EQ(sheet->columnWidth(1), 260);
+    EXPECT_EQ(frozen->width(), sheet->columnWidth(0) + 260);
 }
 
 TEST_F(ScreeningWindowTest, ScreeningRebuildsTheViewsFromTheDialogsSettings) {
