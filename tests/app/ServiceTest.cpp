@@ -249,6 +249,15 @@ TEST_F(DownloadDialog, FailuresEnableStartAgain) {
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[1].second.text, "File Load failure!");
     EXPECT_EQ(instrument.Stats().lastPictureSlot, -1);
+
+    // A typed text naming an item counts as that item: "1" is the first slot, sent as 0.
+    dialog->DLAddress->setCurrentIndex(4);
+    dialog->DLAddress->setEditText(" 1");
+    dialog->StartBtnClick();
+    dialog->WaitForTransfer();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[2].second.text, "File Load success!");
+    EXPECT_EQ(instrument.Stats().lastPictureSlot, 0);
 }
 
 TEST(DownloadMenu, EachUseOpensAFreshDialog) {
