@@ -49,8 +49,27 @@ TOKBottomDlg::TOKBottomDlg(QWidget* parent) : QDialog(parent), presentMessage_(S
     OKBtn = Place(new QPushButton(QStringLiteral("O K"), this), 39, 188, 75, 25);
     CancelBtn = Place(new QPushButton(QStringLiteral("Cancel "), this), 159, 188, 75, 25);
     OKBtn->setDefault(true);
-    for (QLabel* label : {Label1, Label2, Label3})
+
+    // The design's places suit a small 8-point face; with a wider font the captions would run
+    // under the fields, so the fields move right and the dialog widens by what is missing.
+    int labelsRight = 0;
+    for (QLabel* label : {Label1, Label2, Label3}) {
         label->adjustSize();
+        labelsRight = std::max(labelsRight, label->geometry().right());
+    }
+    for (QCheckBox* box : {ShowY, ShowY2})
+        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+    const int widen = std::max(0, labelsRight + 8 - XValueDate->x());
+    if (widen > 0) {
+        for (QWidget* field :
+             {static_cast<QWidget*>(XValueDate), static_cast<QWidget*>(XValueTime),
+              static_cast<QWidget*>(YValueEdit), static_cast<QWidget*>(Y2ValueEdit)})
+            field->move(field->x() + widen, field->y());
+        for (QWidget* button : {OKBtn, CancelBtn})
+            button->move(button->x() + widen / 2, button->y());
+        Bevel->resize(Bevel->width() + widen, Bevel->height());
+        setFixedSize(width() + widen, height());
+    }
 
     setTabOrder(OKBtn, CancelBtn);
     setTabOrder(CancelBtn, YValueEdit);

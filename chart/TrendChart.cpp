@@ -135,7 +135,6 @@ TrendChart::TrendChart(QWidget* parent) : QCustomPlot(parent) {
                 .horizontalAdvance(QStringLiteral("Longitudinal vernier X: 0000-00-00 00:00:00")) +
             24,
         0);
-    legend->setLayer(QStringLiteral("legend"));
     layer(QStringLiteral("legend"))->setMode(QCPLayer::lmBuffered);
 
     // The outer frame of the chart panel.

@@ -203,6 +203,14 @@ TEST_F(MainFormChartTest, EmptyChartHasNoTickLabelsAndTheLegendSitsBesideThePlot
     Open(1234);
     EXPECT_TRUE(chart->xAxis->tickLabels());
     EXPECT_GE(chart->legend->outerRect().left(), chart->axisRect()->outerRect().right());
+    // The read-out title is drawn, not hidden under the legend's background.
+    const QImage picture = chart->toPixmap().toImage();
+    const QRect title = chart->legend->item(0)->rect();
+    int lit = 0;
+    for (int y = title.top(); y <= title.bottom(); ++y)
+        for (int x = title.left(); x <= title.right(); ++x)
+            lit += qGray(picture.pixel(x, y)) > 128;
+    EXPECT_GT(lit, 50);
 
     // The value axis (-10 to 110, desired increment 12) labels round steps.
     const QVector<double> ticks = chart->yAxis->tickVector();
