@@ -87,14 +87,6 @@ void TMainForm::ChartCursorToolChange(double xValue) {
     Chart->SetLegendTitle(QString::fromStdString(texts->title)); // repaints the legend
 }
 
-void TMainForm::SetChartCursorTime(DateTime x) {
-    ChartTool->SetXValue(x);
-}
-
-DateTime TMainForm::ChartCursorTime() const {
-    return ChartTool->XValue();
-}
-
 void TMainForm::OnChartDoubleClick() {
     if (RealTimeMode || channels.empty() || !OKBottomDlg)
         return;

@@ -3,13 +3,13 @@
 // from it, the worker protocol with its progress dialog, opening files and paging.
 
 #include "app/realtime/RealTimeMonitor.h"
+#include "chart/TrendChart.h"
+#include "data/RecorderFile.h"
+#include "data/Recording.h"
 #include "views/CommandState.h"
 #include "views/Paging.h"
 #include "views/SheetRows.h"
 #include "views/ViewBuilder.h"
-#include "chart/TrendChart.h"
-#include "data/RecorderFile.h"
-#include "data/Recording.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -114,7 +114,8 @@ public:
     // selected.
     void ShowCursorRowInSheet();
     void ShowSheetRow(size_t row);
-    // The trend diagram's time cursor, scrolled into view when it is set.
+    // The trend diagram's time cursor, scrolled into view when it is set; the read-out follows
+    // (ChartCursorToolChange runs on the cursor's change).
     void SetTimeCursor(DateTime time);
     DateTime TimeCursor() const;
     // The screening the views were last built with; unset after a load, import or clear.
@@ -171,10 +172,6 @@ public:
     void OnAllowZoom();
     // The read-out at the time cursor's X value: legend title and one entry per series.
     void ChartCursorToolChange(double xValue);
-    // Moves the time cursor to a time, the read-out following, and reads it back: for views
-    // that follow or lead the chart's cursor.
-    void SetChartCursorTime(DateTime x);
-    DateTime ChartCursorTime() const;
 
     // The current recording.
     std::vector<ChannelInfo> channels;

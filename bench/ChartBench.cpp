@@ -76,7 +76,7 @@ void BM_CursorMoveWithRepaint(benchmark::State& state) {
     Window& w = *Shared;
     size_t i = 0;
     for (auto _ : state) {
-        w.form->SetChartCursorTime(w.CursorAt(i++));
+        w.form->SetTimeCursor(w.CursorAt(i++));
         w.chart->repaint();
     }
 }

@@ -139,10 +139,10 @@ TEST_F(MainFormChartTest, ReadOutFollowsTheCursorFromBuildToDrag) {
     EXPECT_NE(seen[0], seen[1]);
 
     // Another view sets the time programmatically.
-    w->SetChartCursorTime(T0 + 1233.4 * OneSecond);
-    EXPECT_DOUBLE_EQ(w->ChartCursorTime(), T0 + 1233.4 * OneSecond);
+    w->SetTimeCursor(T0 + 1233.4 * OneSecond);
+    EXPECT_DOUBLE_EQ(w->TimeCursor(), T0 + 1233.4 * OneSecond);
     EXPECT_EQ(Entry(), "Channel 01 23.300℃");
-    w->SetChartCursorTime(T0 + 1234 * OneSecond); // a second after the last sample
+    w->SetTimeCursor(T0 + 1234 * OneSecond); // a second after the last sample
     EXPECT_EQ(Entry(), "Channel 01  ---");
 }
 

@@ -84,6 +84,31 @@ TEST_F(ReadoutCommandTest, PrintsTheLegendTheChartShowsAtTheTime) {
     }
 }
 
+TEST_F(ReadoutCommandTest, ScreeningOptionsReadTheScreenedViews) {
+    struct Case {
+        std::vector<std::string> options;
+        const char* out;
+    };
+    const Case cases[] = {
+        {{}, "Longitudinal vernier X: 2015-03-16 09:00:02\nChannel 01 26.000℃\n"},
+        // Screened series are titled without the blank. The window ends at 09:00:01: the
+        // nearest point lies in another second.
+        {{"--to", "2015-03-16 09:00:01"},
+         "Longitudinal vernier X: 2015-03-16 09:00:02\nChannel01  ---\n"},
+        {{"--from", "2015-03-16 09:00:02"},
+         "Longitudinal vernier X: 2015-03-16 09:00:02\nChannel01 26.000℃\n"},
+        // Channel 1 screened out: the title alone.
+        {{"--channels", "2"}, "Longitudinal vernier X: 2015-03-16 09:00:02\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{file, "2015-03-16 09:00:02"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.out) << (c.options.empty() ? "" : c.options.front());
+    }
+}
+
 TEST_F(ReadoutCommandTest, RefusedFilesAndWrongArguments) {
     const std::string bad = (dir / "bad.bin").string();
     std::ofstream(bad) << "not a recording";
@@ -96,7 +121,9 @@ TEST_F(ReadoutCommandTest, RefusedFilesAndWrongArguments) {
              {file},
              {file, "2015-03-16 09:00:01.5"},
              {file, "16.03.2015 09:00:01"},
-             {file, "2015-03-16 09:00:01", "--channels", "1"},
+             {file, "2015-03-16 09:00:01", "--channels", "x"},
+             {file, "2015-03-16 09:00:01", "--from", "2015-03-16 09:00:05", "--to",
+              "2015-03-16 09:00:01"},
          }) {
         r = Run(args);
         EXPECT_EQ(r.status, 2) << args.back();

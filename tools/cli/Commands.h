@@ -16,11 +16,11 @@
             "FILE OUT [--log[=DIR]] [--from TIME] [--to TIME] [--channels LIST] [--page N "        \
             "[--page-size P]]",                                                                    \
             "the data sheet's rows in its CSV layout (OUT - for stdout): every row, the screened " \
-            "views' rows, or the file Save writes for one page")                                  \
+            "views' rows, or the file Save writes for one page")                                   \
     COMMAND("sample", Sample, "OUT [options]",                                                     \
             "write a realistic recorder data file (see --help)")                                   \
-    COMMAND("readout", Readout, "FILE TIME [--log[=DIR]]",                                         \
-            "the chart's read-out with the time cursor at TIME (yyyy-MM-dd HH:mm:ss[.zzz])")      \
+    COMMAND("readout", Readout, "FILE TIME [--from T] [--to T] [--channels L] [--log[=DIR]]",      \
+            "the chart's read-out with the time cursor at TIME (yyyy-MM-dd HH:mm:ss[.zzz])")       \
     COMMAND("poll", Poll, "[options]",                                                             \
             "poll one instrument live and print its clock and values each second (see --help)")    \
     COMMAND("import", Import, "CSVFILE",                                                           \

@@ -1,10 +1,12 @@
-// readout FILE TIME [--log[=DIR]]: the trend chart's read-out with the time cursor at TIME
+// readout FILE TIME [--from TIME] [--to TIME] [--channels LIST] [--log[=DIR]]: the trend
+// chart's read-out with the time cursor at TIME
 // ("yyyy-MM-dd HH:mm:ss", optionally ".zzz"), from the series the window builds (decimated as
 // plotted): the legend title, then one legend entry per series in series order, UTF-8. A file
 // the reader refuses gives its message after the file's name on standard error.
 
 #include "tools/cli/Commands.h"
 #include "tools/cli/ToolSupport.h"
+#include "tools/cli/ToolViews.h"
 
 #include "chart/ChartReadout.h"
 #include "data/Text.h"
@@ -32,14 +34,9 @@ std::optional<DateTime> ParseCursorTime(std::string_view text) {
     return *time + millisecond * OneMillisecond;
 }
 
-// The lines of the read-out over the views the window builds from the recording; screened
-// views when a selection is given.
-std::vector<std::string> ReadoutLines(const std::vector<ChannelInfo>& channels,
-                                      const RecordingInfo& info, DateTime x,
-                                      const ScreeningSelection* selection) {
-    constexpr uint32_t PageSize = 500;
-    ViewBuild build = selection ? BuildScreenedViews(channels, info, *selection, PageSize)
-                                : BuildViews(channels, info, PageSize);
+// The lines of the read-out over the views the window builds from the recording (the screened
+// views after a screening).
+std::vector<std::string> ReadoutLines(ViewBuild& build, const RecordingInfo& info, DateTime x) {
     std::vector<std::string> units;
     std::vector<ReadoutSeries<PlotPoint>> series;
     units.reserve(build.series.size());
@@ -69,15 +66,14 @@ std::vector<std::string> ReadoutLines(const std::vector<ChannelInfo>& channels,
 } // namespace
 
 int RunReadoutCommand(const std::vector<std::string>& args) {
+    std::vector<std::string> rest = args;
+    ScreeningOptions screening;
+    if (!TakeViewOptions(rest, screening))
+        return ExitUsage;
     std::vector<std::string> loadArgs;
     std::vector<std::string> words;
-    for (const std::string& arg : args) {
-        if (arg == "--from" || arg == "--to" || arg == "--channels" || arg.starts_with("--from=") ||
-            arg.starts_with("--to=") || arg.starts_with("--channels="))
-            return UsageError("readout does not take " + arg +
-                              " yet: it reads the whole recording");
+    for (const std::string& arg : rest)
         (arg.starts_with("-") ? loadArgs : words).push_back(arg);
-    }
     if (words.size() != 2)
         return UsageError("readout needs a data file and a time (\"yyyy-MM-dd HH:mm:ss[.zzz]\")");
     const auto x = ParseCursorTime(words[1]);
@@ -87,14 +83,12 @@ int RunReadoutCommand(const std::vector<std::string>& args) {
     const auto arguments = ParseLoadArguments(loadArgs);
     if (!arguments)
         return ExitUsage;
-    RecordingInfo info;
-    std::vector<ChannelInfo> channels;
-    ResetRecordingInfo(info);
-    if (const auto message = ReadRecorderFile(arguments->path, info, channels, arguments->log)) {
-        std::fprintf(stderr, "%s: %s\n", arguments->path.c_str(), GbkToUtf8(message->text).c_str());
+    auto file = LoadFileViews(*arguments, screening);
+    if (!file)
+        return ExitUsage;
+    if (file->readFailure) // already told, with the file's name
         return ExitFailure;
-    }
-    for (const std::string& line : ReadoutLines(channels, info, *x, nullptr))
+    for (const std::string& line : ReadoutLines(file->views, file->info, *x))
         std::printf("%s\n", line.c_str());
     return 0;
 }
