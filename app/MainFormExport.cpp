@@ -107,6 +107,17 @@ void TMainForm::SaveFileButtonClick() {
         SaveChartPicture();
 }
 
+std::optional<TMainForm::SaveDialogChoice> TMainForm::AskSaveTarget() {
+    auto choice = saveDialog_(this, SaveDialog);
+    if (!choice)
+        return std::nullopt;
+    SaveDialog.fileName = choice->fileName; // the dialog keeps it for its next use
+    if (QFileInfo::exists(choice->fileName) &&
+        !saveBox_(this, {"Specify file already exists, cover?", MessageIcon::Question}))
+        return std::nullopt;
+    return choice;
+}
+
 void TMainForm::SaveSheetPage() {
     if (Page.itemCount == 0 || Rows.Empty()) {
         saveBox_(this, {"No content", MessageIcon::Information});
@@ -115,12 +126,8 @@ void TMainForm::SaveSheetPage() {
     SaveDialog.defaultExt = QStringLiteral(".csv");
     SaveDialog.filter = QStringLiteral("CSV Files(*.csv)|*.csv");
     SaveDialog.title = QStringLiteral("Save to Excel...");
-    const auto choice = saveDialog_(this, SaveDialog);
+    const auto choice = AskSaveTarget();
     if (!choice)
-        return;
-    SaveDialog.fileName = choice->fileName;
-    if (QFileInfo::exists(choice->fileName) &&
-        !saveBox_(this, {"Specify file already exists, cover?", MessageIcon::Question}))
         return;
     csvExportPath_ = choice->fileName;
     RunWorker(QStringLiteral("Data exporting，just a moment,please..."),
@@ -149,12 +156,8 @@ void TMainForm::SaveChartPicture() {
     SaveDialog.defaultExt = QStringLiteral(".bmp");
     SaveDialog.fileName = QStringLiteral("chart");
     SaveDialog.filter = QStringLiteral("Bitmap files(*.bmp)|*.bmp|JPEG files(*.jpg)|*.jpg");
-    const auto choice = saveDialog_(this, SaveDialog);
+    const auto choice = AskSaveTarget();
     if (!choice)
-        return;
-    SaveDialog.fileName = choice->fileName;
-    if (QFileInfo::exists(choice->fileName) &&
-        !saveBox_(this, {"Specify file already exists, cover?", MessageIcon::Question}))
         return;
     // A name ending in a picture extension decides; otherwise the filter entry does.
     const PictureFormat format =

@@ -266,6 +266,8 @@ private:
 
     // Saving and printing.
     void ConnectExportCommands();
+    // The save dialog and, for an existing file, the overwrite question.
+    std::optional<SaveDialogChoice> AskSaveTarget();
     void SaveSheetPage();
     void SaveChartPicture();
     void CsvExportThreadProc();

@@ -101,9 +101,14 @@ DateTimeFields DecodeDateTime(DateTime value) {
 }
 
 std::string FormatDateTime(DateTime value, std::string_view pattern) {
-    const DateTimeFields f = DecodeDateTime(value);
     std::string out;
     out.reserve(pattern.size() + 8);
+    AppendDateTime(out, value, pattern);
+    return out;
+}
+
+void AppendDateTime(std::string& out, DateTime value, std::string_view pattern) {
+    const DateTimeFields f = DecodeDateTime(value);
     for (size_t i = 0; i < pattern.size();) {
         const char c = pattern[i];
         if (c == '\'' || c == '"') {
@@ -148,7 +153,6 @@ std::string FormatDateTime(DateTime value, std::string_view pattern) {
         }
         i += run;
     }
-    return out;
 }
 
 std::optional<DateTime> ParseDateTime(std::string_view text) {

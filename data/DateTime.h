@@ -41,6 +41,8 @@ DateTimeFields DecodeDateTime(DateTime value);
 // Patterns: yyyy, yy, MM, M, dd, d, HH/hh, H/h, mm, m, ss, s, zzz; text inside single quotes
 // is copied literally; any other character stands for itself.
 std::string FormatDateTime(DateTime value, std::string_view pattern);
+// The same, appended to out: no text of its own for each of many times.
+void AppendDateTime(std::string& out, DateTime value, std::string_view pattern);
 
 // Strict "yyyy-MM-dd HH:mm:ss" (exactly that shape, four-digit year); nullopt when the text
 // is not a valid date and time.

@@ -1,6 +1,7 @@
 #include "export/ReportPrinting.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -292,6 +293,14 @@ std::unique_ptr<QPrintPreviewDialog> MakeReportPreview(QWidget* parent, const Pr
     if (auto* preview = d->findChild<QPrintPreviewWidget*>()) {
         preview->setZoomMode(QPrintPreviewWidget::CustomZoom);
         preview->setZoomFactor(1.0);
+        // The dialog opens fitted: its fit buttons would still show as pressed.
+        for (QAction* action : d->findChildren<QAction*>()) {
+            if (!action->isCheckable() || !action->text().startsWith(QLatin1String("Fit")))
+                continue;
+            if (QActionGroup* group = action->actionGroup())
+                group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+            action->setChecked(false);
+        }
     }
     // Beyond printing: the report as a PDF file in one step.
     if (auto* bar = d->findChild<QToolBar*>()) {

@@ -19,7 +19,9 @@ std::string SheetTimeText(DateTime time) {
     return FormatDateTime(time, SheetTimePattern);
 }
 
-std::string SampleValueText(float value) {
+namespace {
+
+void AppendSampleValueText(std::string& out, float value) {
     // A float times 1000 is exact in a double (24 + 10 significant bits), so rounding it to a
     // whole number, ties to even, gives printf's "%0.3f" digits without printf's cost: the
     // CSV of a whole recording formats millions of values.
@@ -27,7 +29,8 @@ std::string SampleValueText(float value) {
     if (!(std::fabs(scaled) < 9.0e18)) { // NaN, infinities, beyond 64 bits
         char buffer[384];
         std::snprintf(buffer, sizeof buffer, "%0.3f", static_cast<double>(value));
-        return buffer;
+        out += buffer;
+        return;
     }
     auto whole = static_cast<uint64_t>(std::fabs(std::nearbyint(scaled)));
     char buffer[32];
@@ -42,12 +45,21 @@ std::string SampleValueText(float value) {
     } while (whole != 0);
     if (std::signbit(scaled)) // also -0.0004, which printf writes as -0.000
         *--p = '-';
-    return std::string(p, end);
+    out.append(p, end);
+}
+
+} // namespace
+
+std::string SampleValueText(float value) {
+    std::string text;
+    AppendSampleValueText(text, value);
+    return text;
 }
 
 namespace {
 
-// Calls emit(text) once per channel column, walking the entries as the sheet does.
+// Calls emit(value) once per channel column, walking the entries as the sheet does: the
+// sample shown in the column, or nullptr for "-".
 template <typename Emit>
 void WalkValueColumns(std::span<const SheetEntry> entries, std::span<const int16_t> columnChannels,
                       const std::vector<ChannelInfo>& channels, Emit&& emit) {
@@ -59,13 +71,17 @@ void WalkValueColumns(std::span<const SheetEntry> entries, std::span<const int16
             const auto index = static_cast<size_t>(entry.sampleIndex);
             if (entry.channelPos >= 0 && entry.sampleIndex >= 0 && pos < channels.size() &&
                 index < channels[pos].values.size())
-                emit(SampleValueText(channels[pos].values[index]));
+                emit(&channels[pos].values[index]);
             else
-                emit(std::string("-"));
+                emit(nullptr);
         } else {
-            emit(std::string("-"));
+            emit(nullptr);
         }
     }
+}
+
+std::string CellText(const float* value) {
+    return value ? SampleValueText(*value) : std::string("-");
 }
 
 } // namespace
@@ -74,7 +90,7 @@ void SheetValueTexts(std::span<const SheetEntry> entries, std::span<const int16_
                      const std::vector<ChannelInfo>& channels, std::vector<std::string>& texts) {
     texts.clear();
     WalkValueColumns(entries, columnChannels, channels,
-                     [&](std::string text) { texts.push_back(std::move(text)); });
+                     [&](const float* value) { texts.push_back(CellText(value)); });
 }
 
 std::string SheetValueText(std::span<const SheetEntry> entries,
@@ -82,11 +98,11 @@ std::string SheetValueText(std::span<const SheetEntry> entries,
                            const std::vector<ChannelInfo>& channels, size_t column) {
     if (column >= columnChannels.size())
         return {};
-    std::string text;
+    const float* shown = nullptr;
     // The walk up to this column decides which entry, if any, lands in it.
     WalkValueColumns(entries, columnChannels.first(column + 1), channels,
-                     [&](std::string t) { text = std::move(t); });
-    return text;
+                     [&](const float* value) { shown = value; });
+    return CellText(shown);
 }
 
 std::string SheetCsvHeader(std::span<const int16_t> columnChannels,
@@ -106,10 +122,13 @@ void AppendSheetCsvLine(std::string& out, const SheetRows& rows, size_t row,
                         const std::vector<ChannelInfo>& channels) {
     out += SheetSerialText(row);
     out += ',';
-    out += SheetTimeText(rows.Time(row));
-    WalkValueColumns(rows.Entries(row), columnChannels, channels, [&](const std::string& text) {
+    AppendDateTime(out, rows.Time(row), SheetTimePattern); // SheetTimeText, appended
+    WalkValueColumns(rows.Entries(row), columnChannels, channels, [&](const float* value) {
         out += ',';
-        out += text;
+        if (value)
+            AppendSampleValueText(out, *value);
+        else
+            out += '-';
     });
     out += '\n';
 }
