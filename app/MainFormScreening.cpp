@@ -169,6 +169,12 @@ void TMainForm::RunScreening() {
     if (RealTimeMode || channels.empty() || !DataFilterDlg ||
         !DataFilterDlg->AskScreeningSettings())
         return;
+    ApplyScreening(DataFilterDlg->Selection());
+}
+
+void TMainForm::ApplyScreening(const ScreeningSelection& selection) {
+    if (RealTimeMode || channels.empty())
+        return;
     Rows.Clear();
     ColumnChannels.clear();
     DataListModel->Clear();
@@ -177,7 +183,6 @@ void TMainForm::RunScreening() {
     Chart->UndoZoom();
     Chart->ResetAxes();
     XZoomStopPending = YZoomStopPending = true;
-    const ScreeningSelection selection = DataFilterDlg->Selection();
     RunWorker(QStringLiteral("Data are screening..."),
               [this, &selection] { BuildOnWorker(&selection); });
     ShownScreening = selection;

@@ -85,6 +85,8 @@ public:
     void DataListViewContextPopup();
     void DataFilterButtonClick();
     void RunScreening();
+    // The screening after the dialog: views rebuilt from the selection on the worker.
+    void ApplyScreening(const ScreeningSelection& selection);
 
     void AboutButtonClick();
     void ExitMenuItemClick();

@@ -110,6 +110,30 @@ TEST_F(ExportToolTest, ReportsOfAPageAndOfTheChart) {
         QStringLiteral("Print range：2015-03-16- 08:00:00: to 2015-03-16- 08:29:59:")));
 }
 
+// The screening options give what the window shows after a screening: the chart report's range
+// is the screened window, the list report's columns the screened channels.
+TEST_F(ExportToolTest, ScreeningOptionsScreenTheWindowFirst) {
+    const Result chart = Tool({"report", Path("sample.bin"), Path("screened.pdf"), "--chart",
+                               "--from", "2015-03-16 08:05:00", "--to", "2015-03-16 08:10:00"});
+    ASSERT_EQ(chart.status, 0) << chart.err.toStdString();
+    EXPECT_TRUE(PdfText(Path("screened.pdf"))
+                    .contains(QStringLiteral(
+                        "Print range：2015-03-16- 08:05:00: to 2015-03-16- 08:10:00:")));
+
+    const Result list = Tool({"report", Path("sample.bin"), Path("two.pdf"), "--channels", "2,4"});
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    const QString text = PdfText(Path("two.pdf"));
+    EXPECT_TRUE(text.contains(QStringLiteral("Channel 2"))) << text.left(600).toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Channel 4")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Channel 1")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Channel 3")));
+
+    const Result picture = Tool(
+        {"picture", Path("sample.bin"), Path("screened.png"), "--from", "2015-03-16 08:05:00"});
+    EXPECT_EQ(picture.status, 0) << picture.err.toStdString();
+    EXPECT_FALSE(QImage(Path("screened.png")).isNull());
+}
+
 TEST_F(ExportToolTest, RefusedFilesAndWrongArguments) {
     const QString garbage = Path("garbage.bin");
     for (const QStringList& args : {QStringList{"picture", garbage, Path("g.png")},
@@ -129,7 +153,9 @@ TEST_F(ExportToolTest, RefusedFilesAndWrongArguments) {
         {"picture", sample, Path("p.gif")},
         {"picture", sample, Path("p.png"), "--page", "2"},
         {"picture", sample, Path("p.png"), "--width", "0"},
-        {"picture", sample, Path("p.png"), "--from", "2015-03-16 08:00:00"}, // not yet taken
+        {"picture", sample, Path("p.png"), "--from", "2015-03-16 08:20:00", "--to",
+         "2015-03-16 08:10:00"},
+        {"report", sample, Path("r.pdf"), "--channels", "1-"},
         {"report", sample, Path("r.pdf"), "--page", "99"},
         {"report", sample, Path("r.pdf"), "--page-size", "50"},
         {"report", sample, Path("r.pdf"), "--chart", "--page", "2"},

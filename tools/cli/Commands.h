@@ -31,10 +31,13 @@
 // Commands that run the program's window offscreen: built only with the program (Qt).
 #ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
 #define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)                                                     \
-    COMMAND("picture", Picture, "FILE OUT [--width W] [--height H]",                               \
+    COMMAND("picture", Picture,                                                                    \
+            "FILE OUT [--width W] [--height H] [--from T] [--to T] [--channels L]",                \
             "the trend chart as the window draws it (BMP, JPEG or PNG by OUT's extension)")        \
-    COMMAND("report", Report, "FILE OUT.pdf [--page N] [--page-size P] | [--chart]",               \
-            "the printed list of a data sheet page, or the chart report, as PDF")
+    COMMAND(                                                                                       \
+        "report", Report,                                                                          \
+        "FILE OUT.pdf [--page N] [--page-size P] | [--chart] [--from T] [--to T] [--channels L]",  \
+        "the printed list of a data sheet page, or the chart report, as PDF")
 #else
 #define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)
 #endif

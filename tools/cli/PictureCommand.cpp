@@ -1,6 +1,6 @@
-// picture FILE OUT [--width W] [--height H]: the trend chart as the window draws it after
-// opening FILE, written as BMP, JPEG or PNG by OUT's extension; by default at the size the
-// chart has in the window.
+// picture FILE OUT [--width W] [--height H] [--from T] [--to T] [--channels L]: the trend chart
+// as the window draws it after opening FILE (and screening it with the options), written as BMP,
+// JPEG or PNG by OUT's extension; by default at the size the chart has in the window.
 
 #include "tools/cli/Commands.h"
 #include "tools/cli/WindowSupport.h"
@@ -25,6 +25,8 @@ int RunPictureCommand(const std::vector<std::string>& args) {
 
     OffscreenWindow window;
     const bool read = window.Open(options->paths[0]);
+    if (!window.Screen(options->screening))
+        return ExitUsage;
     TMainForm& form = window.Window();
     if (form.Chart->SeriesCount() == 0) {
         if (read)

@@ -1,6 +1,7 @@
-// report FILE OUT.pdf [--page N] [--page-size P] | [--chart]: the list report of page N of
-// the data sheet (rows per page P, 500 unless given), or with --chart the chart report, as the
-// window's Print command lays them out, written as PDF.
+// report FILE OUT.pdf [--page N] [--page-size P] | [--chart], with the screening options
+// --from, --to, --channels: the list report of page N of the data sheet (rows per page P, 500
+// unless given), or with --chart the chart report, as the window's Print command lays them out
+// after opening (and screening) FILE, written as PDF.
 
 #include "tools/cli/Commands.h"
 #include "tools/cli/WindowSupport.h"
@@ -25,6 +26,8 @@ int RunReportCommand(const std::vector<std::string>& args) {
     if (options->pageSize)
         window.SetPageSize(*options->pageSize);
     const bool read = window.Open(options->paths[0]);
+    if (!window.Screen(options->screening))
+        return ExitUsage;
     TMainForm& form = window.Window();
 
     if (options->chart) {

@@ -84,6 +84,25 @@ bool TakeViewOptions(std::vector<std::string>& args, ScreeningOptions& screening
     return true;
 }
 
+bool ResolveScreening(const ScreeningOptions& screening, const RecordingInfo& info,
+                      ScreeningSelection& selection) {
+    selection.start = screening.from.value_or(info.startTime);
+    selection.end = screening.to.value_or(info.endTime);
+    if (screening.channels)
+        selection.channelFlags = *screening.channels;
+    else
+        selection.channelFlags.fill(true);
+    // The dialog's own check: the start at least a millisecond before the end.
+    if (CheckScreeningEntries(selection.start, selection.end, "500").refusal !=
+        ScreeningRefusal::None) {
+        UsageError(std::string(WindowRefusedText) + " (--from " +
+                   FormatDateTime(selection.start, ReadoutTimePattern) + ", --to " +
+                   FormatDateTime(selection.end, ReadoutTimePattern) + ")");
+        return false;
+    }
+    return true;
+}
+
 std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
                                          const ScreeningOptions& screening, uint32_t pageSize) {
     ViewsOfFile result;
@@ -97,20 +116,8 @@ std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
         return result;
     }
     ScreeningSelection selection;
-    selection.start = screening.from.value_or(result.info.startTime);
-    selection.end = screening.to.value_or(result.info.endTime);
-    if (screening.channels)
-        selection.channelFlags = *screening.channels;
-    else
-        selection.channelFlags.fill(true);
-    // The dialog's own check: the start at least a millisecond before the end.
-    if (CheckScreeningEntries(selection.start, selection.end, "500").refusal !=
-        ScreeningRefusal::None) {
-        UsageError(std::string(WindowRefusedText) + " (--from " +
-                   FormatDateTime(selection.start, ReadoutTimePattern) + ", --to " +
-                   FormatDateTime(selection.end, ReadoutTimePattern) + ")");
+    if (!ResolveScreening(screening, result.info, selection))
         return std::nullopt;
-    }
     result.views = BuildScreenedViews(result.channels, result.info, selection, pageSize);
     result.screening = selection;
     return result;

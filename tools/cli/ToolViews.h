@@ -39,6 +39,12 @@ struct PageOptions {
 bool TakeViewOptions(std::vector<std::string>& args, ScreeningOptions& screening,
                      PageOptions* pages = nullptr);
 
+// The selection the options make over a recording: a missing --from or --to means the
+// recording's start or end, no --channels every channel. False after printing what is wrong
+// when the window is empty or reversed ("the input is not correct.": exit with ExitUsage).
+bool ResolveScreening(const ScreeningOptions& screening, const RecordingInfo& info,
+                      ScreeningSelection& selection);
+
 struct ViewsOfFile {
     RecordingInfo info;
     std::vector<ChannelInfo> channels;

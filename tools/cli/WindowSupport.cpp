@@ -33,11 +33,14 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
 std::optional<WindowOptions> ParseWindowOptions(const std::vector<std::string>& args,
                                                 const std::vector<std::string>& accepted) {
     WindowOptions options;
+    std::vector<std::string> rest = args;
+    if (!TakeViewOptions(rest, options.screening))
+        return std::nullopt;
     auto takes = [&](const std::string& name) {
         return std::find(accepted.begin(), accepted.end(), name) != accepted.end();
     };
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+    for (size_t i = 0; i < rest.size(); ++i) {
+        const std::string& arg = rest[i];
         if (!arg.starts_with("--")) {
             options.paths.push_back(arg);
             continue;
@@ -57,11 +60,11 @@ std::optional<WindowOptions> ParseWindowOptions(const std::vector<std::string>& 
             continue;
         }
         if (!value) {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= rest.size()) {
                 UsageError(name + " needs a value");
                 return std::nullopt;
             }
-            value = args[++i];
+            value = rest[++i];
         }
         const auto number = WholeNumber(*value);
         if (!number || *number <= 0) {
@@ -122,6 +125,23 @@ bool OffscreenWindow::Open(const std::string& path) {
     for (size_t i = before; i < messages_.size(); ++i)
         std::fprintf(stderr, "%s: %s: %s\n", ToolName, path.c_str(), messages_[i].c_str());
     return false;
+}
+
+bool OffscreenWindow::Screen(const ScreeningOptions& screening) {
+    if (!screening.Screens())
+        return true;
+    TMainForm& window = Window();
+    ScreeningSelection selection;
+    if (!ResolveScreening(screening, window.recordingInfo, selection))
+        return false;
+    // The dialog keeps what was confirmed, as after "O K".
+    TDataFilterDlg& dialog = *objects_->DataFilterDlg;
+    dialog.ScreenStart = selection.start;
+    dialog.ScreenEnd = selection.end;
+    dialog.ChannelFlags = selection.channelFlags;
+    window.ApplyScreening(selection);
+    QApplication::processEvents();
+    return true;
 }
 
 TMainForm& OffscreenWindow::Window() {

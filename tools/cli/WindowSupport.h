@@ -3,6 +3,7 @@
 // command, with a data file opened as File → Open would open it.
 
 #include "tools/cli/ToolSupport.h"
+#include "tools/cli/ToolViews.h"
 
 #include <QString>
 
@@ -17,9 +18,10 @@ class QApplication;
 class QSettings;
 class QTemporaryDir;
 
-// Options of the drawing commands beyond their own: the screening options (--from, --to,
-// --channels) are taken here once the tool has their shared parser.
+// Options of the drawing commands: their own, and the screening options (--from, --to,
+// --channels) every command that shows views takes.
 struct WindowOptions {
+    ScreeningOptions screening;
     std::vector<std::string> paths;
     std::optional<int> width, height;  // picture
     std::optional<int> page, pageSize; // report
@@ -43,6 +45,9 @@ public:
     // reader's message is printed with the file name; false then (the window still shows
     // what the file gave).
     bool Open(const std::string& path);
+    // Screens the opened recording as "O K" in the screening dialog does, when the options
+    // ask for it. False after printing what is wrong (exit status 2).
+    bool Screen(const ScreeningOptions& screening);
     TMainForm& Window();
     // Messages the window showed, in order (UTF-8).
     const std::vector<std::string>& Messages() const { return messages_; }
