@@ -3,6 +3,7 @@
 #include "app/Startup.h"
 #include "chart/ChartReadout.h"
 #include "data/RecorderFileWriter.h"
+#include "tests/app/RampRecording.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -14,26 +15,7 @@
 
 namespace {
 
-const DateTime T0 = 42079 + 8.0 / 24; // 2015-03-16 08:00:00
-
-// One channel in ℃ of one-second samples from T0 reading 0.0, 0.1, 0.2 ...
-void WriteRamp(const QString& path, int samples) {
-    RecorderFileBuilder file;
-    file.SetChannelIndices(0, 0);
-    file.SetStartTime(*HeaderTimeFromDateTime(T0));
-    file.SetEndTime(*HeaderTimeFromDateTime(T0 + (samples - 1) * OneSecond));
-    file.SetDescriptor(0, {1000, 0, 3, 19, 1});
-    std::vector<DataRecord> records;
-    for (int first = 0; first < samples; first += 700) {
-        DataRecord record;
-        record.time = static_cast<int32_t>(RecorderSecondsFromDateTime(T0)) + first;
-        for (int i = first; i < std::min(samples, first + 700); ++i)
-            record.samples.push_back(static_cast<int16_t>(i % 1000));
-        records.push_back(record);
-    }
-    file.AppendBlock(records);
-    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), file.Bytes()));
-}
+const DateTime T0 = RampStart;
 
 class MainFormChartTest : public ::testing::Test {
 protected:
@@ -51,7 +33,7 @@ protected:
 
     void Open(int samples) {
         const QString path = dir_.filePath("ramp.bin");
-        WriteRamp(path, samples);
+        WriteRampRecording(path, samples);
         w->OpenDataFile(path);
         chart->replot();
     }

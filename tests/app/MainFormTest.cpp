@@ -2,6 +2,7 @@
 #include "app/Startup.h"
 #include "chart/ChartLegend.h"
 #include "data/RecorderFileWriter.h"
+#include "tests/app/RampRecording.h"
 
 #include <QMimeData>
 #include <QSettings>
@@ -14,27 +15,7 @@
 
 namespace {
 
-const DateTime T0 = 42079 + 8.0 / 24; // 2015-03-16 08:00:00
-
-// One channel (1, range 0..100.0, "℃") of `samples` one-second samples from T0: raw values
-// 0, 1, 2, ... scaled by ten.
-void WriteOneChannel(const QString& path, int samples) {
-    RecorderFileBuilder file;
-    file.SetChannelIndices(0, 0);
-    file.SetStartTime(*HeaderTimeFromDateTime(T0));
-    file.SetEndTime(*HeaderTimeFromDateTime(T0 + (samples - 1) * OneSecond));
-    file.SetDescriptor(0, {1000, 0, 3, 19, 1});
-    std::vector<DataRecord> records;
-    for (int first = 0; first < samples; first += 700) {
-        DataRecord record;
-        record.time = static_cast<int32_t>(RecorderSecondsFromDateTime(T0)) + first;
-        for (int i = first; i < std::min(samples, first + 700); ++i)
-            record.samples.push_back(static_cast<int16_t>(i % 1000));
-        records.push_back(record);
-    }
-    file.AppendBlock(records);
-    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), file.Bytes()));
-}
+const DateTime T0 = RampStart;
 
 // A settings file of its own per test, and every message the window would show.
 class MainFormTest : public ::testing::Test {
@@ -155,7 +136,7 @@ TEST_F(MainFormTest, OpensAFileAndPagesThroughIt) {
     Start();
     TMainForm* w = window();
     const QString path = dir_.filePath("n1234.bin");
-    WriteOneChannel(path, 1234);
+    WriteRampRecording(path, 1234);
     w->OpenDataFile(path);
     ASSERT_TRUE(messages_.empty()) << messages_.front();
     EXPECT_EQ(objects_->ProcessDlg->ProgressMax(), 2); // one step per channel and the last
@@ -261,7 +242,7 @@ TEST_F(MainFormTest, ADroppedRecordingOpensLikeTheOpenCommand) {
     Start();
     TMainForm* w = window();
     const QString path = dir_.filePath("dropped.dat");
-    WriteOneChannel(path, 20);
+    WriteRampRecording(path, 20);
     auto dropOf = [](const QString& file) {
         auto* mime = new QMimeData;
         mime->setUrls({QUrl::fromLocalFile(file)});
