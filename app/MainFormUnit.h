@@ -3,13 +3,13 @@
 // from it, the worker protocol with its progress dialog, opening files and paging.
 
 #include "app/realtime/RealTimeMonitor.h"
+#include "chart/TrendChart.h"
+#include "data/RecorderFile.h"
+#include "data/Recording.h"
 #include "views/CommandState.h"
 #include "views/Paging.h"
 #include "views/SheetRows.h"
 #include "views/ViewBuilder.h"
-#include "chart/TrendChart.h"
-#include "data/RecorderFile.h"
-#include "data/Recording.h"
 
 #include <QMainWindow>
 #include <QSharedPointer>
@@ -22,6 +22,7 @@
 class DataSheetModel;
 class GlobalFigurePage;
 class QAction;
+class QLabel;
 class QSettings;
 class QTabWidget;
 class QTableView;
@@ -90,13 +91,23 @@ public:
     void ComSettingButtonClick();
     void RunButtonClick();
     void OnTimer();
-    // The last live read on the Global figure page, the trend diagram and the data sheet.
-    void ShowLiveValues();
+    // The last live read on the Global figure page, the trend diagram and the data sheet;
+    // with a gap, each series breaks there before its new point.
+    void ShowLiveValues(std::optional<DateTime> gap = std::nullopt);
     void StopButtonClick();
     // While a worker runs, ticks skip their poll, so the worker reads a recording that
     // stands still.
     bool WorkerRunning() const;
     RealTimeMonitor& Monitor() { return *realTime_; }
+
+    // Live-run results off the poller thread, lost contact and the run's record
+    // (MainFormRealTime.cpp).
+    void OnLiveResult(const LivePollResult& result);
+    void ApplyLiveResult(const LivePollResult& result);
+    void StartLiveRecord();
+    void ShowContactState();
+    QLabel* LiveStatusLabel = nullptr;     // the run's counts in the status line
+    QLabel* NoAnswerStatusLabel = nullptr; // "No answer since ..." in the status line
 
     // Chart events.
     void ChartZoom();
@@ -197,6 +208,8 @@ private:
     bool loadLogEnabled_ = false;
     std::optional<ViewBuild> pendingBuild_;
     std::vector<QSharedPointer<QCPGraphDataContainer>> pendingSeriesData_;
+    std::optional<LivePollResult> pendingLiveResult_;
+    std::optional<DateTime> noAnswerSince_;
 };
 
 // Reads a service switch ("ImportData", "OEMDL", "OpenLog") from the settings' top level.

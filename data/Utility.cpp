@@ -47,6 +47,10 @@ std::string GetSettingsDirectory() {
     const std::string programDir = GetProgramDirectory();
     if (IsWritableDirectory(programDir))
         return programDir;
+    return GetUserConfigDirectory();
+}
+
+std::string GetUserConfigDirectory() {
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         base = xdg;
