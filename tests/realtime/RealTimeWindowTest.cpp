@@ -419,3 +419,31 @@ TEST(GlobalFigurePanel, APanelInAlarmStandsOutInRed) {
     page.SetPanel(0, texts);
     EXPECT_EQ(redPixels(alarm), redPixels(quiet));
 }
+
+TEST_F(RealTimeWindowTest, OnSmallScreensEveryPanelAndTheWholeSummaryLineCanBeSeen) {
+    WriteConfig(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, server.DevicePath());
+    w->RunButtonClick();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    w->PageControl->setCurrentWidget(w->SystemCaseTabSheet);
+    for (const QSize screen : {QSize(1024, 768), QSize(800, 600)}) {
+        w->resize(screen);
+        w->show();
+        QCoreApplication::processEvents();
+        EXPECT_LE(w->width(), screen.width()) << "the window fits the screen";
+        EXPECT_LE(w->height(), screen.height());
+        QWidget* viewport = w->ScrollBox->viewport();
+        auto fullyShown = [&](QWidget* widget) {
+            w->ScrollBox->ensureWidgetVisible(widget, 0, 0);
+            const QRect shown(widget->mapTo(viewport, QPoint(0, 0)), widget->size());
+            return viewport->rect().contains(shown);
+        };
+        for (size_t p = 0; p < PanelCount; ++p)
+            EXPECT_TRUE(fullyShown(w->ScrollBox->PanelAt(p)))
+                << "panel " << p << " at " << screen.width() << "x" << screen.height();
+        // The summary line is as wide as its text, and the box holds all of it.
+        QLabel* summary = w->ScrollBox->TotalInfo;
+        EXPECT_GE(summary->width(), summary->sizeHint().width());
+        EXPECT_LE(summary->geometry().right(), w->ScrollBox->widget()->width());
+    }
+}
