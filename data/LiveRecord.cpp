@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <filesystem>
 #include <unistd.h>
 
 std::optional<DateTime> LiveContinuity::Good(DateTime t) {
@@ -68,8 +68,9 @@ bool LiveRecordWriter::Start(const std::string& folder, DateTime runStart,
     units_.resize(channels_.size());
     files_.clear();
     error_.clear();
-    // The folder may be new (a choice typed in the dialog); its parents are the user's.
-    mkdir(folder_.c_str(), 0777);
+    // The folder may be new (a choice typed in the dialog); a failure shows at the open.
+    std::error_code ignored;
+    std::filesystem::create_directories(folder_, ignored);
     if (!OpenNext()) {
         error = error_;
         return false;
