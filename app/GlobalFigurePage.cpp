@@ -159,6 +159,12 @@ GlobalFigurePage::GlobalFigurePage(QWidget* parent) : QScrollArea(parent) {
     TotalInfo->setFont(Sized(font(), 14, true));
     TotalInfo->setGeometry(GridLeft, 12, ScrollWidth - 2 * GridLeft, 22);
     TotalInfo->hide();
+    NoAnswerInfo = new QLabel(box);
+    NoAnswerInfo->setFont(Sized(font(), 14, true));
+    QPalette red = NoAnswerInfo->palette();
+    red.setColor(QPalette::WindowText, AlarmLamp::Raised);
+    NoAnswerInfo->setPalette(red);
+    NoAnswerInfo->hide();
 
     for (size_t p = 0; p < PanelCount; ++p) {
         const PanelCell cell = PanelCellOf(p);
@@ -171,6 +177,8 @@ GlobalFigurePage::GlobalFigurePage(QWidget* parent) : QScrollArea(parent) {
 void GlobalFigurePage::ShowPanels(size_t count) {
     TotalInfo->clear();
     TotalInfo->show();
+    NoAnswerInfo->clear();
+    NoAnswerInfo->hide();
     for (size_t p = 0; p < PanelCount; ++p) {
         panels_[p]->Reset();
         panels_[p]->setVisible(p < count);
@@ -179,12 +187,34 @@ void GlobalFigurePage::ShowPanels(size_t count) {
 
 void GlobalFigurePage::HideAll() {
     TotalInfo->hide();
+    NoAnswerInfo->hide();
     for (ChannelPanel* panel : panels_)
         panel->hide();
 }
 
 void GlobalFigurePage::SetSummary(const std::string& text) {
     TotalInfo->setText(QString::fromStdString(text));
+    LayOutSummary();
+}
+
+void GlobalFigurePage::SetNoAnswer(const QString& text) {
+    NoAnswerInfo->setText(text);
+    NoAnswerInfo->setVisible(!text.isEmpty() && TotalInfo->isVisibleTo(this));
+    LayOutSummary();
+}
+
+void GlobalFigurePage::LayOutSummary() {
+    // Never cut: the line takes the width its text needs, and the box grows with it.
+    constexpr int Spacing = 24;
+    const int summaryWidth = TotalInfo->sizeHint().width();
+    TotalInfo->setGeometry(GridLeft, 12, std::max(summaryWidth, 1), 22);
+    int right = GridLeft + summaryWidth;
+    if (!NoAnswerInfo->text().isEmpty()) {
+        const int width = NoAnswerInfo->sizeHint().width();
+        NoAnswerInfo->setGeometry(right + Spacing, 12, width, 22);
+        right += Spacing + width;
+    }
+    widget()->setFixedWidth(std::max(ScrollWidth, right + GridLeft));
 }
 
 void GlobalFigurePage::SetPanel(size_t position, const PanelTexts& texts) {

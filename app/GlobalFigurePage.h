@@ -68,12 +68,18 @@ public:
     // Hides the summary line and every panel.
     void HideAll();
     void SetSummary(const std::string& text);
+    // The lost-contact indication beside the summary line; empty hides it.
+    void SetNoAnswer(const QString& text);
     void SetPanel(size_t position, const PanelTexts& texts);
 
     // The panel that shows the channel at a position of the monitored channels.
     ChannelPanel* PanelAt(size_t position) const { return panels_[position]; }
     QLabel* TotalInfo;
+    QLabel* NoAnswerInfo;
 
 private:
+    // The summary line and the indication at their full widths, the box widened to hold them.
+    void LayOutSummary();
+
     std::array<ChannelPanel*, PanelCount> panels_{};
 };

@@ -1,6 +1,11 @@
 // The main window's real-time monitoring: Run, the one-second tick, Stop, the settings command
 // and the Global figure page. The device side and every text live in app/realtime; here they
 // meet the window's views.
+//
+// A tick only asks the monitor's poller thread for a read; the result comes back as a queued
+// call and is shown on this thread. So a silent instrument, whose read waits about a second
+// for its reply, never holds up the window (the recorder's own software did the transaction
+// on the user-interface thread).
 
 #include "app/DataSheetModel.h"
 #include "app/GlobalFigurePage.h"
@@ -11,9 +16,14 @@
 #include "device/CommSettingsFile.h"
 
 #include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <limits>
 
 namespace {
 
@@ -42,6 +52,22 @@ void TMainForm::ConnectRealTimeCommands() {
     for (QAction* action : {ComSettingButton, ComSettingMenuItem})
         connect(action, &QAction::triggered, this, &TMainForm::ComSettingButtonClick);
     connect(Timer, &QTimer::timeout, this, &TMainForm::OnTimer);
+    realTime_->SetResultHandler([this](LivePollResult result) {
+        QMetaObject::invokeMethod(
+            this, [this, result = std::move(result)] { OnLiveResult(result); },
+            Qt::QueuedConnection);
+    });
+
+    // The run's state in the status line, in widgets of our own beside whatever else the
+    // status line shows.
+    NoAnswerStatusLabel = new QLabel(this);
+    NoAnswerStatusLabel->setStyleSheet(
+        QStringLiteral("QLabel { color: #FF0000; font-weight: bold; }"));
+    NoAnswerStatusLabel->hide();
+    LiveStatusLabel = new QLabel(this);
+    LiveStatusLabel->hide();
+    statusBar()->addPermanentWidget(NoAnswerStatusLabel);
+    statusBar()->addPermanentWidget(LiveStatusLabel);
 }
 
 void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
@@ -97,6 +123,10 @@ void TMainForm::RunButtonClick() {
         ColumnChannels.push_back(static_cast<int16_t>(p));
     }
     realTime_->Series().Reset(ActiveChannels.size());
+    pendingLiveResult_.reset();
+    noAnswerSince_.reset();
+    StartLiveRecord();
+    ShowContactState();
     Page.pageStart = 0;
     Page.itemCount = 1;
     DataListModel->SetPage(Page.pageStart, Page.itemCount);
@@ -105,21 +135,104 @@ void TMainForm::RunButtonClick() {
 }
 
 void TMainForm::OnTimer() {
-    // A failed read shows nothing: the views keep the last values.
-    if (realTime_->Poll(WorkerRunning()))
-        ShowLiveValues();
+    // A result that came while a worker ran is shown now, before the next read.
+    if (pendingLiveResult_ && !WorkerRunning()) {
+        const LivePollResult result = std::move(*pendingLiveResult_);
+        pendingLiveResult_.reset();
+        ApplyLiveResult(result);
+    }
+    // Skipped while a worker runs or while the previous read has not ended.
+    realTime_->BeginPoll(WorkerRunning() || pendingLiveResult_.has_value());
 }
 
-void TMainForm::ShowLiveValues() {
+void TMainForm::OnLiveResult(const LivePollResult& result) {
+    if (!realTime_->Accept(result))
+        return;
+    // A worker reads the recording a tick replaces: the tick waits until it has ended.
+    if (WorkerRunning()) {
+        pendingLiveResult_ = result;
+        return;
+    }
+    ApplyLiveResult(result);
+}
+
+void TMainForm::ApplyLiveResult(const LivePollResult& result) {
+    LiveRunLog& log = realTime_->Log();
+    if (result.reopened)
+        log.CountReopen();
+    if (!result.ok) {
+        // Nothing else changes: the views keep the last values.
+        log.Failed();
+        if (!noAnswerSince_)
+            noAnswerSince_ = result.requested;
+        ShowContactState();
+        return;
+    }
+    const DeviceRecords& records = realTime_->Records();
+    std::vector<float> values(ActiveChannels.size());
+    for (size_t p = 0; p < ActiveChannels.size(); ++p)
+        values[p] = records.liveSnapshot.value[static_cast<size_t>(ActiveChannels[p] - 1)];
+    const std::optional<DateTime> gap = log.Good(records.liveSnapshot.instrumentTime, values);
+    noAnswerSince_.reset();
+    ShowLiveValues(gap);
+    ShowContactState();
+}
+
+void TMainForm::StartLiveRecord() {
+    const RecordSettings record = LoadRecordSettings(realTime_->ConfigPath());
+    LiveRunLog& log = realTime_->Log();
+    log.Begin();
+    if (!record.enabled)
+        return;
+    const DeviceRecords& records = realTime_->Records();
+    std::vector<std::string> units;
+    for (const int16_t n : ActiveChannels)
+        units.push_back(LiveUnitText(records.channelConfig[static_cast<size_t>(n - 1)]));
+    std::string error;
+    // The run goes on without its record; the user is told why.
+    if (!log.StartRecording(record.folder, NowLocal(), ActiveChannels, units, error))
+        presentMessage_(this, {error, MessageIcon::Error});
+}
+
+void TMainForm::ShowContactState() {
+    const LiveRunLog& log = realTime_->Log();
+    const LiveContinuity& c = log.Continuity();
+    QString counts =
+        QString::fromStdString(TickCountsText(c.GoodTicks(), c.FailedTicks(), log.Reopens()));
+    if (log.Recording())
+        counts += QStringLiteral("; recording to ") +
+                  QFile::decodeName(QByteArray::fromStdString(log.Writer().Path()));
+    else if (!log.RecordError().empty())
+        counts += QStringLiteral("; recording stopped: ") +
+                  QFile::decodeName(QByteArray::fromStdString(log.RecordError()));
+    LiveStatusLabel->setText(counts);
+    LiveStatusLabel->show();
+    const QString lost =
+        noAnswerSince_ ? QString::fromStdString(NoAnswerText(*noAnswerSince_)) : QString();
+    ScrollBox->SetNoAnswer(lost);
+    NoAnswerStatusLabel->setText(lost);
+    NoAnswerStatusLabel->setVisible(!lost.isEmpty());
+}
+
+void TMainForm::ShowLiveValues(std::optional<DateTime> gap) {
     const DeviceRecords& records = realTime_->Records();
     const LiveTick tick = MakeLiveTick(records, ActiveChannels);
     ScrollBox->SetSummary(tick.summary);
-    Chart->SetLegendTitle(QString::fromStdString(tick.legendTitle));
     LiveSeriesBook& book = realTime_->Series();
     const size_t shown = std::min({ActiveChannels.size(), SeriesInfos.size(), book.SeriesCount()});
+    // The legend's headline belongs to the lines: without a monitored channel there is none.
+    if (shown > 0)
+        Chart->SetLegendTitle(QString::fromStdString(tick.legendTitle));
     for (size_t p = 0; p < shown; ++p) {
         ScrollBox->SetPanel(p, tick.panels[p]);
         QCPGraph* series = SeriesInfos[p].series;
+        // After an outage the line starts anew instead of ramping across it.
+        if (gap && book.PointCount(p) > 0) {
+            const double nan = std::numeric_limits<double>::quiet_NaN();
+            series->addData(*gap, nan);
+            if (book.Add(p, *gap, nan))
+                series->data()->clear();
+        }
         series->addData(tick.time, tick.values[p]);
         series->setName(FromGbk(tick.seriesTitles[p]));
         if (book.Add(p, tick.time, tick.values[p]))
@@ -139,7 +252,12 @@ void TMainForm::ShowLiveValues() {
 
 void TMainForm::StopButtonClick() {
     Timer->stop();
+    // Returns at once: a read still under way ends on the poller, which closes the port then.
     realTime_->Stop();
+    pendingLiveResult_.reset();
+    noAnswerSince_.reset();
+    ScrollBox->SetNoAnswer(QString());
+    NoAnswerStatusLabel->hide();
     ScrollBox->HideAll();
     OnRealTimeStopped(Commands);
     ApplyCommandStates();

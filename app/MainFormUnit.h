@@ -99,8 +99,9 @@ public:
     void ComSettingButtonClick();
     void RunButtonClick();
     void OnTimer();
-    // The last live read on the Global figure page, the trend diagram and the data sheet.
-    void ShowLiveValues();
+    // The last live read on the Global figure page, the trend diagram and the data sheet;
+    // with a gap, each series breaks there before its new point.
+    void ShowLiveValues(std::optional<DateTime> gap = std::nullopt);
     void StopButtonClick();
     // While a worker runs, ticks skip their poll, so the worker reads a recording that
     // stands still.
@@ -165,6 +166,15 @@ public:
     // A fresh download dialog for each use, shown modally.
     void OnOEMDLClick();
     QString ImportFileName;
+
+    // Live-run results off the poller thread, lost contact and the run's record
+    // (MainFormRealTime.cpp).
+    void OnLiveResult(const LivePollResult& result);
+    void ApplyLiveResult(const LivePollResult& result);
+    void StartLiveRecord();
+    void ShowContactState();
+    QLabel* LiveStatusLabel = nullptr;     // the run's counts in the status line
+    QLabel* NoAnswerStatusLabel = nullptr; // "No answer since ..." in the status line
 
     // Chart navigation, read-out and the vernier dialog (MainFormChart.cpp).
     void ChartZoom();
@@ -290,6 +300,8 @@ private:
     bool loadLogEnabled_ = false;
     std::optional<ViewBuild> pendingBuild_;
     std::vector<QSharedPointer<QCPGraphDataContainer>> pendingSeriesData_;
+    std::optional<LivePollResult> pendingLiveResult_;
+    std::optional<DateTime> noAnswerSince_;
 };
 
 // Reads a service switch ("ImportData", "OEMDL", "OpenLog") from the settings' top level.

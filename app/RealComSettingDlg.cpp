@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +22,9 @@
 namespace {
 
 constexpr int ClientWidth = 467;
-constexpr int ClientHeight = 439;
+// The designed 439 pixels and a row for recording live runs.
+constexpr int RecordRowHeight = 34;
+constexpr int ClientHeight = 439 + RecordRowHeight;
 constexpr int PortCount = 16;
 constexpr int ItemsPerList = 8;
 constexpr int DeviceRole = Qt::UserRole + 1;
@@ -162,6 +166,29 @@ TRealComSettingDlg::TRealComSettingDlg(QWidget* parent)
     SlectAllCheckBox3 = allBoxes_[2];
     SlectAllCheckBox4 = allBoxes_[3];
 
+    // Recording of live runs: off by default, kept in config.ini's section "RECORD".
+    constexpr int RecordRow = 402;
+    RecordCheckBox = new QCheckBox(QStringLiteral("Record to folder"), this);
+    RecordCheckBox->setGeometry(16, RecordRow, 130, 24);
+    RecordCheckBox->setToolTip(
+        QStringLiteral("Append every tick of a run to a file in this folder, named after the "
+                       "run's start; File > Open reads it back"));
+    RecordFolderEdit = new QLineEdit(this);
+    RecordFolderEdit->setGeometry(150, RecordRow, 245, 24);
+    RecordFolderEdit->setPlaceholderText(QStringLiteral("folder for the run records"));
+    RecordFolderButton = new QPushButton(QStringLiteral("..."), this);
+    RecordFolderButton->setGeometry(401, RecordRow, 58, 24);
+    RecordFolderButton->setToolTip(QStringLiteral("Choose the folder"));
+    connect(RecordFolderButton, &QPushButton::clicked, this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(
+            this, QStringLiteral("Record to folder"), RecordFolderEdit->text());
+        if (!folder.isEmpty()) {
+            RecordFolderEdit->setText(folder);
+            RecordCheckBox->setChecked(true);
+        }
+    });
+    connect(RecordCheckBox, &QCheckBox::toggled, this, &TRealComSettingDlg::ShowRecordChoice);
+
     OKBtn = new QPushButton(QStringLiteral("O K"), this);
     OKBtn->setGeometry(ClientWidth - 2 * 88 - 16, ClientHeight - 38, 88, 28);
     OKBtn->setDefault(true);
@@ -204,6 +231,19 @@ void TRealComSettingDlg::LoadFromConfig() {
     PortDeviceComboBox->blockSignals(false);
     SetValues(LoadDialogValues(configPath_));
     ShowChosenPortDevice();
+    const RecordSettings record = LoadRecordSettings(configPath_);
+    RecordFolderEdit->setText(QFile::decodeName(QByteArray::fromStdString(record.folder)));
+    RecordCheckBox->setChecked(record.enabled);
+    ShowRecordChoice();
+}
+
+void TRealComSettingDlg::ShowRecordChoice() {
+    RecordFolderEdit->setEnabled(RecordCheckBox->isChecked());
+}
+
+RecordSettings TRealComSettingDlg::RecordChoice() const {
+    return {RecordCheckBox->isChecked(),
+            QFile::encodeName(RecordFolderEdit->text().trimmed()).toStdString()};
 }
 
 void TRealComSettingDlg::SetValues(const CommDialogValues& values) {
@@ -273,7 +313,13 @@ void TRealComSettingDlg::WidenPortList() {
 
 void TRealComSettingDlg::OKBtnClick() {
     const std::string device = PortDevice().toLocal8Bit().toStdString();
-    if (!SaveComSettingChoices(configPath_, Values(), device)) {
+    const RecordSettings record = RecordChoice();
+    if (record.enabled && record.folder.empty()) {
+        presentMessage_(this, {"Choose the folder to record to", MessageIcon::Error});
+        return;
+    }
+    if (!SaveComSettingChoices(configPath_, Values(), device) ||
+        !SaveRecordSettings(configPath_, record)) {
         presentMessage_(
             this, {"Cannot write the settings file " + Utf8ToGbk(configPath_), MessageIcon::Error});
         return;

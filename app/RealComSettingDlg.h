@@ -49,6 +49,8 @@ public:
     void SetValues(const CommDialogValues& values);
     // The serial device the chosen port stands for.
     QString PortDevice() const;
+    // "Record to folder" and its folder as the file takes them.
+    RecordSettings RecordChoice() const;
 
     QComboBox* ComPortComboBox;
     QComboBox* PortDeviceComboBox;
@@ -71,6 +73,9 @@ public:
     QCheckBox* SlectAllCheckBox2;
     QCheckBox* SlectAllCheckBox3;
     QCheckBox* SlectAllCheckBox4;
+    QCheckBox* RecordCheckBox;
+    QLineEdit* RecordFolderEdit;
+    QPushButton* RecordFolderButton;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
@@ -82,6 +87,7 @@ private:
     void ShowChosenPortDevice();
     void RememberPortDevice();
     void WidenPortList();
+    void ShowRecordChoice();
     int ChosenPort() const;
 
     std::array<QListWidget*, 4> lists_{};

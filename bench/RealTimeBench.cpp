@@ -3,16 +3,21 @@
 //   - the tick's work on the user-interface thread beyond the serial transaction: 16 points
 //     appended, 16 panels, the legend, the sheet's row texts, and one full chart repaint
 //     (target: under 30 ms),
-//   - the serial transaction itself against the simulator on a pseudo-terminal, for reference.
+//   - the serial transaction itself against the simulator on a pseudo-terminal, for reference,
+//   - the latency of an event posted to the window while the instrument is silent and every
+//     tick's read waits about a second for its reply (target: under 50 ms),
+//   - recording a tick of 16 channels to disk (target: under 1 ms).
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_realtime [benchmark options]
 
 #include "app/DataSheetModel.h"
 #include "app/Startup.h"
+#include "data/LiveRecord.h"
 #include "device/CommSettingsFile.h"
 #include "tools/simulator/SimulatorServer.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -124,6 +129,71 @@ void BM_LiveRead(benchmark::State& state) {
 }
 BENCHMARK(BM_LiveRead)->Unit(benchmark::kMillisecond)->Repetitions(3)->UseRealTime();
 
+// A silent instrument: each tick's read waits for its reply on the poller thread while the
+// window handles a posted event; the time from posting to handling is measured.
+void BM_EventLatencyDuringSilentTicks(benchmark::State& state) {
+    LiveWindow window;
+    if (!window.running) {
+        state.SkipWithError("no live link to the simulator");
+        return;
+    }
+    SimulatorFaults silence;
+    silence.silentAfter = 0;
+    window.instrument.SetFaults(silence);
+    window.form->Timer->setInterval(100);
+    double worst = 0;
+    for (auto _ : state) {
+        window.form->OnTimer();
+        QElapsedTimer posted;
+        posted.start();
+        bool handled = false;
+        QMetaObject::invokeMethod(
+            window.form, [&] { handled = true; }, Qt::QueuedConnection);
+        while (!handled)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        const double ms = static_cast<double>(posted.nsecsElapsed()) / 1e6;
+        worst = std::max(worst, ms);
+        state.SetIterationTime(ms / 1000.0);
+        if (!window.form->Monitor().PollOutstanding())
+            state.SkipWithError("the read was not outstanding while the event was handled");
+    }
+    state.counters["worst_ms"] = worst;
+    window.form->StopButtonClick();
+    window.form->Monitor().WaitIdle();
+}
+BENCHMARK(BM_EventLatencyDuringSilentTicks)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20)
+    ->Repetitions(3)
+    ->UseManualTime();
+
+// One tick of 16 channels appended to a run record.
+void BM_RecordTick(benchmark::State& state) {
+    LiveRecordWriter writer;
+    std::vector<int16_t> channels;
+    std::vector<std::string> units;
+    for (int16_t n = 1; n <= 16; ++n) {
+        channels.push_back(n);
+        units.push_back(n % 2 ? "\xA1\xE6" : "Kpa");
+    }
+    std::string error;
+    if (!writer.Start(WorkDir->filePath("records").toStdString(), NowLocal(), channels, units,
+                      error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    std::vector<float> values(16);
+    DateTime t = NowLocal();
+    for (auto _ : state) {
+        for (size_t p = 0; p < values.size(); ++p)
+            values[p] = static_cast<float>(p) * 1.25f + static_cast<float>(t - std::floor(t));
+        t += OneSecond;
+        if (!writer.WriteTick(t, values))
+            state.SkipWithError(writer.ErrorText().c_str());
+    }
+}
+BENCHMARK(BM_RecordTick)->Unit(benchmark::kMicrosecond)->Repetitions(3)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -142,5 +212,11 @@ int main(int argc, char** argv) {
     if (m.count("BM_LiveRead"))
         std::printf("Live read over the pseudo-terminal, median: %.2f ms\n",
                     m.at("BM_LiveRead").real);
+    if (m.count("BM_EventLatencyDuringSilentTicks"))
+        std::printf("Event latency during silent ticks, median: %.2f ms (target < 50)\n",
+                    m.at("BM_EventLatencyDuringSilentTicks").real);
+    if (m.count("BM_RecordTick"))
+        std::printf("Recording one tick of 16 channels, median: %.1f us (target < 1000)\n",
+                    m.at("BM_RecordTick").real);
     return 0;
 }

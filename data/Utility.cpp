@@ -55,6 +55,10 @@ std::string GetSettingsDirectory() {
     // settings then always go to the user's own directory.
     if (!IsInstalledProgramDirectory(programDir) && IsWritableDirectory(programDir))
         return programDir;
+    return GetUserConfigDirectory();
+}
+
+std::string GetUserConfigDirectory() {
     std::string base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         base = xdg;

@@ -20,6 +20,11 @@ bool IsInstalledProgramDirectory(const std::string& programDir);
 // ~/.config/paperless-recorder), created on demand. No trailing '/'.
 std::string GetSettingsDirectory();
 
+// $XDG_CONFIG_HOME/paperless-recorder (default ~/.config/paperless-recorder), created on
+// demand: the one place every program of the project finds the user's settings. No trailing
+// '/'.
+std::string GetUserConfigDirectory();
+
 // Clears parts, then appends the pieces between occurrences of separator; empty pieces count.
 void SplitText(std::string_view text, std::string_view separator, std::vector<std::string>& parts);
 

@@ -20,7 +20,9 @@ int32_t InRangeOr(int32_t value, int32_t first, int32_t last, int32_t replacemen
 } // namespace
 
 std::string ConfigFilePath() {
-    return GetSettingsDirectory() + "/config.ini";
+    // Per user rather than beside the executable: the program and the command-line tool live
+    // in different directories and must read the same file.
+    return GetUserConfigDirectory() + "/config.ini";
 }
 
 std::string ChannelKey(int channelNumber) {
@@ -80,4 +82,21 @@ std::string PortDevicePath(const std::string& configPath, int32_t port) {
     const auto device =
         IniFile::Load(configPath).Get(CommSettingsKeys::PortsSection, "COM" + std::to_string(port));
     return device && !device->empty() ? *device : DefaultPortDevice(port);
+}
+
+RecordSettings LoadRecordSettings(const std::string& path) {
+    using namespace RecordSettingsKeys;
+    const IniFile file = IniFile::Load(path);
+    RecordSettings settings;
+    settings.enabled = ReadInt(file, Section, Enabled, 0) == 1;
+    settings.folder = file.Get(Section, Folder).value_or(std::string());
+    return settings;
+}
+
+bool SaveRecordSettings(const std::string& path, const RecordSettings& settings) {
+    using namespace RecordSettingsKeys;
+    IniFile file = IniFile::Load(path);
+    file.Set(Section, Enabled, settings.enabled ? "1" : "0");
+    file.Set(Section, Folder, settings.folder);
+    return file.Save(path);
 }

@@ -28,7 +28,7 @@ inline constexpr std::array<int32_t, 7> BaudRateChoices = {1200,  2400,  9600,  
 inline constexpr std::array<int32_t, 2> StopBitChoices = {1, 2};
 inline constexpr std::array<int32_t, 4> DataBitChoices = {5, 6, 7, 8};
 
-// GetSettingsDirectory() + "/config.ini".
+// GetUserConfigDirectory() + "/config.ini", shared by the program and the command-line tool.
 std::string ConfigFilePath();
 
 // "CH01" ... "CH16" for channel numbers 1 ... 16.
@@ -59,3 +59,19 @@ bool SaveDialogValues(const std::string& path, const CommDialogValues& values);
 // Device path of port n: the "COMn" entry of section "PORTS" when there is one, otherwise
 // /dev/ttyS<n-1>; empty for n < 1.
 std::string PortDevicePath(const std::string& configPath, int32_t port);
+
+// Recording of live runs, in config.ini's section "RECORD": enabled=1 writes every tick of a
+// run to a file in folder. Off by default.
+namespace RecordSettingsKeys {
+inline constexpr const char* Section = "RECORD";
+inline constexpr const char* Enabled = "enabled";
+inline constexpr const char* Folder = "folder";
+} // namespace RecordSettingsKeys
+struct RecordSettings {
+    bool enabled = false;
+    std::string folder;
+    friend bool operator==(const RecordSettings&, const RecordSettings&) = default;
+};
+RecordSettings LoadRecordSettings(const std::string& path);
+// Every other line of the file is kept. False when the file could not be written.
+bool SaveRecordSettings(const std::string& path, const RecordSettings& settings);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -145,15 +146,51 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     text += "[" + std::string(section) + "]" + brk + keyLine + brk;
 }
 
+namespace {
+
+// The file a path names after following symbolic links (a dangling link names its target,
+// which the write then creates). Relative links are taken from the link's own directory.
+std::string FollowLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[4096];
+        const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            return path;
+        std::string next(target, static_cast<size_t>(n));
+        if (next.front() != '/') {
+            const size_t slash = path.rfind('/');
+            if (slash != std::string::npos)
+                next = path.substr(0, slash + 1) + next;
+        }
+        path = std::move(next);
+    }
+    return path;
+}
+
+} // namespace
+
 bool IniFile::Save(const std::string& path) const {
-    const std::string temporary = path + ".tmp" + std::to_string(getpid());
+    // A link is kept: the write goes to the file it points to.
+    const std::string target = FollowLinks(path);
+    struct stat existing {};
+    const bool exists = stat(target.c_str(), &existing) == 0;
+    // A read-only file is the user's decision, not ours to replace (root passes access(), so
+    // the mode bits are asked as well).
+    if (exists && (access(target.c_str(), W_OK) != 0 || (existing.st_mode & 0222) == 0))
+        return false;
+    const std::string temporary = target + ".tmp" + std::to_string(getpid());
     FILE* out = std::fopen(temporary.c_str(), "wb");
     if (!out)
         return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    // The replacement keeps the file's permissions (and its owner, where we may set it).
+    if (exists) {
+        written = written && fchmod(fileno(out), existing.st_mode & 07777) == 0;
+        [[maybe_unused]] const int owned = fchown(fileno(out), existing.st_uid, existing.st_gid);
+    }
     const bool flushed = std::fflush(out) == 0 && fsync(fileno(out)) == 0;
     if (std::fclose(out) != 0 || !written || !flushed ||
-        std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::rename(temporary.c_str(), target.c_str()) != 0) {
         std::remove(temporary.c_str());
         return false;
     }

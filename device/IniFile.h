@@ -22,7 +22,9 @@ public:
     // section at the end of the document.
     void Set(std::string_view section, std::string_view key, std::string_view value);
     // Writes the document through a temporary file in the same directory and renames it over
-    // path, so a failed write never leaves a half-written file. False on any failure.
+    // path, so a failed write never leaves a half-written file. A symbolic link is followed
+    // (its target is replaced, the link stays) and the file keeps its permissions. False on
+    // any failure, and for a file that is not writable (which is left as it is).
     bool Save(const std::string& path) const;
 
     const std::string& Text() const { return text; }

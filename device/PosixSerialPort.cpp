@@ -136,7 +136,14 @@ int32_t PosixSerialPort::OpenPort(int32_t port) {
     }
     termios raw = device.original;
     cfmakeraw(&raw);
-    raw.c_cflag |= CLOCAL | CREAD;
+    // Whatever an earlier user of the device left behind goes: flow control by RTS/CTS or
+    // XON/XOFF would hold every frame on a three-wire line, and any translation of input or
+    // output bytes (CR/LF, case, parity marks) would corrupt binary frames.
+    raw.c_iflag = 0;
+    raw.c_oflag = 0;
+    raw.c_lflag = 0;
+    raw.c_cflag &= ~(CRTSCTS | CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
+    raw.c_cflag |= CS8 | CLOCAL | CREAD;
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
     if (tcsetattr(fd, TCSANOW, &raw) != 0) {
@@ -238,6 +245,7 @@ int32_t PosixSerialPort::Read(int32_t port, uint8_t* buffer, int32_t count) {
     // than the read, and a pseudo-terminal's master side ignores them altogether.
     const auto deadline = Clock::now() + readWait;
     int32_t got = 0;
+    bool hungUp = false; // the last poll() reported a hang-up or an error
     while (got < count) {
         const ssize_t n = read(fd, buffer + got, static_cast<size_t>(count - got));
         if (n > 0) {
@@ -252,6 +260,10 @@ int32_t PosixSerialPort::Read(int32_t port, uint8_t* buffer, int32_t count) {
                 return got;
             return IsDeviceGone(errno) ? PortResult::NotOpened : PortResult::LineError;
         }
+        // A hung-up terminal (an unplugged adapter) reports POLLIN|POLLHUP and then reads
+        // nothing, at once and for ever: waiting on would only spin.
+        if (hungUp)
+            return got > 0 ? got : PortResult::NotOpened;
         const int wait = RemainingMilliseconds(deadline);
         if (wait == 0)
             break;
@@ -264,9 +276,12 @@ int32_t PosixSerialPort::Read(int32_t port, uint8_t* buffer, int32_t count) {
                 continue;
             break;
         }
-        if (!(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-            // The other end hung up (simulator ended) or the device went away.
-            return got > 0 ? got : PortResult::NotOpened;
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            // The other end hung up (simulator ended) or the device went away; what is still
+            // buffered is read first.
+            if (!(p.revents & POLLIN))
+                return got > 0 ? got : PortResult::NotOpened;
+            hungUp = true;
         }
     }
     return got;

@@ -1,10 +1,11 @@
 #include "app/realtime/LiveViews.h"
 
-#include "views/SheetCells.h"
 #include "data/DateTime.h"
 #include "data/UnitNames.h"
+#include "views/SheetCells.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -110,6 +111,17 @@ LiveTick MakeLiveTick(const DeviceRecords& records, std::span<const int16_t> act
     return tick;
 }
 
+std::string NoAnswerText(DateTime since) {
+    return "No answer since " + FormatDateTime(since, "HH:mm:ss");
+}
+
+std::string TickCountsText(long long good, long long failed, long long reopens) {
+    char text[160];
+    std::snprintf(text, sizeof text, "Ticks: %lld good, %lld failed; port reopened %lld time%s",
+                  good, failed, reopens, reopens == 1 ? "" : "s");
+    return text;
+}
+
 void FillLiveRecording(const DeviceRecords& records, std::span<const int16_t> activeChannels,
                        std::vector<ChannelInfo>& channels, SheetRows& rows) {
     const LiveSnapshot& snapshot = records.liveSnapshot;
@@ -142,12 +154,15 @@ void LiveSeriesBook::Reset(size_t seriesCount) {
 
 bool LiveSeriesBook::Add(size_t p, DateTime time, double value) {
     Series& s = series_[p];
-    if (s.count == 0) {
-        s.time = {time, time};
-        s.value = {value, value};
-    } else {
-        s.time = {std::min(s.time.minimum, time), std::max(s.time.maximum, time)};
-        s.value = {std::min(s.value.minimum, value), std::max(s.value.maximum, value)};
+    // A break counts against the cap, but the axes follow the measured points only.
+    if (!std::isnan(value)) {
+        if (s.measured++ == 0) {
+            s.time = {time, time};
+            s.value = {value, value};
+        } else {
+            s.time = {std::min(s.time.minimum, time), std::max(s.time.maximum, time)};
+            s.value = {std::min(s.value.minimum, value), std::max(s.value.maximum, value)};
+        }
     }
     if (++s.count <= cap_)
         return false;
@@ -160,7 +175,7 @@ namespace {
 template <typename Member> std::optional<LiveRange> Extent(const auto& series, Member member) {
     std::optional<LiveRange> extent;
     for (const auto& s : series) {
-        if (s.count == 0)
+        if (s.measured == 0)
             continue;
         const LiveRange& r = s.*member;
         extent = extent ? LiveRange{std::min(extent->minimum, r.minimum),

@@ -5,10 +5,10 @@
 // live series near 1,200,000 points in all. Texts are GBK bytes like every text of the
 // recording; the window converts them for display.
 
-#include "views/SheetRows.h"
-#include "views/ViewBuilder.h"
 #include "data/Recording.h"
 #include "device/ModbusRtuImpl.h"
+#include "views/SheetRows.h"
+#include "views/ViewBuilder.h"
 
 #include <array>
 #include <cstddef>
@@ -84,6 +84,12 @@ struct LiveTick {
 };
 LiveTick MakeLiveTick(const DeviceRecords& records, std::span<const int16_t> activeChannels);
 
+// The lost-contact indication: "No answer since 10:08:24" with the local time of the first
+// read that went unanswered.
+std::string NoAnswerText(DateTime since);
+// The run's counts for the status line: "Ticks: 120 good, 3 failed; port reopened 0 times".
+std::string TickCountsText(long long good, long long failed, long long reopens);
+
 // The recording of a tick: one channel per monitored channel holding the latest sample, and a
 // single sheet row naming them all.
 void FillLiveRecording(const DeviceRecords& records, std::span<const int16_t> activeChannels,
@@ -106,7 +112,8 @@ class LiveSeriesBook {
 public:
     void Reset(size_t seriesCount);
     // Counts a point added to series p. True when the series now holds more points than its
-    // cap: the caller empties it and the book counts it as empty.
+    // cap: the caller empties it and the book counts it as empty. A break (a NaN value)
+    // counts as a point but widens no range.
     bool Add(size_t p, DateTime time, double value);
     size_t PointCount(size_t p) const { return series_[p].count; }
     size_t SeriesCount() const { return series_.size(); }
@@ -116,6 +123,7 @@ public:
 private:
     struct Series {
         size_t count = 0;
+        size_t measured = 0; // points that are not breaks
         LiveRange time, value;
     };
     std::vector<Series> series_;

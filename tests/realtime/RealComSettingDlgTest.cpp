@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -62,7 +63,10 @@ protected:
 TEST_F(RealComSettingDlgTest, WithoutAFileShowsTheDialogsDefaults) {
     dialog.LoadFromConfig();
     EXPECT_EQ(dialog.windowTitle(), "Real-time communication set");
-    EXPECT_EQ(dialog.size(), QSize(467, 439));
+    // The designed size and a row for "Record to folder", which is off.
+    EXPECT_EQ(dialog.size(), QSize(467, 473));
+    EXPECT_FALSE(dialog.RecordCheckBox->isChecked());
+    EXPECT_FALSE(dialog.RecordFolderEdit->isEnabled());
     EXPECT_EQ(dialog.ComPortComboBox->currentText(), "COM1");
     EXPECT_EQ(dialog.BaudRateComboBox->currentText(), "19200");
     EXPECT_EQ(dialog.StopBitComboBox->currentText(), "2");
@@ -209,4 +213,43 @@ TEST_F(RealComSettingDlgTest, AFileThatCannotBeWrittenKeepsTheDialogOpen) {
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("missing/config.ini"), std::string::npos);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST_F(RealComSettingDlgTest, AReadOnlyFileIsNotReplaced) {
+    { std::ofstream(path) << "[COM]\nport=0\n"; }
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    dialog.LoadFromConfig();
+    dialog.ComPortComboBox->setCurrentIndex(4);
+    dialog.setResult(QDialog::Rejected);
+    dialog.OKBtn->click();
+    EXPECT_EQ(messages, std::vector<std::string>{"Cannot write the settings file " + path});
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "[COM]\nport=0\n");
+}
+
+TEST_F(RealComSettingDlgTest, RecordToFolderIsKeptInASectionOfItsOwn) {
+    dialog.LoadFromConfig();
+    dialog.RecordCheckBox->setChecked(true);
+    EXPECT_TRUE(dialog.RecordFolderEdit->isEnabled());
+    // Without a folder there is nothing to record to.
+    dialog.OKBtn->click();
+    EXPECT_EQ(messages, std::vector<std::string>{"Choose the folder to record to"});
+    EXPECT_EQ(LoadRecordSettings(path), RecordSettings{});
+
+    const std::string folder = dir.filePath("runs").toStdString();
+    dialog.RecordFolderEdit->setText(QString::fromStdString(folder));
+    dialog.OKBtn->click();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(LoadRecordSettings(path), (RecordSettings{true, folder}));
+    EXPECT_EQ(LoadDialogValues(path).portIndex, 0) << "the other settings are written too";
+
+    // Loading shows it again; switching it off keeps the folder for next time.
+    dialog.RecordCheckBox->setChecked(false);
+    dialog.LoadFromConfig();
+    EXPECT_TRUE(dialog.RecordCheckBox->isChecked());
+    EXPECT_EQ(dialog.RecordFolderEdit->text().toStdString(), folder);
+    dialog.RecordCheckBox->setChecked(false);
+    dialog.OKBtn->click();
+    EXPECT_EQ(LoadRecordSettings(path), (RecordSettings{false, folder}));
 }

@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -18,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <fstream>
 
 QT_BEGIN_NAMESPACE
@@ -68,6 +70,13 @@ protected:
             out << ChannelKey(n) << "="
                 << (std::find(channels.begin(), channels.end(), n) != channels.end()) << "\n";
         out << "[PORTS]\nCOM1=" << device << "\n";
+    }
+
+    // One tick as the timer gives it: the read on the poller thread, its result shown.
+    void Tick() {
+        w->OnTimer();
+        w->Monitor().WaitIdle();
+        QCoreApplication::processEvents();
     }
 
     bool GlobalPageShown() const {
@@ -151,7 +160,7 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     bool sawRedLamp = false;
     constexpr int Ticks = 4;
     for (int tick = 1; tick <= Ticks; ++tick) {
-        w->OnTimer();
+        Tick();
         const QString time =
             QStringLiteral("2015-03-16 08:05:%1").arg(8 + tick, 2, 10, QLatin1Char('0'));
         EXPECT_EQ(w->ScrollBox->TotalInfo->text(),
@@ -210,29 +219,111 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     EXPECT_FALSE(w->Chart->ZoomAllowed());
 }
 
-TEST_F(RealTimeWindowTest, ASilentInstrumentFreezesThePageUntilItAnswersAgain) {
+TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLostContact) {
     w->RunButtonClick();
     ASSERT_TRUE(messages.empty()) << messages.front();
-    w->OnTimer();
+    Tick();
     const QString summary = w->ScrollBox->TotalInfo->text();
     const QStringList row = w->DataListModel->ItemTexts(0);
+    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
+    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 0 failed; port reopened 0 times");
 
     SimulatorFaults silence;
     silence.silentAfter = 0;
-    silence.silentRequests = 1;
+    silence.silentRequests = 2;
     instrument.SetFaults(silence);
+    // The read now waits about a second for its reply, on the poller thread: the window's
+    // event loop goes on, and a tick that comes meanwhile is skipped.
     w->OnTimer();
+    bool answered = false;
+    QMetaObject::invokeMethod(
+        w, [&] { answered = true; }, Qt::QueuedConnection);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(w->Monitor().PollOutstanding()) << "the event was handled during the read";
+    EXPECT_FALSE(w->Monitor().BeginPoll()) << "ticks never overlap";
+    w->Monitor().WaitIdle();
+    QCoreApplication::processEvents();
+
+    // The views keep the last values; the indication appears beside the summary line and in
+    // the status line.
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(w->ScrollBox->TotalInfo->text(), summary);
     EXPECT_EQ(w->DataListModel->ItemTexts(0), row);
     EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
     EXPECT_TRUE(w->Timer->isActive() && w->StopButton->isEnabled());
+    const QString lost = w->ScrollBox->NoAnswerInfo->text();
+    EXPECT_TRUE(QRegularExpression("^No answer since \\d\\d:\\d\\d:\\d\\d$").match(lost).hasMatch())
+        << lost.toStdString();
+    EXPECT_TRUE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
+    EXPECT_EQ(w->ScrollBox->NoAnswerInfo->palette().color(QPalette::WindowText),
+              QColor(0xFF, 0, 0));
+    EXPECT_GE(w->ScrollBox->NoAnswerInfo->x(),
+              w->ScrollBox->TotalInfo->x() + w->ScrollBox->TotalInfo->width())
+        << "beside the summary line, not over it";
+    EXPECT_EQ(w->NoAnswerStatusLabel->text(), lost);
+    EXPECT_TRUE(w->NoAnswerStatusLabel->isVisibleTo(w));
+    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 1 failed; port reopened 0 times");
 
-    w->OnTimer();
+    // A second silent tick keeps the time of the first.
+    Tick();
+    EXPECT_EQ(w->ScrollBox->NoAnswerInfo->text(), lost);
+    // The instrument's clock went on meanwhile; it answers again.
+    *liveReads += 2;
+    Tick();
     EXPECT_NE(w->ScrollBox->TotalInfo->text(), summary);
     EXPECT_NE(w->DataListModel->ItemTexts(0).value(1), row.value(1));
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 2);
+    EXPECT_FALSE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
+    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
+    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 2 good, 2 failed; port reopened 0 times");
+    // Every line breaks across the outage: a point, the break, the new point.
+    for (size_t p = 0; p < w->SeriesInfos.size(); ++p) {
+        const auto data = w->SeriesInfos[p].series->data();
+        ASSERT_EQ(data->size(), 3) << "series " << p;
+        EXPECT_FALSE(std::isnan(data->at(0)->value));
+        EXPECT_TRUE(std::isnan(data->at(1)->value)) << "series " << p;
+        EXPECT_FALSE(std::isnan(data->at(2)->value));
+        EXPECT_LT(data->at(0)->key, data->at(1)->key);
+        EXPECT_LT(data->at(1)->key, data->at(2)->key);
+    }
+    // Regular ticks after it add no further breaks; a jump of the instrument's clock does.
+    Tick();
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 4);
+    *liveReads += 5;
+    Tick();
+    EXPECT_EQ(w->SeriesInfos[1].series->dataCount(), 6);
+    EXPECT_TRUE(std::isnan(w->SeriesInfos[1].series->data()->at(4)->value));
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
+    w->RunButtonClick();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    SimulatorFaults silence;
+    silence.silentAfter = 0;
+    silence.silentRequests = 1;
+    instrument.SetFaults(silence);
+    w->OnTimer();
+    w->StopButton->trigger();
+    EXPECT_TRUE(w->Monitor().PollOutstanding()) << "Stop did not wait for the read";
+    EXPECT_FALSE(w->Monitor().LinkActive());
+    EXPECT_TRUE(w->RunButton->isEnabled());
+
+    // The read ends on its own; its result belongs to an ended run and changes nothing.
+    w->Monitor().WaitIdle();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
+    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 0 failed; port reopened 0 times");
+    // The port was closed: another connection has it at once, and so does the next Run.
+    {
+        RealTimeMonitor other(configPath);
+        EXPECT_EQ(other.Start(), std::nullopt);
+    }
+    w->RunButtonClick();
+    EXPECT_TRUE(messages.empty());
+    Tick();
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
 }
 
 TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
@@ -262,7 +353,7 @@ TEST_F(RealTimeWindowTest, WithNoChannelSelectedOnlyTheSummaryLineAndTheTimeShow
     WriteConfig(1, {}, server.DevicePath());
     w->RunButtonClick();
     ASSERT_TRUE(messages.empty()) << messages.front();
-    w->OnTimer();
+    Tick();
     EXPECT_TRUE(w->ActiveChannels.empty());
     EXPECT_EQ(w->Chart->graphCount(), 0);
     EXPECT_TRUE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox));
@@ -270,6 +361,7 @@ TEST_F(RealTimeWindowTest, WithNoChannelSelectedOnlyTheSummaryLineAndTheTimeShow
     EXPECT_FALSE(PanelShown(0));
     EXPECT_EQ(SheetHeader(), (QStringList{"Serial number", "Time"}));
     EXPECT_EQ(w->DataListModel->ItemTexts(0), (QStringList{"1", "2015-03-16 08:05:09"}));
+    EXPECT_TRUE(w->Chart->LegendTitle().isEmpty()) << "the legend has no lines to head";
 }
 
 TEST_F(RealTimeWindowTest, ASeriesIsEmptiedAtThePointThatPassesItsShare) {
@@ -286,12 +378,12 @@ TEST_F(RealTimeWindowTest, ASeriesIsEmptiedAtThePointThatPassesItsShare) {
         }
         w->SeriesInfos[p].series->setData(keys, values, true);
     }
-    w->OnTimer();
+    Tick();
     EXPECT_EQ(w->SeriesInfos[2].series->dataCount(), static_cast<int>(cap));
-    w->OnTimer();
+    Tick();
     for (size_t p = 0; p < 3; ++p)
         EXPECT_EQ(w->SeriesInfos[p].series->dataCount(), 0) << "series " << p;
-    w->OnTimer();
+    Tick();
     EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
 }
 
@@ -326,4 +418,32 @@ TEST(GlobalFigurePanel, APanelInAlarmStandsOutInRed) {
     // Quiet again: the panel looks as any other.
     page.SetPanel(0, texts);
     EXPECT_EQ(redPixels(alarm), redPixels(quiet));
+}
+
+TEST_F(RealTimeWindowTest, OnSmallScreensEveryPanelAndTheWholeSummaryLineCanBeSeen) {
+    WriteConfig(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, server.DevicePath());
+    w->RunButtonClick();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    w->PageControl->setCurrentWidget(w->SystemCaseTabSheet);
+    for (const QSize screen : {QSize(1024, 768), QSize(800, 600)}) {
+        w->resize(screen);
+        w->show();
+        QCoreApplication::processEvents();
+        EXPECT_LE(w->width(), screen.width()) << "the window fits the screen";
+        EXPECT_LE(w->height(), screen.height());
+        QWidget* viewport = w->ScrollBox->viewport();
+        auto fullyShown = [&](QWidget* widget) {
+            w->ScrollBox->ensureWidgetVisible(widget, 0, 0);
+            const QRect shown(widget->mapTo(viewport, QPoint(0, 0)), widget->size());
+            return viewport->rect().contains(shown);
+        };
+        for (size_t p = 0; p < PanelCount; ++p)
+            EXPECT_TRUE(fullyShown(w->ScrollBox->PanelAt(p)))
+                << "panel " << p << " at " << screen.width() << "x" << screen.height();
+        // The summary line is as wide as its text, and the box holds all of it.
+        QLabel* summary = w->ScrollBox->TotalInfo;
+        EXPECT_GE(summary->width(), summary->sizeHint().width());
+        EXPECT_LE(summary->geometry().right(), w->ScrollBox->widget()->width());
+    }
 }

@@ -67,6 +67,8 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
     const auto slot = ParseInteger(words[1]);
     if (!slot || *slot < 1 || *slot > PictureSlotCount)
         return DownloadUsageError("SLOT must be 1 to 6: " + words[1]);
+    if (const auto wrong = CheckLinkOptions(link))
+        return DownloadUsageError(*wrong);
 
     DeviceRecords records;
     PosixSerialPort port(LinkPortResolver(link));

@@ -1,11 +1,14 @@
 #include "tools/cli/LinkOptions.h"
 
 #include "device/CommSettingsFile.h"
+#include "device/SerialComCtl.h"
 
 #include <charconv>
+#include <unistd.h>
 
 const char* const LinkOptionsHelp =
-    R"(  --config FILE        settings file (default: config.ini in the settings directory)
+    R"(  --config FILE        settings file (default: the program's own config.ini,
+                       ~/.config/paperless-recorder/config.ini); it must exist
   --device PATH        serial device to use, whatever the port number maps to
   --port N             port number, N for COMN
   --baud RATE          1200, 2400, 9600, 19200, 38400, 57600 or 115200
@@ -40,7 +43,8 @@ std::optional<bool> ParseLinkOption(const std::string& option, const std::string
     if (option == "--port")
         return number(options.port, 1, 255);
     if (option == "--baud")
-        return number(options.baud, 1, 4'000'000);
+        return number(options.baud, 1, 4'000'000) &&
+               BaudCodeForRate(static_cast<int32_t>(*options.baud)) >= 0;
     if (option == "--parity") {
         options.parity = value == "none" ? 0 : value == "odd" ? 1 : value == "even" ? 2 : -1;
         return *options.parity >= 0;
@@ -51,6 +55,12 @@ std::optional<bool> ParseLinkOption(const std::string& option, const std::string
         return number(options.stopBits, 1, 2);
     if (option == "--address")
         return number(options.address, 0, 255);
+    return std::nullopt;
+}
+
+std::optional<std::string> CheckLinkOptions(const LinkOptions& options) {
+    if (!options.configPath.empty() && access(options.configPath.c_str(), R_OK) != 0)
+        return "cannot read the settings file " + options.configPath;
     return std::nullopt;
 }
 
@@ -72,9 +82,10 @@ void LoadLinkSettings(const LinkOptions& options, CommSettings& settings) {
     apply(options.address, settings.address);
 }
 
+std::string LinkDevicePath(const LinkOptions& options, int32_t port) {
+    return options.device.empty() ? PortDevicePath(LinkConfigPath(options), port) : options.device;
+}
+
 PortDeviceResolver LinkPortResolver(const LinkOptions& options) {
-    if (!options.device.empty())
-        return [device = options.device](int32_t) { return device; };
-    return
-        [configPath = LinkConfigPath(options)](int32_t n) { return PortDevicePath(configPath, n); };
+    return [options](int32_t port) { return LinkDevicePath(options, port); };
 }

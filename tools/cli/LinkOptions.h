@@ -21,11 +21,18 @@ struct LinkOptions {
 std::optional<bool> ParseLinkOption(const std::string& option, const std::string& value,
                                     LinkOptions& options);
 
+// What is wrong with options that each parsed well: a settings file named on purpose must be
+// there (working on defaults instead would only look right). Nullopt when nothing is.
+std::optional<std::string> CheckLinkOptions(const LinkOptions& options);
+
 // The settings file the options name.
 std::string LinkConfigPath(const LinkOptions& options);
 // The settings of the file with the options applied.
 void LoadLinkSettings(const LinkOptions& options, CommSettings& settings);
-// Opens --device when given, otherwise the device config.ini maps the port number to.
+// --device when given, otherwise the device config.ini maps the port number to: the one the
+// messages name.
+std::string LinkDevicePath(const LinkOptions& options, int32_t port);
+// Opens LinkDevicePath.
 PortDeviceResolver LinkPortResolver(const LinkOptions& options);
 
 std::optional<long long> ParseInteger(const std::string& text);

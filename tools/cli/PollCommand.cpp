@@ -1,6 +1,7 @@
 #include "tools/cli/PollCommand.h"
 #include "tools/cli/LinkOptions.h"
 
+#include "data/LiveRecord.h"
 #include "data/Text.h"
 #include "data/UnitNames.h"
 #include "device/CommSettingsFile.h"
@@ -16,6 +17,8 @@
 #include <iostream>
 #include <optional>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 // "%s" stands for the link options.
 static const char* const PollUsageFormat = R"(Usage: paperless-recorder-tool poll [options]
@@ -30,10 +33,14 @@ Options:
 %s  --channels LIST      channels to monitor, e.g. 1,2,5-8
   --ticks N            stop after N ticks (default: until interrupted)
   --interval MS        time between ticks in milliseconds (default 1000)
+  --record FOLDER      also append every tick to a record file in FOLDER, named after the
+                       run's start (live-yyyyMMdd-HHmmss.csv, the CSV import's line format;
+                       failed ticks leave a gap marker); the program opens it with File > Open
   -h, --help           show this text
 
-Exit status: 0 after the last tick or Ctrl+C, 1 when the port cannot be opened or the
-instrument does not answer, 2 for wrong options.
+Exit status: 0 after the last tick, Ctrl+C or a termination signal, 1 when the port cannot
+be opened, the instrument does not answer or the record cannot be written, 2 for wrong
+options.
 )";
 
 std::string PollUsage() {
@@ -84,22 +91,36 @@ std::string FormatTick(const DeviceRecords& records) {
     return line;
 }
 
-// Restores the previous SIGINT handler when the command ends.
+// Ctrl+C and a termination signal end the polling, so that the port is always closed and
+// released; the previous handlers come back when the command ends.
 class InterruptGuard {
 public:
     InterruptGuard() {
         interrupted = false;
         struct sigaction action {};
         action.sa_handler = OnInterrupt;
-        sigaction(SIGINT, &action, &previous);
+        sigaction(SIGINT, &action, &previousInt);
+        sigaction(SIGTERM, &action, &previousTerm);
     }
-    ~InterruptGuard() { sigaction(SIGINT, &previous, nullptr); }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &previousInt, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
+    }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
 private:
-    struct sigaction previous {};
+    struct sigaction previousInt {};
+    struct sigaction previousTerm {};
 };
+
+// The link's failure text as a note: "timeout" rather than ": timeout", nothing when empty.
+std::string FailureNote(const std::string& lastError) {
+    std::string text = GbkToUtf8(lastError);
+    const size_t first = text.find_first_not_of(": ");
+    text.erase(0, first == std::string::npos ? text.size() : first);
+    return text.empty() ? std::string() : " (" + text + ")";
+}
 
 } // namespace
 
@@ -109,6 +130,7 @@ int RunPollCommand(const std::vector<std::string>& args) {
 
 int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     LinkOptions link;
+    std::string recordFolder;
     std::optional<std::array<bool, RecorderChannelCount>> channels;
     long long ticks = 0;
     long long interval = 1000;
@@ -136,6 +158,9 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
         } else if (option == "--channels") {
             channels = ParseChannels(value);
             ok = channels.has_value();
+        } else if (option == "--record") {
+            recordFolder = value;
+            ok = !value.empty();
         } else if (option == "--ticks") {
             ok = number(scratch, 1, 1'000'000'000);
             ticks = scratch.value_or(0);
@@ -149,38 +174,83 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
             return usageError("bad value for " + option + ": " + value);
     }
 
+    if (const auto wrong = CheckLinkOptions(link))
+        return usageError(*wrong);
     DeviceRecords records;
     CommSettings& settings = records.commSettings;
     LoadLinkSettings(link, settings);
     if (channels)
         settings.channelEnabled = *channels;
 
-    PosixSerialPort serialPort(LinkPortResolver(link));
+    // Before the port is opened: an interrupt at any moment from here on still closes it.
+    const InterruptGuard guard;
+    const std::string devicePath = LinkDevicePath(link, settings.port);
+    PosixSerialPort serialPort([devicePath](int32_t) { return devicePath; });
     ModbusRtuImpl connection(serialPort, records);
     if (!connection.OpenLink()) {
-        err << GbkToUtf8(DeviceText::SerialInitFailed) << "\n  (" << GbkToUtf8(records.lastError)
-            << ")\n";
+        err << GbkToUtf8(DeviceText::SerialInitFailed) << "\n  (" << devicePath << ":"
+            << FailureNote(records.lastError) << ")\n";
         return 1;
     }
     if (!connection.Connect()) {
         char message[128];
         std::snprintf(message, sizeof message, DeviceText::InstrumentNoResponseFormat,
                       settings.address);
-        err << GbkToUtf8(message) << "\n  (" << GbkToUtf8(records.lastError) << ")\n";
+        err << GbkToUtf8(message) << "\n  (on " << devicePath << FailureNote(records.lastError)
+            << ")\n";
         connection.CloseLink();
         return 1;
     }
     records.linkActive = true;
+    auto closeLink = [&] {
+        connection.CloseLink();
+        records.linkActive = false;
+    };
 
-    const InterruptGuard guard;
+    std::vector<int16_t> active;
+    std::vector<std::string> units;
+    for (int k = 0; k < RecorderChannelCount; ++k) {
+        if (!settings.channelEnabled[k])
+            continue;
+        active.push_back(static_cast<int16_t>(k + 1));
+        units.emplace_back(UnitNameForCode(records.channelConfig[k].unitCode & 0xFF));
+    }
     using Clock = std::chrono::steady_clock;
+    const double intervalDays = static_cast<double>(std::max(interval, 1LL)) / 86'400'000.0;
+    LiveRunLog log(intervalDays);
+    if (!recordFolder.empty()) {
+        std::string error;
+        if (!log.StartRecording(recordFolder, NowLocal(), active, units, error)) {
+            err << "poll: " << error << "\n";
+            closeLink();
+            return 1;
+        }
+        err << "poll: recording to " << log.Writer().Path() << std::endl;
+    }
+
+    std::vector<float> values(active.size());
     const auto first = Clock::now();
-    for (long long tick = 1; ticks == 0 || tick <= ticks; ++tick) {
-        if (connection.ReadLiveValues())
+    for (long long tick = 1; !interrupted && (ticks == 0 || tick <= ticks); ++tick) {
+        if (connection.ReadLiveValues()) {
+            for (size_t p = 0; p < active.size(); ++p)
+                values[p] = records.liveSnapshot.value[static_cast<size_t>(active[p] - 1)];
+            log.Good(records.liveSnapshot.instrumentTime, values);
             out << FormatTick(records) << std::endl;
-        else
-            err << "poll: tick " << tick << ": no valid reply (" << GbkToUtf8(records.lastError)
-                << ")" << std::endl;
+        } else {
+            log.Failed();
+            err << "poll: tick " << tick << ": no valid reply from " << devicePath
+                << FailureNote(records.lastError) << std::endl;
+            // The framing layer reopens the port after eleven failures in a row.
+            if (connection.protocol().failureCount() == 0) {
+                log.CountReopen();
+                err << "poll: reopened " << devicePath << std::endl;
+            }
+        }
+        if (!log.RecordError().empty()) {
+            err << "poll: " << log.RecordError() << "\n";
+            closeLink();
+            return 1;
+        }
         if (tick == ticks)
             break;
         // Sleep towards the next tick in short steps so Ctrl+C ends the command promptly.
@@ -188,10 +258,8 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
         while (!interrupted && Clock::now() < next)
             std::this_thread::sleep_for(
                 std::min<Clock::duration>(next - Clock::now(), std::chrono::milliseconds(50)));
-        if (interrupted)
-            break;
     }
-    connection.CloseLink();
-    records.linkActive = false;
+    closeLink();
+    log.Close();
     return 0;
 }

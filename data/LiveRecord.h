@@ -1,0 +1,138 @@
+#pragma once
+// The record of a live run on disk, and where a run's trend has to break.
+//
+// A record is a text file in the CSV import's line format, one sample per line:
+//     n,channel,value,time,unit
+// n counts the samples of the file from 1, value is the shortest text that reads back as the
+// same 32-bit float, time is "yyyy-MM-dd HH:mm:ss" of the instrument's clock, unit the
+// channel's unit text (GBK bytes). A gap marker is a line per monitored channel with the gap
+// value -158, so a reopened record draws every outage as a break. The first line is a title,
+// which the import skips. Each tick is appended with one write, so a killed program leaves
+// every completed tick in the file; past SamplesPerFile samples a new file is started.
+//
+// Used by the window's live run and by the command-line poll alike.
+
+#include "data/DateTime.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// Decides where the live series break: after failed ticks, and where the instrument's clock
+// jumps by more than two tick intervals either way. Counts good and failed ticks.
+class LiveContinuity {
+public:
+    explicit LiveContinuity(double intervalDays = OneSecond) : interval_(intervalDays) {}
+
+    // A good tick at instrument time t. The result is the time of the break to put before its
+    // point, if one is due: between the last good point and this one.
+    std::optional<DateTime> Good(DateTime t);
+    // A failed tick. The result is the time of the gap marker a record writes for the outage:
+    // one interval after the last good point, given at the first failure of an outage only
+    // (nothing before the first good tick: there is no line to break yet).
+    std::optional<DateTime> Failed();
+
+    // Failed ticks since the last good one.
+    int FailuresInRow() const { return failuresInRow_; }
+    long long GoodTicks() const { return good_; }
+    long long FailedTicks() const { return failed_; }
+
+private:
+    // The instrument's clock counts whole seconds: faster ticks still step by one.
+    double Step() const { return std::max(interval_, OneSecond); }
+
+    double interval_;
+    std::optional<DateTime> lastGood_;
+    int failuresInRow_ = 0;
+    long long good_ = 0;
+    long long failed_ = 0;
+};
+
+// The line of one sample ("n,channel,value,time,unit" and a line feed).
+std::string LiveRecordLine(long long n, int16_t channel, float value, std::string_view time,
+                           std::string_view unit);
+
+class LiveRecordWriter {
+public:
+    static constexpr size_t SamplesPerFile = 1'000'000;
+    // The first line of every file.
+    static constexpr std::string_view TitleLine = "No.,Channel,Value,Time,Unit\n";
+
+    LiveRecordWriter() = default;
+    ~LiveRecordWriter();
+    LiveRecordWriter(const LiveRecordWriter&) = delete;
+    LiveRecordWriter& operator=(const LiveRecordWriter&) = delete;
+
+    // Creates the run's first file in folder (created when missing), named after the run's
+    // start: live-yyyyMMdd-HHmmss.csv. channels and units are those of the monitored channels
+    // by position. False with a text naming the file when it cannot be created.
+    bool Start(const std::string& folder, DateTime runStart, std::span<const int16_t> channels,
+               std::span<const std::string> units, std::string& error);
+    // One sample per channel, values by position. False (with ErrorText) when the write
+    // failed; the writer then stays closed.
+    bool WriteTick(DateTime time, std::span<const float> values);
+    // The gap marker: the gap value for every channel at time.
+    bool WriteGap(DateTime time);
+    void Close();
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // The file being written, and every file of the run so far.
+    const std::string& Path() const { return path_; }
+    const std::vector<std::string>& Files() const { return files_; }
+    size_t SamplesInFile() const { return samplesInFile_; }
+    const std::string& ErrorText() const { return error_; }
+
+private:
+    bool OpenNext();
+    bool Append(DateTime time, std::span<const float> values, bool gap);
+
+    std::string folder_;
+    std::string stem_; // live-yyyyMMdd-HHmmss
+    std::vector<int16_t> channels_;
+    std::vector<std::string> units_;
+    int fd_ = -1;
+    std::string path_;
+    std::vector<std::string> files_;
+    size_t samplesInFile_ = 0;
+    std::string error_;
+    std::string buffer_;
+};
+
+// What a tick of a live run leaves behind, for the window and the command-line poll alike:
+// the breaks of the series, the counts, and the record when one is kept.
+class LiveRunLog {
+public:
+    explicit LiveRunLog(double intervalDays = OneSecond) : continuity_(intervalDays) {}
+
+    // A new run: no breaks pending, counts at zero, the previous record closed.
+    void Begin(double intervalDays = OneSecond);
+
+    // Records the run from now on (see LiveRecordWriter::Start).
+    bool StartRecording(const std::string& folder, DateTime runStart,
+                        std::span<const int16_t> channels, std::span<const std::string> units,
+                        std::string& error);
+    // A good tick; the result is the break to put before its point, if any.
+    std::optional<DateTime> Good(DateTime time, std::span<const float> values);
+    void Failed();
+    void CountReopen() { ++reopens_; }
+    void Close() { writer_.Close(); }
+
+    const LiveContinuity& Continuity() const { return continuity_; }
+    long long Reopens() const { return reopens_; }
+    bool Recording() const { return writer_.IsOpen(); }
+    const LiveRecordWriter& Writer() const { return writer_; }
+    // Set when a write failed and recording stopped.
+    const std::string& RecordError() const { return recordError_; }
+
+private:
+    void Check(bool written);
+
+    LiveContinuity continuity_;
+    LiveRecordWriter writer_;
+    long long reopens_ = 0;
+    std::string recordError_;
+};
