@@ -30,6 +30,8 @@ protected:
 
     void SetUp() override {
         fs::create_directories(dir);
+        // An empty settings file: the defaults, with the options on top.
+        std::ofstream(dir / "config.ini").flush();
         std::string error;
         ASSERT_TRUE(server.Open(error)) << error;
         server.Start();
@@ -38,8 +40,8 @@ protected:
 
     int Run(const std::string& picture, const std::string& slot) {
         const std::string command = std::string(RECORDER_TOOL) + " download '" + picture + "' " +
-                                    slot + " --config /nonexistent/config.ini --device " +
-                                    server.DevicePath() + " --baud 115200 >" +
+                                    slot + " --config " + (dir / "config.ini").string() +
+                                    " --device " + server.DevicePath() + " --baud 115200 >" +
                                     (dir / "out").string() + " 2>" + (dir / "err").string();
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
