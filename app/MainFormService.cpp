@@ -6,6 +6,7 @@
 #include "app/OEMDLDlg.h"
 #include "app/ProcessDlg.h"
 #include "data/CsvImport.h"
+#include "data/LiveRecord.h"
 
 #include <QAction>
 #include <QFile>
@@ -39,7 +40,10 @@ void TMainForm::ImportDataFile(const QString& path) {
 }
 
 void TMainForm::ImportThreadProc() {
-    const std::string path = QFile::encodeName(ImportFileName).toStdString();
+    ImportOnWorker(QFile::encodeName(ImportFileName).toStdString(), false);
+}
+
+void TMainForm::ImportOnWorker(const std::string& path, bool liveRecord) {
     // The bar shows the share of the file read, then the build's own progress.
     constexpr int ReadSteps = 100;
     ProcessDlg->SetProgressMax(ReadSteps);
@@ -51,7 +55,9 @@ void TMainForm::ImportThreadProc() {
             shown = reached;
         }
     };
-    if (const auto message = ImportCsvFile(path, recordingInfo, channels, progress))
+    const auto message = liveRecord ? OpenLiveRecord(path, recordingInfo, channels, progress)
+                                    : ImportCsvFile(path, recordingInfo, channels, progress);
+    if (message)
         ShowWorkerMessage(*message);
     ProcessDlg->ResetProgress();
     BuildOnWorker(nullptr);

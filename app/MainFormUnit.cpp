@@ -5,6 +5,7 @@
 #include "app/ProcessDlg.h"
 #include "chart/CursorMoveDlg.h"
 #include "chart/TrendChart.h"
+#include "data/LiveRecord.h"
 #include "data/Text.h"
 #include "data/Utility.h"
 #include "filter/DataFilter.h"
@@ -73,7 +74,8 @@ uint32_t PageSizeOf(const TDataFilterDlg* dialog) {
 
 bool IsRecordingFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("bin") || suffix == QLatin1String("dat");
+    return suffix == QLatin1String("bin") || suffix == QLatin1String("dat") ||
+           suffix == QLatin1String("csv");
 }
 
 } // namespace
@@ -398,7 +400,7 @@ void TMainForm::ClearViews() {
 void TMainForm::OpenFileButtonClick() {
     const QString path = QFileDialog::getOpenFileName(
         this, QString(), OpenFileName.isEmpty() ? QString() : QFileInfo(OpenFileName).path(),
-        QStringLiteral("Binary file (*.bin);;Data file(*.dat)"));
+        QStringLiteral("Binary file (*.bin);;Data file(*.dat);;Live record (*.csv)"));
     if (path.isEmpty())
         return;
     OpenDataFile(path);
@@ -419,6 +421,11 @@ void TMainForm::OpenDataFile(const QString& path) {
 void TMainForm::LoadThreadProc() {
     const LoadLogOptions log{loadLogEnabled_, loadLogEnabled_ ? GetSettingsDirectory() : ""};
     const std::string path = QFile::encodeName(OpenFileName).toStdString();
+    // The live run's records are text in the import's line format, whatever the import switch.
+    if (IsLiveRecordName(path)) {
+        ImportOnWorker(path, true);
+        return;
+    }
     if (const auto message = ReadRecorderFile(path, recordingInfo, channels, log))
         ShowWorkerMessage(*message);
     // The views show whatever the recording holds, also after a failure.

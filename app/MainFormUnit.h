@@ -258,6 +258,9 @@ private:
     void ApplyNavigation(const NavigationOutcome& outcome);
     void ConnectServiceCommands();
     void ImportThreadProc();
+    // On the worker: the import of a CSV file, or the opening of a live run's record (the
+    // same lines, the value range without its gap markers); then the views.
+    void ImportOnWorker(const std::string& path, bool liveRecord);
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
     void RemoveAllSeries();

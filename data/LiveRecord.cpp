@@ -191,3 +191,34 @@ void LiveRunLog::Check(bool written) {
     if (!written && recordError_.empty())
         recordError_ = writer_.ErrorText();
 }
+
+std::optional<UserMessage> OpenLiveRecord(const std::string& path, RecordingInfo& info,
+                                          std::vector<ChannelInfo>& channels,
+                                          const CsvImportProgress& progress) {
+    if (auto failure = ImportCsvFile(path, info, channels, progress))
+        return failure;
+    float low = 0, high = 0;
+    bool any = false;
+    for (const ChannelInfo& channel : channels)
+        for (const float value : channel.values) {
+            if (SameSingle(value, GapValue))
+                continue;
+            low = any ? std::min(low, value) : value;
+            high = any ? std::max(high, value) : value;
+            any = true;
+        }
+    if (any) {
+        info.valueMin = low;
+        info.valueMax = high;
+    }
+    return std::nullopt;
+}
+
+bool IsLiveRecordName(std::string_view path) {
+    if (path.size() < 4)
+        return false;
+    std::string suffix(path.substr(path.size() - 4));
+    for (char& c : suffix)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return suffix == ".csv";
+}

@@ -12,6 +12,7 @@
 //
 // Used by the window's live run and by the command-line poll alike.
 
+#include "data/CsvImport.h"
 #include "data/DateTime.h"
 
 #include <algorithm>
@@ -51,6 +52,16 @@ private:
     long long good_ = 0;
     long long failed_ = 0;
 };
+
+// Opens a record as a recording, into a reset info and empty channels: the import of its lines,
+// with the value range spanning the measured values only (a gap marker would stretch it down
+// to -158). The failure is the import's ("File import failure!").
+std::optional<UserMessage> OpenLiveRecord(const std::string& path, RecordingInfo& info,
+                                          std::vector<ChannelInfo>& channels,
+                                          const CsvImportProgress& progress = {});
+
+// True for a file name the open command takes as a record: one ending in ".csv".
+bool IsLiveRecordName(std::string_view path);
 
 // The line of one sample ("n,channel,value,time,unit" and a line feed).
 std::string LiveRecordLine(long long n, int16_t channel, float value, std::string_view time,

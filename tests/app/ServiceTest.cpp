@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 namespace {
@@ -282,4 +283,37 @@ TEST(DownloadMenu, EachUseOpensAFreshDialog) {
     EXPECT_NE(shown[0], nullptr);
     EXPECT_NE(shown[1], nullptr);
     EXPECT_NE(shown[0], objects->OEMDLDlg.get());
+}
+
+// A live run's record opens with File > Open whatever the import switch says: its outage is a
+// break in the line, not a value, and the value range leaves the marker out.
+TEST(LiveRecordOpen, OpensThroughTheOpenCommandWithABreak) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QSettings settings(dir.filePath("Korvane.conf"), QSettings::IniFormat);
+    const auto objects = CreateStartupObjects(settings);
+    TMainForm* w = objects->MainForm.get();
+    std::vector<std::string> messages;
+    w->SetMessagePresenter(
+        [&](QWidget*, const UserMessage& message) { messages.push_back(message.text); });
+    EXPECT_FALSE(w->ImportDataMenuItem->isVisible());
+
+    const QString path = dir.filePath("live-20261210-100800.csv");
+    std::ofstream(path.toStdString(), std::ios::binary)
+        << "No.,Channel,Value,Time,Unit\n"
+        << "1,2,20.5,2026-12-10 10:08:00,V\n2,2,21,2026-12-10 10:08:01,V\n"
+        << "3,2,-158,2026-12-10 10:08:02,V\n"
+        << "4,2,30.25,2026-12-10 10:08:09,V\n5,2,31,2026-12-10 10:08:10,V\n";
+    w->OpenDataFile(path);
+    EXPECT_TRUE(messages.empty());
+    ASSERT_EQ(w->channels.size(), 1u);
+    EXPECT_EQ(w->recordingInfo.valueMin, 20.5f);
+    EXPECT_EQ(w->recordingInfo.valueMax, 31.0f);
+    EXPECT_EQ(w->Rows.RowCount(), 4u) << "the marker is no row";
+    ASSERT_EQ(w->SeriesInfos.size(), 1u);
+    const auto data = w->SeriesInfos[0].series->data();
+    int breaks = 0;
+    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
+        breaks += std::isnan(it->value) ? 1 : 0;
+    EXPECT_EQ(breaks, 1);
 }

@@ -93,3 +93,31 @@ TEST(LiveRecordWriter, StartsANewFilePastAMillionSamples) {
     EXPECT_NE(error.find("plain-file"), std::string::npos) << error;
     std::filesystem::remove_all(dir);
 }
+
+TEST(LiveRecord, OpensByItsNameAndSpansMeasuredValuesOnly) {
+    for (const auto& [name, record] : {std::pair{"live-20261210-100800.csv", true},
+                                       {"/tmp/RUN.CSV", true},
+                                       {"demo.bin", false},
+                                       {"csv", false},
+                                       {"a.csv.bin", false}})
+        EXPECT_EQ(IsLiveRecordName(name), record) << name;
+
+    const std::string path = std::filesystem::temp_directory_path() /
+                             ("open_record_" + std::to_string(getpid()) + ".csv");
+    std::ofstream(path) << "No.,Channel,Value,Time,Unit\n"
+                        << LiveRecordLine(1, 2, 20.5f, "2026-12-10 10:08:00", "V")
+                        << LiveRecordLine(2, 2, -158.0f, "2026-12-10 10:08:01", "V")
+                        << LiveRecordLine(3, 2, 30.25f, "2026-12-10 10:08:05", "V");
+    RecordingInfo info;
+    std::vector<ChannelInfo> channels;
+    ASSERT_FALSE(OpenLiveRecord(path, info, channels));
+    ASSERT_EQ(channels.size(), 1u);
+    EXPECT_EQ(channels[0].channel, 2);
+    EXPECT_EQ(channels[0].values, (std::vector<float>{20.5f, -158.0f, 30.25f}));
+    EXPECT_EQ(info.valueMin, 20.5f);
+    EXPECT_EQ(info.valueMax, 30.25f);
+    EXPECT_EQ(info.sampleCount, 3);
+    std::filesystem::remove(path);
+
+    EXPECT_TRUE(OpenLiveRecord(path, info, channels)) << "a missing record fails as the import";
+}

@@ -1,4 +1,5 @@
 #include "tools/cli/PollCommand.h"
+#include "data/LiveRecord.h"
 #include "tools/simulator/SimulatorServer.h"
 
 #include <gtest/gtest.h>
@@ -272,4 +273,18 @@ TEST_F(PollCommand, ARecordKilledMidRunKeepsEveryTickAndItsBreaks) {
         EXPECT_LT(lines[i].time, lines[i + 2].time);
     }
     EXPECT_EQ(gaps, 1) << "one marker for the outage";
+
+    // Opened as File > Open does: every completed tick, the outage a gap in each channel, the
+    // value range over measured values only.
+    RecordingInfo info;
+    std::vector<ChannelInfo> channels;
+    ASSERT_FALSE(OpenLiveRecord(path, info, channels));
+    ASSERT_EQ(channels.size(), 2u);
+    EXPECT_EQ(static_cast<size_t>(info.sampleCount), lines.size());
+    for (const ChannelInfo& channel : channels) {
+        EXPECT_EQ(channel.values.size(), lines.size() / 2);
+        EXPECT_EQ(std::count(channel.values.begin(), channel.values.end(), GapValue), 1);
+        EXPECT_TRUE(std::is_sorted(channel.times.begin(), channel.times.end()));
+    }
+    EXPECT_GT(info.valueMin, GapValue);
 }
