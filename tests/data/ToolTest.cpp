@@ -128,6 +128,23 @@ TEST_F(ToolTest, ImportPrintsTheImportedRecordingAsDump) {
                            "info,0.000,0.000,1899-12-30 00:00:00,1899-12-30 00:00:00,0\n");
 }
 
+// A live run's record (*.csv) reads as File > Open reads it: the marker is a gap, no row.
+TEST_F(ToolTest, CsvAndReadoutReadALiveRecord) {
+    const std::string record = (dir / "live-20261210-100800.csv").string();
+    std::ofstream(record, std::ios::binary) << "No.,Channel,Value,Time,Unit\n"
+                                               "1,2,20.5,2026-12-10 10:08:00,V\n"
+                                               "2,2,-158,2026-12-10 10:08:01,V\n"
+                                               "3,2,30.25,2026-12-10 10:08:05,V\n";
+    const Result csv = Run({"csv", record, "-"});
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out, "Serial number,Time,Channel 2(V)\n"
+                       "1,2026-12-10 10:08:00,20.500\n"
+                       "2,2026-12-10 10:08:05,30.250\n");
+    const Result readout = Run({"readout", record, "2026-12-10 10:08:05"});
+    EXPECT_EQ(readout.status, 0) << readout.err;
+    EXPECT_EQ(readout.out, "Longitudinal vernier X: 2026-12-10 10:08:05\nChannel 02 30.250V\n");
+}
+
 TEST_F(ToolTest, CsvWritesEveryRowInTheSheetLayout) {
     const std::string out = (dir / "small.csv").string();
     const Result r = Run({"csv", Write("small.bin", SmallFile(1).Bytes()), out});

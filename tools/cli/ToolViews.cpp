@@ -1,5 +1,7 @@
 #include "tools/cli/ToolViews.h"
 
+#include "data/LiveRecord.h"
+
 #include "data/Text.h"
 #include "views/SheetLinks.h"
 
@@ -107,7 +109,10 @@ std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
                                          const ScreeningOptions& screening, uint32_t pageSize) {
     ViewsOfFile result;
     ResetRecordingInfo(result.info);
-    result.readFailure = ReadRecorderFile(load.path, result.info, result.channels, load.log);
+    // A live run's record opens as File > Open opens it.
+    result.readFailure = IsLiveRecordName(load.path)
+                             ? OpenLiveRecord(load.path, result.info, result.channels)
+                             : ReadRecorderFile(load.path, result.info, result.channels, load.log);
     if (result.readFailure)
         std::fprintf(stderr, "%s: %s\n", load.path.c_str(),
                      GbkToUtf8(result.readFailure->text).c_str());

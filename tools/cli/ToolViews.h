@@ -54,7 +54,8 @@ struct ViewsOfFile {
     std::optional<UserMessage> readFailure;
 };
 
-// Reads the file and builds its views. A reader failure is printed on standard error with the
+// Reads the file (a live run's record, named *.csv, as File > Open reads it) and builds its
+// views. A reader failure is printed on standard error with the
 // file name ("FILE: File read failure!"). Nullopt (ExitUsage) when the screening window is
 // empty or reversed once the recording's own ends are filled in ("the input is not correct.").
 std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
