@@ -152,6 +152,7 @@ void TMainForm::UpdateSheetStatus() {
     if (ShownScreening)
         status.window = {{ShownScreening->start, ShownScreening->end}};
     status.channelCount = ColumnChannels.size();
+    status.live = RealTimeMode;
     SheetStatusLabel->setText(QString::fromStdString(SheetStatusText(status)));
 }
 

@@ -30,8 +30,11 @@ struct SheetStatus {
     // Set after a screening: the window and how many channel columns the sheet has.
     std::optional<std::pair<DateTime, DateTime>> window;
     size_t channelCount = 0;
+    // During and after a live run the sheet holds the latest reading, no file's rows.
+    bool live = false;
 };
 
 // "demo.bin  |  12345 rows  |  page 3 of 25" and, after a screening,
-// "  |  screened 2015-03-16 12:00:00 to 2015-03-16 18:00:00, 2 channels".
+// "  |  screened 2015-03-16 12:00:00 to 2015-03-16 18:00:00, 2 channels"; for live values
+// "Live values  |  the latest reading".
 std::string SheetStatusText(const SheetStatus& status);

@@ -135,6 +135,8 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     EXPECT_TRUE(w->Timer->isActive());
     EXPECT_EQ(w->Timer->interval(), 1000);
     EXPECT_EQ(w->ActiveChannels, (std::vector<int16_t>{2, 5, 7}));
+    // The sheet's status line speaks of the live values, not of the last file's pages.
+    EXPECT_EQ(w->SheetStatusLabel->text(), "Live values  |  the latest reading");
 
     // Commands: only Stop of the run's commands; the page and its menu item appear.
     EXPECT_TRUE(w->StopButton->isEnabled() && w->StopMenuItem->isEnabled());

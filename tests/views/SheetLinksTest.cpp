@@ -66,4 +66,7 @@ TEST(SheetStatusText, FileRowsPageAndScreening) {
                                        "2015-03-16 12:00:00 to 2015-03-16 18:00:00, 2 channels");
     EXPECT_EQ(SheetStatusText({"a.bin", 0, 0, 500, std::nullopt, 0}),
               "a.bin  |  0 rows  |  page 0 of 0");
+    // A live run's sheet is no page of the last file.
+    EXPECT_EQ(SheetStatusText({"a.bin", 1, 0, 500, std::nullopt, 3, true}),
+              "Live values  |  the latest reading");
 }
