@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+
+#include "tests/ToolProgram.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,17 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int32_t T0 = 479811600; // 2015-03-16 09:00:00
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class ReadoutCommandTest : public ::testing::Test {
 protected:
@@ -41,17 +32,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    Result Run(const std::vector<std::string>& args) {
-        std::string command = std::string(RECORDER_TOOL) + " readout";
-        for (const std::string& arg : args)
-            command += " '" + arg + "'";
-        command += " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
-        const int status = std::system(command.c_str());
-        Result r;
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = ReadText(dir / "out");
-        r.err = ReadText(dir / "err");
-        return r;
+    ToolResult Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "readout");
+        return RunTool(RECORDER_TOOL, args, dir);
     }
 
     fs::path dir;
@@ -78,7 +61,7 @@ TEST_F(ReadoutCommandTest, PrintsTheLegendTheChartShowsAtTheTime) {
                                 "Channel 01  ---\n"},
     };
     for (const Case& c : cases) {
-        const Result r = Run({file, c.time});
+        const ToolResult r = Run({file, c.time});
         EXPECT_EQ(r.status, 0) << c.time << r.err;
         EXPECT_EQ(r.out, c.out) << c.time;
     }
@@ -103,7 +86,7 @@ TEST_F(ReadoutCommandTest, ScreeningOptionsReadTheScreenedViews) {
     for (const Case& c : cases) {
         std::vector<std::string> args{file, "2015-03-16 09:00:02"};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        const Result r = Run(args);
+        const ToolResult r = Run(args);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, c.out) << (c.options.empty() ? "" : c.options.front());
     }
@@ -112,7 +95,7 @@ TEST_F(ReadoutCommandTest, ScreeningOptionsReadTheScreenedViews) {
 TEST_F(ReadoutCommandTest, RefusedFilesAndWrongArguments) {
     const std::string bad = (dir / "bad.bin").string();
     std::ofstream(bad) << "not a recording";
-    Result r = Run({bad, "2015-03-16 09:00:01"});
+    ToolResult r = Run({bad, "2015-03-16 09:00:01"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
     EXPECT_EQ(r.err.rfind(bad + ": ", 0), 0u) << r.err;

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+
+#include "tests/ToolProgram.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,17 +16,6 @@ namespace fs = std::filesystem;
 
 constexpr int32_t T0 = 479811600; // 2015-03-16 09:00:00
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 class ToolTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -33,17 +24,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    Result Run(const std::vector<std::string>& args) {
-        std::string command = RECORDER_TOOL;
-        for (const std::string& arg : args)
-            command += " '" + arg + "'";
-        command += " >" + (dir / "out").string() + " 2>" + (dir / "err").string();
-        const int status = std::system(command.c_str());
-        Result r;
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = ReadText(dir / "out");
-        r.err = ReadText(dir / "err");
-        return r;
+    ToolResult Run(const std::vector<std::string>& args) {
+        return RunTool(RECORDER_TOOL, args, dir);
     }
 
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -78,7 +60,7 @@ const char* const ChannelOneLines = "channel,1,℃\n"
                                     "1,℃,2015-03-16 09:00:10,10.000\n";
 
 TEST_F(ToolTest, DumpPrintsEveryStoredSample) {
-    const Result r = Run({"dump", Write("small.bin", SmallFile(1).Bytes())});
+    const ToolResult r = Run({"dump", Write("small.bin", SmallFile(1).Bytes())});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out,
@@ -91,7 +73,7 @@ TEST_F(ToolTest, DumpPrintsEveryStoredSample) {
 
 TEST_F(ToolTest, DumpAfterAReaderFailure) {
     // Channel 2 promises a second block the file does not have.
-    const Result r = Run({"dump", Write("short.bin", SmallFile(2).Bytes())});
+    const ToolResult r = Run({"dump", Write("short.bin", SmallFile(2).Bytes())});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "File read failure!\n");
     EXPECT_EQ(r.out,
@@ -99,7 +81,7 @@ TEST_F(ToolTest, DumpAfterAReaderFailure) {
                           "info,100.000,-10.000,2015-03-16 09:00:00,2015-03-16 09:00:10,6\n") +
                   ChannelOneLines);
 
-    const Result missing = Run({"dump", (dir / "missing.bin").string()});
+    const ToolResult missing = Run({"dump", (dir / "missing.bin").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "message,Open file failure!\n"
                            "info,0.000,0.000,1899-12-30 00:00:00,1899-12-30 00:00:00,0\n");
@@ -111,7 +93,7 @@ TEST_F(ToolTest, ImportPrintsTheImportedRecordingAsDump) {
                                             "1,3,25.5,2015/03/16 09:30:05,\xA1\xE6\r\n"
                                             "2,70000,-158,2015-03-16 09:30:01,V\r\n"
                                             "3,3,26,2015-03-16 09:30:06,mA\r\n";
-    const Result r = Run({"import", csv});
+    const ToolResult r = Run({"import", csv});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "info,26.000,-158.000,2015-03-16 09:30:01,2015-03-16 09:30:06,3\n"
@@ -121,7 +103,7 @@ TEST_F(ToolTest, ImportPrintsTheImportedRecordingAsDump) {
                      "channel,4464,V\n"
                      "4464,V,2015-03-16 09:30:01,-158.000\n");
 
-    const Result missing = Run({"import", (dir / "missing.csv").string()});
+    const ToolResult missing = Run({"import", (dir / "missing.csv").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "File import failure!\n");
     EXPECT_EQ(missing.out, "message,File import failure!\n"
@@ -135,19 +117,19 @@ TEST_F(ToolTest, CsvAndReadoutReadALiveRecord) {
                                                "1,2,20.5,2026-12-10 10:08:00,V\n"
                                                "2,2,-158,2026-12-10 10:08:01,V\n"
                                                "3,2,30.25,2026-12-10 10:08:05,V\n";
-    const Result csv = Run({"csv", record, "-"});
+    const ToolResult csv = Run({"csv", record, "-"});
     EXPECT_EQ(csv.status, 0) << csv.err;
     EXPECT_EQ(csv.out, "Serial number,Time,Channel 2(V)\n"
                        "1,2026-12-10 10:08:00,20.500\n"
                        "2,2026-12-10 10:08:05,30.250\n");
-    const Result readout = Run({"readout", record, "2026-12-10 10:08:05"});
+    const ToolResult readout = Run({"readout", record, "2026-12-10 10:08:05"});
     EXPECT_EQ(readout.status, 0) << readout.err;
     EXPECT_EQ(readout.out, "Longitudinal vernier X: 2026-12-10 10:08:05\nChannel 02 30.250V\n");
 }
 
 TEST_F(ToolTest, CsvWritesEveryRowInTheSheetLayout) {
     const std::string out = (dir / "small.csv").string();
-    const Result r = Run({"csv", Write("small.bin", SmallFile(1).Bytes()), out});
+    const ToolResult r = Run({"csv", Write("small.bin", SmallFile(1).Bytes()), out});
     ASSERT_EQ(r.status, 0) << r.err;
     // Gap points give no row; a channel without a sample at a row's time shows "-"; the units
     // stay GBK bytes.
@@ -156,16 +138,16 @@ TEST_F(ToolTest, CsvWritesEveryRowInTheSheetLayout) {
                              "2,2015-03-16 09:00:01,25.300,-3.000\n"
                              "3,2015-03-16 09:00:02,26.000,-\n"
                              "4,2015-03-16 09:00:10,10.000,-\n");
-    const Result toStdout = Run({"csv", (dir / "small.bin").string(), "-"});
+    const ToolResult toStdout = Run({"csv", (dir / "small.bin").string(), "-"});
     EXPECT_EQ(toStdout.out, ReadText(out));
 
     // A file the reader fails on writes nothing.
     const std::string failed = (dir / "failed.csv").string();
-    const Result missing = Run({"csv", (dir / "missing.bin").string(), failed});
+    const ToolResult missing = Run({"csv", (dir / "missing.bin").string(), failed});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, (dir / "missing.bin").string() + ": Open file failure!\n");
     EXPECT_FALSE(fs::exists(failed));
-    const Result unwritable =
+    const ToolResult unwritable =
         Run({"csv", (dir / "small.bin").string(), (dir / "no" / "x.csv").string()});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos);
@@ -199,7 +181,7 @@ TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
     SampleRecording recording;
     ASSERT_FALSE(GenerateSampleRecording(options, recording));
     const std::string file = Write("rec.bin", recording.bytes);
-    const Result all = Run({"csv", file, "-"});
+    const ToolResult all = Run({"csv", file, "-"});
     ASSERT_EQ(all.status, 0) << all.err;
     const std::vector<std::string> lines = Lines(all.out); // header, then row r at r
     ASSERT_EQ(lines.size(), 1729u);
@@ -218,19 +200,19 @@ TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
     for (const Case& c : pages) {
         std::vector<std::string> args = {"csv", file, "-"};
         args.insert(args.end(), c.options.begin(), c.options.end());
-        const Result r = Run(args);
+        const ToolResult r = Run(args);
         EXPECT_EQ(r.status, 0) << c.options[1];
         EXPECT_EQ(r.out, lines[0] + Joined(lines, c.firstRow, c.endRow)) << c.options[1];
     }
     const std::string beyond = (dir / "beyond.csv").string();
-    const Result past = Run({"csv", file, beyond, "--page", "5"});
+    const ToolResult past = Run({"csv", file, beyond, "--page", "5"});
     EXPECT_EQ(past.status, 1);
     EXPECT_EQ(past.err, "No content\n");
     EXPECT_FALSE(fs::exists(beyond));
 
     // Ten minutes of channel 2: both ends inclusive, rows numbered from 1.
-    const Result screened = Run({"csv", file, "-", "--from", "2015-03-16 08:10:00", "--to",
-                                 "2015-03-16 08:20:00", "--channels", "2"});
+    const ToolResult screened = Run({"csv", file, "-", "--from", "2015-03-16 08:10:00", "--to",
+                                     "2015-03-16 08:20:00", "--channels", "2"});
     ASSERT_EQ(screened.status, 0) << screened.err;
     const std::vector<std::string> window = Lines(screened.out);
     ASSERT_EQ(window.size(), 602u);
@@ -242,7 +224,7 @@ TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
         EXPECT_EQ(window[r], std::to_string(r) + time + channel2);
     }
     // A page of the screened views; a missing --to means the recording's end.
-    const Result screenedPage = Run(
+    const ToolResult screenedPage = Run(
         {"csv", file, "-", "--from", "2015-03-16 08:28:00", "--page", "1", "--page-size", "100"});
     std::string expected = lines[0];
     for (size_t r = 1681; r < 1729; ++r)
@@ -264,7 +246,7 @@ TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
     for (const auto& options : bad) {
         std::vector<std::string> args = {"csv", file, beyond};
         args.insert(args.end(), options.begin(), options.end());
-        const Result r = Run(args);
+        const ToolResult r = Run(args);
         EXPECT_EQ(r.status, 2) << options[0] << " " << options.back();
         EXPECT_FALSE(r.err.empty());
     }
@@ -273,7 +255,7 @@ TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
 
 TEST_F(ToolTest, CsvOfAFileReadPartlyWritesWhatTheWindowShows) {
     const std::string file = Write("short.bin", SmallFile(2).Bytes());
-    const Result r = Run({"csv", file, "-"});
+    const ToolResult r = Run({"csv", file, "-"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, file + ": File read failure!\n");
     EXPECT_EQ(r.out, "Serial number,Time,Channel 1(\xA1\xE6)\n"
@@ -286,7 +268,7 @@ TEST_F(ToolTest, CsvOfAFileReadPartlyWritesWhatTheWindowShows) {
 TEST_F(ToolTest, InfoAndTheLoadLog) {
     const std::string path = Write("small.bin", SmallFile(1).Bytes());
     fs::create_directory(dir / "logs");
-    const Result r = Run({"info", path, "--log=" + (dir / "logs").string()});
+    const ToolResult r = Run({"info", path, "--log=" + (dir / "logs").string()});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Time window: 2015-03-16 09:00:00 to 2015-03-16 09:00:10\n"),
               std::string::npos);
@@ -299,7 +281,7 @@ TEST_F(ToolTest, InfoAndTheLoadLog) {
     const std::string log = ReadText(fs::directory_iterator(dir / "logs")->path());
     EXPECT_EQ(log.substr(0, 33), "Channel 1, range: 0.000-100.000\r\n");
 
-    const Result missing = Run({"info", (dir / "missing.bin").string()});
+    const ToolResult missing = Run({"info", (dir / "missing.bin").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err, "Open file failure!\n");
@@ -307,8 +289,8 @@ TEST_F(ToolTest, InfoAndTheLoadLog) {
 
 TEST_F(ToolTest, SampleWritesTheGeneratorsBytes) {
     const std::string out = (dir / "sample.bin").string();
-    const Result r = Run({"sample", out, "--channels", "2", "--days=0.1", "--seed", "5", "--start",
-                          "2016-02-29 23:00:00", "--interruptions-per-day", "40"});
+    const ToolResult r = Run({"sample", out, "--channels", "2", "--days=0.1", "--seed", "5",
+                              "--start", "2016-02-29 23:00:00", "--interruptions-per-day", "40"});
     ASSERT_EQ(r.status, 0) << r.err;
     SampleOptions options;
     options.channels = 2;
@@ -357,7 +339,7 @@ TEST_F(ToolTest, WrongArgumentsExitWithTwo) {
         {"download", "picture.txt", "1", "--frobnicate", "1"},
     };
     for (const auto& args : cases) {
-        const Result r = Run(args);
+        const ToolResult r = Run(args);
         EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
         EXPECT_FALSE(r.err.empty());
     }

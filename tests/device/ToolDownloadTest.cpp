@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/ToolProgram.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
@@ -12,11 +14,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class ToolDownload : public ::testing::Test {
 protected:
@@ -39,12 +36,11 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     int Run(const std::string& picture, const std::string& slot) {
-        const std::string command = std::string(RECORDER_TOOL) + " download '" + picture + "' " +
-                                    slot + " --config " + (dir / "config.ini").string() +
-                                    " --device " + server.DevicePath() + " --baud 115200 >" +
-                                    (dir / "out").string() + " 2>" + (dir / "err").string();
-        const int status = std::system(command.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return RunTool(RECORDER_TOOL,
+                       {"download", picture, slot, "--config", (dir / "config.ini").string(),
+                        "--device", server.DevicePath(), "--baud", "115200"},
+                       dir)
+            .status;
     }
 };
 
