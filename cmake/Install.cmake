@@ -14,7 +14,12 @@ install(FILES packaging/paperless-recorder.desktop DESTINATION ${CMAKE_INSTALL_D
 install(FILES packaging/paperless-recorder.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES packaging/paperless-recorder.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Debian looks for the package's documents, copyright and changelog under the package's own
+# name, not the project's.
+set(recorder_docdir ${CMAKE_INSTALL_DATADIR}/doc/paperless-recorder)
+install(FILES README.md DESTINATION ${recorder_docdir})
+include(cmake/PackageDocs.cmake)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME paperless-recorder)
@@ -22,10 +27,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Paperless recorder maintainers <maintainers@paperless-recorder.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Reviews paperless recorder data files and monitors an instrument live")
+# Lines of at most 80 characters: Debian's tools show the description as it stands.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Opens the data files of a multi-channel paperless recorder as a paged data sheet and a\n\
-trend chart, polls one instrument live over Modbus RTU on a serial line, saves and prints\n\
-the results. Includes a command-line tool for scripting and an instrument simulator.")
+    "Opens the data files of a multi-channel paperless recorder as a paged data\n\
+sheet and a trend chart, polls one instrument live over Modbus RTU on a serial\n\
+line, saves and prints the results. Includes a command-line tool for scripting\n\
+and an instrument simulator.")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Run-time dependencies come from the programs' own links, as dpkg-shlibdeps finds them.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks a built package the way an installation would use it: unpacks it into a temporary
-# root, runs the installed programs on the installed demo recording and validates the
-# desktop entry and the file type.
+# Checks a built package the way an installation would use it: runs Debian's package checker
+# on it (any error fails), unpacks it into a temporary root, checks its copyright file,
+# changelog and manual pages, runs the installed programs on the installed demo recording and
+# validates the desktop entry and the file type.
 # Usage: scripts/check-package.sh [PACKAGE.deb]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,8 +11,14 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "check-package: $*" >&2; exit 1; }
 
+# Errors fail the check; warnings and notes are shown for the reader of the log.
+lintian_options=(--fail-on error --display-info)
+[ "$(id -u)" -eq 0 ] && lintian_options+=(--allow-root)
+lintian "${lintian_options[@]}" "$deb" || fail "lintian reports errors"
+
 dpkg-deb -x "$deb" "$tmp/root"
 usr=$tmp/root/usr
+version=$(dpkg-deb -f "$deb" Version)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 [[ $depends == *libqt6widgets6* ]] || fail "the dependencies miss the Qt libraries"
@@ -25,6 +32,21 @@ for file in share/paperless-recorder/demo.bin share/applications/paperless-recor
             share/icons/hicolor/scalable/apps/paperless-recorder.svg \
             share/mime/packages/paperless-recorder.xml; do
     [ -f "$usr/$file" ] || fail "$file is not installed"
+done
+
+doc=$usr/share/doc/paperless-recorder
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$doc/copyright" || fail "no copyright file in Debian's form"
+grep -q '^Copyright: .*Paperless recorder developers' "$doc/copyright" || fail "copyright holder"
+gzip -t "$doc/changelog.gz" || fail "no compressed changelog"
+zcat "$doc/changelog.gz" | head -n 1 | grep -qF "paperless-recorder ($version) " ||
+    fail "the changelog's newest entry is not version $version"
+for program in paperless-recorder paperless-recorder-tool paperless-recorder-sim; do
+    page=$usr/share/man/man1/$program.1.gz
+    [ -f "$page" ] || fail "no manual page for $program"
+    zcat "$page" | grep -q "^\.TH \"\?${program^^}" || fail "$page is no manual page of $program"
+    zcat "$page" | grep -A1 '^\.SH SYNOPSIS' | grep -qF ".B $program" ||
+        fail "the manual page of $program has no synopsis"
 done
 
 # The installed programs keep their settings in the user's directory, not beside themselves.
@@ -44,7 +66,10 @@ head -n 1 "$tmp/demo.csv" | grep -q '^Serial number,Time,Channel' || fail "csv h
 ls "$XDG_CONFIG_HOME"/paperless-recorder/*_log.txt >/dev/null || fail "the load log is not in the user's directory"
 ls "$usr"/bin/*_log.txt 2>/dev/null && fail "the load log was written beside the programs"
 
-desktop-file-validate "$usr/share/applications/paperless-recorder.desktop"
+# Hints (such as two main categories) count as failures too: the validator still exits 0.
+validation=$(desktop-file-validate "$usr/share/applications/paperless-recorder.desktop" 2>&1) ||
+    fail "desktop entry: $validation"
+[ -z "$validation" ] || fail "desktop entry: $validation"
 grep -q '^Exec=paperless-recorder %f$' "$usr/share/applications/paperless-recorder.desktop" ||
     fail "desktop entry does not pass the file"
 python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' \

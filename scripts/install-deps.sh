@@ -11,7 +11,7 @@ packages=(
     xvfb xauth fonts-dejavu-core fonts-liberation fonts-wqy-microhei poppler-utils
 )
 if [ "${WITH_PACKAGING:-0}" = 1 ]; then
-    packages+=(dpkg-dev file desktop-file-utils)
+    packages+=(dpkg-dev file desktop-file-utils lintian help2man)
 fi
 if [ "${WITH_CLANG:-0}" = 1 ]; then
     packages+=(clang libclang-rt-14-dev)
