@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,6 +115,8 @@ struct ChannelRange {
     float high = 0;
     float low = 0;
     double divisor = 1;
+    int rawHigh = 0; // high and low before scaling
+    int rawLow = 0;
 };
 
 // State that runs across all blocks of one channel.
@@ -131,6 +134,70 @@ bool IsEndOfData(const uint8_t* p) {
             return false;
     return true;
 }
+
+// Random-access sequences of a record's samples as the reader stores them, computed on access:
+// the time of sample k and the scaled value of the raw sample k.
+template <typename Derived, typename Value> class ComputedSequence {
+public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = Value;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const Value*;
+    using reference = Value;
+
+    Derived& operator++() {
+        ++index;
+        return Self();
+    }
+    Derived operator++(int) {
+        Derived old = Self();
+        ++index;
+        return old;
+    }
+    Derived& operator--() {
+        --index;
+        return Self();
+    }
+    Derived& operator+=(difference_type n) {
+        index += static_cast<size_t>(n);
+        return Self();
+    }
+    Derived operator+(difference_type n) const {
+        Derived moved = Self();
+        return moved += n;
+    }
+    difference_type operator-(const Derived& other) const {
+        return static_cast<difference_type>(index) - static_cast<difference_type>(other.index);
+    }
+    Value operator[](difference_type n) const { return *(*this + n); }
+    Value operator*() const { return Self().At(index); }
+    bool operator==(const ComputedSequence& other) const { return index == other.index; }
+    auto operator<=>(const ComputedSequence& other) const { return index <=> other.index; }
+
+    size_t index = 0;
+
+private:
+    Derived& Self() { return static_cast<Derived&>(*this); }
+    const Derived& Self() const { return static_cast<const Derived&>(*this); }
+};
+
+struct SampleTimes : ComputedSequence<SampleTimes, DateTime> {
+    SampleTimes(DateTime recordTime, DateTime step, size_t k) : recordTime(recordTime), step(step) {
+        index = k;
+    }
+    DateTime At(size_t k) const { return recordTime + static_cast<int>(k) * step; }
+    DateTime recordTime;
+    DateTime step;
+};
+
+struct ScaledSamples : ComputedSequence<ScaledSamples, float> {
+    ScaledSamples(const uint8_t* raw, double divisor, size_t k) : raw(raw), divisor(divisor) {
+        index = k;
+    }
+    float At(size_t k) const { return static_cast<float>(S16(raw + 2 * k) / divisor); }
+    const uint8_t* raw;
+    double divisor;
+};
 
 class BlockWalker {
 public:
@@ -179,11 +246,12 @@ private:
     void ReadSamples(const std::array<uint8_t, BlockSize>& block, size_t offset, size_t end,
                      int recordIndex, DateTime recordTime, int interval) {
         state_.takenInRecord = 0;
+        const DateTime step = interval * OneSecond;
+        if (ReadPlainRecord(block, offset, end, recordIndex, recordTime, step))
+            return;
         int k = 0;
         const long limit = (static_cast<long>(BlockSize) - 12 - static_cast<long>(offset)) / 2;
-        const DateTime step = interval * OneSecond;
         // Local copies: the appends below could otherwise alias them and force reloads.
-        const DateTime startTime = info_.startTime, endTime = info_.endTime;
         const float high = range_.high, low = range_.low;
         const double divisor = range_.divisor;
         for (size_t p = offset + RecordHeadSize; p < end; p += 2) {
@@ -197,10 +265,7 @@ private:
                 return;
             const DateTime t = recordTime + k * step;
             ++k;
-            // The plain order test first: only a sample beyond a bound can be outside, and
-            // only then does the tolerance decide.
-            if ((t < startTime && CompareTimes(t, startTime) == -1) ||
-                (t > endTime && CompareTimes(t, endTime) == 1)) {
+            if (IsBeforeWindow(t) || IsAfterWindow(t)) {
                 if (log_.IsOpen())
                     log_.Line("\t Channel %d Filter out invalid time record: %s\r\n", number_,
                               FormatDateTime(t, AxisTimePattern).c_str());
@@ -224,6 +289,71 @@ private:
             ++sampleCount_;
             ++state_.takenInRecord;
         }
+    }
+
+    // How many sample positions the record has: up to its end, whole samples inside the block,
+    // and in a block's eleventh record up to the end-of-data pattern.
+    static size_t SamplePositions(const std::array<uint8_t, BlockSize>& block, size_t offset,
+                                  size_t end, int recordIndex) {
+        const size_t first = offset + RecordHeadSize;
+        const size_t stop = std::min(end, BlockSize - 1); // p < end and p + 2 <= BlockSize
+        size_t count = stop > first ? (stop - first + 1) / 2 : 0;
+        if (recordIndex == MaxRecordsPerBlock - 1)
+            for (size_t j = 0; j < count; ++j) {
+                const size_t p = first + 2 * j;
+                if (p + EndOfDataLength <= BlockSize && p + EndOfDataLength - 1 <= end &&
+                    IsEndOfData(block.data() + p))
+                    return j;
+            }
+        return count;
+    }
+
+    // The common record, which lies inside the time window and whose values all lie inside the
+    // range: no sample is dropped, replaced or logged, so they go into the arrays in one tight
+    // pass, with the state the sample-by-sample rules would leave. False (nothing changed)
+    // for any other record, which those rules then read.
+    bool ReadPlainRecord(const std::array<uint8_t, BlockSize>& block, size_t offset, size_t end,
+                         int recordIndex, DateTime recordTime, DateTime step) {
+        const size_t count = SamplePositions(block, offset, end, recordIndex);
+        if (count == 0)
+            return true;
+        // Sample times grow with their index, so the first and the last decide for all.
+        const DateTime lastTime = recordTime + static_cast<int>(count - 1) * step;
+        if (IsBeforeWindow(recordTime) || IsAfterWindow(lastTime))
+            return false;
+
+        const uint8_t* raw = block.data() + offset + RecordHeadSize;
+        // A raw sample inside the descriptor's raw range scales to a value inside the range
+        // (scaling keeps the order); near or beyond it the tolerant rules decide.
+        bool inside = true;
+        for (size_t j = 0; j < count; ++j) {
+            const int sample = S16(raw + 2 * j);
+            inside &= (sample >= range_.rawLow) & (sample <= range_.rawHigh);
+        }
+        if (!inside)
+            return false;
+        // Appended as ranges, which compile to plain loops over the arrays' memory.
+        auto& values = channel_.values;
+        values.insert(values.end(), ScaledSamples{raw, range_.divisor, 0},
+                      ScaledSamples{raw, range_.divisor, count});
+        channel_.times.insert(channel_.times.end(), SampleTimes{recordTime, step, 0},
+                              SampleTimes{recordTime, step, count});
+        state_.prevLast = lastTime;
+        state_.expectedNext = lastTime + step;
+        state_.invalidRun = 0;
+        state_.lastGood = values.back();
+        state_.takenInRecord = static_cast<int>(count);
+        sampleCount_ += static_cast<int32_t>(count);
+        return true;
+    }
+
+    // The plain order test first: only a sample beyond a bound can be outside, and only then
+    // does the tolerance decide.
+    bool IsBeforeWindow(DateTime t) const {
+        return t < info_.startTime && CompareTimes(t, info_.startTime) == -1;
+    }
+    bool IsAfterWindow(DateTime t) const {
+        return t > info_.endTime && CompareTimes(t, info_.endTime) == 1;
     }
 
     // Short runs of bad values keep the last good one; from the fourth on the whole run
@@ -320,6 +450,8 @@ std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingIn
         range.divisor = DivisorForDecimalCode(d.decimalCode);
         range.high = static_cast<float>(d.rangeHigh / range.divisor);
         range.low = static_cast<float>(d.rangeLow / range.divisor);
+        range.rawHigh = d.rangeHigh;
+        range.rawLow = d.rangeLow;
         const unsigned blockCount = d.blockCount;
         const int number = static_cast<int>(index) + 1;
 

@@ -61,3 +61,15 @@ inline int CompareDouble(double a, double b) {
 inline bool IsGapValue(float v) {
     return CompareSingle(v, GapValue) == 0;
 }
+
+// The floats IsGapValue accepts form one unbroken run around GapValue (the tolerance grows and
+// shrinks with the distance); these are its two ends.
+struct GapValueBounds {
+    float lowest;
+    float highest;
+};
+const GapValueBounds& GapValueRun();
+
+// How many of the values IsGapValue accepts, counted without its double arithmetic so that
+// millions of values take a few milliseconds.
+size_t CountGapValues(const std::vector<float>& values);

@@ -357,6 +357,19 @@ TEST_F(ReaderTest, OutOfRangeRuns) {
     }
 }
 
+TEST_F(ReaderTest, ValuesWithinTheToleranceOfAnEndAreInRange) {
+    // Range 0 to 30.000: 30.001 is within 1e-4 of the top and stays; 30.200 is not and takes
+    // the last good value, here 30.001.
+    FileImage f(2);
+    f.Header(0, 0, {15, 3, 16, 9, 0, 0}, {15, 3, 16, 9, 0, 3});
+    f.Channel(0, {30000, 0, 1, 19, 1});
+    f.Record(0, 0, T0, 0xFFFF, 1, {29000, 30001, 30200, 30000});
+    ASSERT_FALSE(Read(f.bytes).has_value());
+    const float kept = static_cast<float>(30001 / 1000.0);
+    EXPECT_EQ(channels[0].values, (std::vector<float>{29.0f, kept, kept, 30.0f}));
+    EXPECT_EQ(info.sampleCount, 4);
+}
+
 TEST_F(ReaderTest, EndOfDataPatternOnlyInTheEleventhRecord) {
     for (int records : {11, 10}) {
         FileImage f(2);

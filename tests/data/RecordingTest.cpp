@@ -2,8 +2,10 @@
 #include "data/Text.h"
 #include "data/UnitNames.h"
 
+#include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 
 TEST(Comparisons, SingleTolerance) {
     EXPECT_TRUE(SameSingle(0.0f, 0.0f));
@@ -21,6 +23,29 @@ TEST(Comparisons, GapMarker) {
     uint32_t bits;
     std::memcpy(&bits, &GapValue, sizeof bits);
     EXPECT_EQ(bits, 0xC31E0000u);
+}
+
+TEST(Comparisons, GapCountAgreesWithTheMarkerTest) {
+    // Every float from well below the run of gap-like values to well above it, then values
+    // far away and the special ones.
+    std::vector<float> values;
+    float v = GapValueRun().lowest;
+    for (int i = 0; i < 3000; ++i)
+        v = std::nextafter(v, -INFINITY);
+    while (v < GapValueRun().highest + 0.05f) {
+        values.push_back(v);
+        v = std::nextafter(v, INFINITY);
+    }
+    for (float far : {0.0f, -0.0f, 158.0f, -157.9f, -158.1f, -1e6f, 1e-30f, INFINITY, -INFINITY,
+                      NAN, std::numeric_limits<float>::denorm_min()})
+        values.push_back(far);
+    size_t expected = 0;
+    for (float value : values) {
+        EXPECT_EQ(CountGapValues({value}), IsGapValue(value) ? 1u : 0u) << value;
+        expected += IsGapValue(value) ? 1 : 0;
+    }
+    EXPECT_GT(expected, 1000u);
+    EXPECT_EQ(CountGapValues(values), expected);
 }
 
 TEST(Comparisons, TimesWithinAMillisecond) {

@@ -55,9 +55,7 @@ int RunInfoCommand(const std::vector<std::string>& args) {
     std::printf("Samples: %d\n", info.sampleCount);
     std::printf("Channels: %zu\n", channels.size());
     for (const ChannelInfo& channel : channels) {
-        size_t gaps = 0;
-        for (float v : channel.values)
-            gaps += IsGapValue(v) ? 1 : 0;
+        const size_t gaps = CountGapValues(channel.values);
         std::string range = "?";
         if (header && channel.channel >= 1 &&
             channel.channel <= static_cast<int>(RecorderFileLayout::MaxChannels)) {
