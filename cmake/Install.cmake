@@ -6,6 +6,11 @@ if(RECORDER_BUILD_APP)
     list(PREPEND recorder_programs paperless-recorder)
 endif()
 install(TARGETS ${recorder_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The tool's drawing commands, a helper program the tool runs (tools/cli/CMakeLists.txt).
+if(TARGET paperless-recorder-tool-window)
+    install(TARGETS paperless-recorder-tool-window
+            RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/paperless-recorder)
+endif()
 
 # The installed programs recognise their installation by this folder: settings and the load log
 # then go to the user's configuration directory, never beside the programs.

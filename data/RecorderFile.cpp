@@ -243,52 +243,63 @@ private:
             Append(recordTime - OneSecond, GapValue);
     }
 
+    // Sample by sample as the rules say, except that runs of samples inside the time window
+    // whose raw values lie inside the raw range go into the arrays in one pass: nothing in
+    // such a run is dropped, replaced or logged.
     void ReadSamples(const std::array<uint8_t, BlockSize>& block, size_t offset, size_t end,
                      int recordIndex, DateTime recordTime, int interval) {
         state_.takenInRecord = 0;
         const DateTime step = interval * OneSecond;
-        if (ReadPlainRecord(block, offset, end, recordIndex, recordTime, step))
-            return;
-        int k = 0;
+        const size_t count = SamplePositions(block, offset, end, recordIndex);
         const long limit = (static_cast<long>(BlockSize) - 12 - static_cast<long>(offset)) / 2;
-        // Local copies: the appends below could otherwise alias them and force reloads.
-        const float high = range_.high, low = range_.low;
-        const double divisor = range_.divisor;
-        for (size_t p = offset + RecordHeadSize; p < end; p += 2) {
-            // An odd record offset can put the last sample half outside the block.
-            if (p + 2 > BlockSize)
-                return;
-            if (recordIndex == MaxRecordsPerBlock - 1 && p + EndOfDataLength <= BlockSize &&
-                p + EndOfDataLength - 1 <= end && IsEndOfData(block.data() + p))
-                return;
+        const uint8_t* raw = block.data() + offset + RecordHeadSize;
+        // Sample times grow with their index, so those inside the window are one stretch.
+        const size_t firstInside = FirstSampleWhere(
+            recordTime, step, count, [this](DateTime t) { return !IsBeforeWindow(t); });
+        const size_t insideEnd = FirstSampleWhere(recordTime, step, count,
+                                                  [this](DateTime t) { return IsAfterWindow(t); });
+        size_t k = 0;
+        while (k < count) {
             if (state_.takenInRecord > limit)
                 return;
-            const DateTime t = recordTime + k * step;
+            if (k >= firstInside && k < insideEnd) {
+                const size_t room = static_cast<size_t>(limit + 1 - state_.takenInRecord);
+                const size_t runEnd = InRangeRunEnd(raw, k, std::min(insideEnd, k + room));
+                if (runEnd > k) {
+                    AppendRun(raw, recordTime, step, k, runEnd);
+                    k = runEnd;
+                    continue;
+                }
+            }
+            ReadSample(raw, k, recordTime + static_cast<int>(k) * step, step);
             ++k;
-            if (IsBeforeWindow(t) || IsAfterWindow(t)) {
-                if (log_.IsOpen())
-                    log_.Line("\t Channel %d Filter out invalid time record: %s\r\n", number_,
-                              FormatDateTime(t, AxisTimePattern).c_str());
-                continue;
-            }
-            state_.prevLast = t;
-            state_.expectedNext = t + step;
-            float v = static_cast<float>(S16(block.data() + p) / divisor);
-            if ((v > high && CompareSingle(v, high) == 1) ||
-                (v < low && CompareSingle(v, low) == -1)) {
-                if (log_.IsOpen())
-                    log_.Line("\t Channel %d Filter out invalid time record : %s  %0.3f\r\n",
-                              number_, FormatDateTime(t, AxisTimePattern).c_str(),
-                              static_cast<double>(v));
-                v = ReplaceOutOfRange();
-            } else {
-                state_.invalidRun = 0;
-                state_.lastGood = v;
-            }
-            Append(t, v);
-            ++sampleCount_;
-            ++state_.takenInRecord;
         }
+    }
+
+    // One sample: dropped outside the time window, replaced out of the range, logged either way.
+    void ReadSample(const uint8_t* raw, size_t k, DateTime t, DateTime step) {
+        if (IsBeforeWindow(t) || IsAfterWindow(t)) {
+            if (log_.IsOpen())
+                log_.Line("\t Channel %d Filter out invalid time record: %s\r\n", number_,
+                          FormatDateTime(t, AxisTimePattern).c_str());
+            return;
+        }
+        state_.prevLast = t;
+        state_.expectedNext = t + step;
+        float v = static_cast<float>(S16(raw + 2 * k) / range_.divisor);
+        if ((v > range_.high && CompareSingle(v, range_.high) == 1) ||
+            (v < range_.low && CompareSingle(v, range_.low) == -1)) {
+            if (log_.IsOpen())
+                log_.Line("\t Channel %d Filter out invalid time record : %s  %0.3f\r\n", number_,
+                          FormatDateTime(t, AxisTimePattern).c_str(), static_cast<double>(v));
+            v = ReplaceOutOfRange();
+        } else {
+            state_.invalidRun = 0;
+            state_.lastGood = v;
+        }
+        Append(t, v);
+        ++sampleCount_;
+        ++state_.takenInRecord;
     }
 
     // How many sample positions the record has: up to its end, whole samples inside the block,
@@ -299,52 +310,70 @@ private:
         const size_t stop = std::min(end, BlockSize - 1); // p < end and p + 2 <= BlockSize
         size_t count = stop > first ? (stop - first + 1) / 2 : 0;
         if (recordIndex == MaxRecordsPerBlock - 1)
-            for (size_t j = 0; j < count; ++j) {
-                const size_t p = first + 2 * j;
+            for (size_t k = 0; k < count; ++k) {
+                const size_t p = first + 2 * k;
                 if (p + EndOfDataLength <= BlockSize && p + EndOfDataLength - 1 <= end &&
                     IsEndOfData(block.data() + p))
-                    return j;
+                    return k;
             }
         return count;
     }
 
-    // The common record, which lies inside the time window and whose values all lie inside the
-    // range: no sample is dropped, replaced or logged, so they go into the arrays in one tight
-    // pass, with the state the sample-by-sample rules would leave. False (nothing changed)
-    // for any other record, which those rules then read.
-    bool ReadPlainRecord(const std::array<uint8_t, BlockSize>& block, size_t offset, size_t end,
-                         int recordIndex, DateTime recordTime, DateTime step) {
-        const size_t count = SamplePositions(block, offset, end, recordIndex);
-        if (count == 0)
-            return true;
-        // Sample times grow with their index, so the first and the last decide for all.
-        const DateTime lastTime = recordTime + static_cast<int>(count - 1) * step;
-        if (IsBeforeWindow(recordTime) || IsAfterWindow(lastTime))
-            return false;
-
-        const uint8_t* raw = block.data() + offset + RecordHeadSize;
-        // A raw sample inside the descriptor's raw range scales to a value inside the range
-        // (scaling keeps the order); near or beyond it the tolerant rules decide.
-        bool inside = true;
-        for (size_t j = 0; j < count; ++j) {
-            const int sample = S16(raw + 2 * j);
-            inside &= (sample >= range_.rawLow) & (sample <= range_.rawHigh);
+    // The first of the record's samples whose time meets `holds`, a test that once true stays
+    // true for later samples; count when none does.
+    template <typename Test>
+    static size_t FirstSampleWhere(DateTime recordTime, DateTime step, size_t count, Test holds) {
+        size_t low = 0, high = count;
+        while (low < high) {
+            const size_t middle = low + (high - low) / 2;
+            if (holds(recordTime + static_cast<int>(middle) * step))
+                high = middle;
+            else
+                low = middle + 1;
         }
-        if (!inside)
-            return false;
+        return low;
+    }
+
+    // The end of the run of raw samples from `from` (before `to`) inside the descriptor's raw
+    // range. Such a sample scales to a value inside the range, as scaling keeps the order; near
+    // or beyond the ends the tolerant comparison decides, sample by sample.
+    size_t InRangeRunEnd(const uint8_t* raw, size_t from, size_t to) const {
+        const int rawLow = range_.rawLow, rawHigh = range_.rawHigh;
+        size_t k = from;
+        constexpr size_t chunk = 16; // checked without a branch each, while all are inside
+        for (; k + chunk <= to; k += chunk) {
+            bool inside = true;
+            for (size_t i = 0; i < chunk; ++i) {
+                const int sample = S16(raw + 2 * (k + i));
+                inside &= (sample >= rawLow) & (sample <= rawHigh);
+            }
+            if (!inside)
+                break;
+        }
+        for (; k < to; ++k) {
+            const int sample = S16(raw + 2 * k);
+            if (sample < rawLow || sample > rawHigh)
+                break;
+        }
+        return k;
+    }
+
+    // Samples from..to of the record, all inside the window and the range, with the state the
+    // sample-by-sample rules would leave.
+    void AppendRun(const uint8_t* raw, DateTime recordTime, DateTime step, size_t from, size_t to) {
         // Appended as ranges, which compile to plain loops over the arrays' memory.
         auto& values = channel_.values;
-        values.insert(values.end(), ScaledSamples{raw, range_.divisor, 0},
-                      ScaledSamples{raw, range_.divisor, count});
-        channel_.times.insert(channel_.times.end(), SampleTimes{recordTime, step, 0},
-                              SampleTimes{recordTime, step, count});
+        values.insert(values.end(), ScaledSamples{raw, range_.divisor, from},
+                      ScaledSamples{raw, range_.divisor, to});
+        channel_.times.insert(channel_.times.end(), SampleTimes{recordTime, step, from},
+                              SampleTimes{recordTime, step, to});
+        const DateTime lastTime = recordTime + static_cast<int>(to - 1) * step;
         state_.prevLast = lastTime;
         state_.expectedNext = lastTime + step;
         state_.invalidRun = 0;
         state_.lastGood = values.back();
-        state_.takenInRecord = static_cast<int>(count);
-        sampleCount_ += static_cast<int32_t>(count);
-        return true;
+        state_.takenInRecord += static_cast<int>(to - from);
+        sampleCount_ += static_cast<int32_t>(to - from);
     }
 
     // The plain order test first: only a sample beyond a bound can be outside, and only then

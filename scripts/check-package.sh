@@ -62,6 +62,13 @@ grep -q 'Channel' "$tmp/info.txt" || grep -qi 'channel' "$tmp/info.txt" || fail 
 "$usr/bin/paperless-recorder-tool" csv "$usr/share/paperless-recorder/demo.bin" "$tmp/demo.csv"
 head -n 1 "$tmp/demo.csv" | grep -q '^Serial number,Time,Channel' || fail "csv header"
 [ "$(wc -l < "$tmp/demo.csv")" -gt 1000 ] || fail "csv wrote too few rows"
+# The drawing commands run in the tool's helper, found from the installed tool; the other
+# commands start without Qt.
+[ -x "$usr/libexec/paperless-recorder/paperless-recorder-tool-window" ] || fail "the tool's window helper is not installed"
+readelf -d "$usr/bin/paperless-recorder-tool" | grep -q 'NEEDED.*Qt' && fail "the tool links Qt"
+QT_QPA_PLATFORM=offscreen "$usr/bin/paperless-recorder-tool" picture \
+    "$usr/share/paperless-recorder/demo.bin" "$tmp/demo.png" || fail "picture"
+file "$tmp/demo.png" | grep -q 'PNG image' || fail "picture wrote no PNG"
 "$usr/bin/paperless-recorder-tool" info "$usr/share/paperless-recorder/demo.bin" --log >/dev/null
 ls "$XDG_CONFIG_HOME"/paperless-recorder/*_log.txt >/dev/null || fail "the load log is not in the user's directory"
 ls "$usr"/bin/*_log.txt 2>/dev/null && fail "the load log was written beside the programs"

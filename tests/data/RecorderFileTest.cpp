@@ -370,6 +370,48 @@ TEST_F(ReaderTest, ValuesWithinTheToleranceOfAnEndAreInRange) {
     EXPECT_EQ(info.sampleCount, 4);
 }
 
+TEST_F(ReaderTest, ALongRecordMixesStoredReplacedAndDroppedSamples) {
+    // Forty samples 0..39 a second apart, range 0..100: 120 at 20 and 130 at 37 are replaced
+    // by the value before them; the window from 09:00:02 to 09:00:38 drops the first two, the
+    // last one and the zeros after it.
+    std::vector<int16_t> raw;
+    for (int16_t k = 0; k < 40; ++k)
+        raw.push_back(k);
+    raw[20] = 120;
+    raw[37] = 130;
+    FileImage f(2);
+    f.Header(0, 0, {15, 3, 16, 9, 0, 2}, {15, 3, 16, 9, 0, 38});
+    f.Channel(0, {100, 0, 4, 19, 1});
+    f.Record(0, 0, T0, 0xFFFF, 1, raw); // zeros after the forty up to the block's end
+    ASSERT_FALSE(Read(f.bytes, {true, dir.string()}).has_value());
+
+    std::vector<float> expected;
+    for (int k = 2; k <= 38; ++k)
+        expected.push_back(static_cast<float>(k == 20 ? 19 : k == 37 ? 36 : k));
+    EXPECT_EQ(channels[0].values, expected);
+    ASSERT_EQ(channels[0].times.size(), expected.size());
+    EXPECT_EQ(channels[0].times.front(), At(9, 0, 2));
+    EXPECT_EQ(channels[0].times[18], At(9, 0, 20));
+    EXPECT_EQ(channels[0].times.back(), At(9, 0, 38));
+    EXPECT_EQ(info.sampleCount, 37);
+
+    std::string log;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().string().ends_with("_log.txt")) {
+            std::ifstream in(e.path(), std::ios::binary);
+            log.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        }
+    const std::string expectedStart =
+        "Channel 1, range: 0.000-100.000\r\n"
+        "\t Channel 1 Filter out invalid time record: 15-03-16 09:00:00\r\n"
+        "\t Channel 1 Filter out invalid time record: 15-03-16 09:00:01\r\n"
+        "\t Channel 1 Filter out invalid time record : 15-03-16 09:00:20  120.000\r\n"
+        "\t Channel 1 Filter out invalid time record : 15-03-16 09:00:37  130.000\r\n"
+        "\t Channel 1 Filter out invalid time record: 15-03-16 09:00:39\r\n"
+        "\t Channel 1 Filter out invalid time record: 15-03-16 09:00:40\r\n";
+    EXPECT_EQ(log.substr(0, expectedStart.size()), expectedStart);
+}
+
 TEST_F(ReaderTest, EndOfDataPatternOnlyInTheEleventhRecord) {
     for (int records : {11, 10}) {
         FileImage f(2);

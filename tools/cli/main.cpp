@@ -6,13 +6,18 @@
 
 #include "RecorderVersion.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string_view>
+#include <unistd.h>
 
 namespace {
 
 struct Command {
     std::string_view name;
+    // Null for the commands that run in the window helper.
     int (*run)(const std::vector<std::string>&);
     const char* arguments;
     const char* summary;
@@ -20,9 +25,38 @@ struct Command {
 
 #define RECORDER_TOOL_TABLE_ENTRY(name, Name, arguments, summary)                                  \
     {name, &Run##Name##Command, arguments, summary},
+#define RECORDER_TOOL_WINDOW_TABLE_ENTRY(name, Name, arguments, summary)                           \
+    {name, nullptr, arguments, summary},
 const Command Commands[] = {RECORDER_TOOL_COMMANDS(RECORDER_TOOL_TABLE_ENTRY)
-                                RECORDER_TOOL_WINDOW_COMMANDS(RECORDER_TOOL_TABLE_ENTRY)};
+                                RECORDER_TOOL_WINDOW_COMMANDS(RECORDER_TOOL_WINDOW_TABLE_ENTRY)};
 #undef RECORDER_TOOL_TABLE_ENTRY
+#undef RECORDER_TOOL_WINDOW_TABLE_ENTRY
+
+#ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
+// The commands that draw run in paperless-recorder-tool-window, beside this program in the
+// build tree and in the directory for helper programs when installed. It takes over this
+// process: same arguments, standard streams and exit status.
+int RunInWindowHelper(char** argv) {
+    constexpr const char* helperName = "paperless-recorder-tool-window";
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path dir = self.parent_path();
+    const std::filesystem::path candidates[] = {dir / helperName,
+                                                dir / RECORDER_TOOL_WINDOW_HELPER_DIR / helperName};
+    for (const std::filesystem::path& helper : candidates) {
+        if (error || access(helper.c_str(), X_OK) != 0)
+            continue;
+        argv[0] = const_cast<char*>(helper.c_str());
+        execv(helper.c_str(), argv);
+        std::fprintf(stderr, "%s: cannot run %s: %s\n", ToolName, helper.c_str(),
+                     std::strerror(errno));
+        return ExitFailure;
+    }
+    std::fprintf(stderr, "%s: %s is missing (looked in %s and %s)\n", ToolName, helperName,
+                 candidates[0].parent_path().c_str(), candidates[1].parent_path().c_str());
+    return ExitFailure;
+}
+#endif
 
 void PrintUsage(FILE* out) {
     std::fprintf(out, "Usage: %s COMMAND [ARGUMENTS]\n\nCommands:\n", ToolName);
@@ -49,9 +83,15 @@ int main(int argc, char** argv) {
         std::printf("%s %s\n", ToolName, RECORDER_VERSION);
         return 0;
     }
-    for (const Command& c : Commands)
-        if (c.name == name)
-            return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    for (const Command& c : Commands) {
+        if (c.name != name)
+            continue;
+#ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
+        if (!c.run)
+            return RunInWindowHelper(argv);
+#endif
+        return c.run(std::vector<std::string>(argv + 2, argv + argc));
+    }
     UsageError("unknown command " + std::string(name) + " (try --help)");
     return ExitUsage;
 }
