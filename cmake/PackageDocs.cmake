@@ -52,7 +52,8 @@ install(FILES ${recorder_package_docs}/changelog.gz DESTINATION ${recorder_docdi
 # Manual pages, made from each program's --help and --version at build time so that they say what
 # the programs say. Run without a display: the program answers these before it needs one.
 find_program(HELP2MAN_EXECUTABLE help2man)
-if(HELP2MAN_EXECUTABLE AND NOT CMAKE_CROSSCOMPILING)
+# Not for the sanitizer and fuzzing builds, which are never packaged.
+if(HELP2MAN_EXECUTABLE AND NOT CMAKE_CROSSCOMPILING AND NOT RECORDER_SANITIZE AND NOT RECORDER_FUZZ)
     set(recorder_man_pages_default ON)
 else()
     set(recorder_man_pages_default OFF)
