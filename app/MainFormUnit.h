@@ -16,6 +16,7 @@
 #include <QSharedPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -24,6 +25,7 @@ class DataSheetModel;
 class GlobalFigurePage;
 struct NavigationOutcome;
 class QAction;
+class QFileDialog;
 class QLabel;
 class QMenu;
 class QModelIndex;
@@ -146,6 +148,13 @@ public:
     // Shows a box of the Save command; for a question, true when the answer is Yes.
     using SaveBoxHook = std::function<bool(QWidget* parent, const UserMessage& message)>;
     using ReportHook = std::function<void(QWidget* parent, const PrintedReport& report)>;
+    // The save dialog the default hook runs, set up from the setting: its file type entries
+    // also decide the extension added to a name typed without one. SaveDialogResult reads
+    // the choice off the closed dialog (nullopt when it was not accepted).
+    static std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent,
+                                                       const SaveDialogSetting& setting);
+    static std::optional<SaveDialogChoice> SaveDialogResult(const QFileDialog& dialog,
+                                                            const SaveDialogSetting& setting);
     void SetSaveDialogHook(SaveDialogHook hook);
     void SetSaveBoxHook(SaveBoxHook hook);
     void SetReportHook(ReportHook hook);

@@ -7,11 +7,16 @@
 #include "export/ChartPicture.h"
 #include "export/ReportPrinting.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -269,6 +274,55 @@ TEST_F(ExportWindowTest, ChartPictures) {
     EXPECT_NE(saveBoxes_[0].find("no-dir/chart.bmp"), std::string::npos);
     SaveTo(QStringLiteral("/dev/full"), 0);
     EXPECT_EQ(saveBoxes_.size(), 3u); // the question, then the failure
+}
+
+// The real save dialog, used as the user does: the file type picked in its type box, a name
+// typed without extension, Save pressed.
+TEST_F(ExportWindowTest, ChosenFileTypeDecidesExtensionAndFormat) {
+    const QString data = dir_.filePath("one.bin");
+    WriteOneChannel(data, 600);
+    Open(data);
+    // The dialog starts in the working directory, where a folder "chart" would be entered.
+    const QString workingDirectory = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    struct Case {
+        int filterIndex;
+        const char* name;
+        const char* written;
+        QByteArray magic;
+    };
+    const Case cases[] = {
+        {0, "as-bitmap", "as-bitmap.bmp", QByteArray("BM")},
+        {1, "as-jpeg", "as-jpeg.jpg", QByteArray("\xFF\xD8\xFF")},
+        // A typed extension is replaced by that of the type picked after it.
+        {1, "typed.bmp", "typed.jpg", QByteArray("\xFF\xD8\xFF")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window()->SetSaveDialogHook([&](QWidget* parent, const TMainForm::SaveDialogSetting& s) {
+            const auto dialog = TMainForm::MakeSaveDialog(parent, s);
+            dialog->show();
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            if (!name || !types) {
+                ADD_FAILURE() << "not the widget-based file dialog";
+                return std::optional<TMainForm::SaveDialogChoice>();
+            }
+            name->setText(dir_.filePath(QString::fromLatin1(c.name)));
+            // The type box as the keyboard moves it: the dialog hears of the choice.
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_Home);
+            for (int i = 0; i < c.filterIndex; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            QMetaObject::invokeMethod(dialog.get(), "accept"); // the Save button
+            return TMainForm::SaveDialogResult(*dialog, s);
+        });
+        window()->SaveFileButtonClick();
+        const QByteArray bytes = ReadFile(dir_.filePath(QString::fromLatin1(c.written)));
+        EXPECT_TRUE(bytes.startsWith(c.magic)) << bytes.left(4).toHex().toStdString();
+    }
+    QDir::setCurrent(workingDirectory);
+    EXPECT_TRUE(saveBoxes_.empty());
 }
 
 TEST(ChartPictureTest, InvertsPaddedRows) {
