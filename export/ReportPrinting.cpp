@@ -253,7 +253,7 @@ void ChartReport::Paint(QPrinter& printer) const {
     const double inset = mm(TextInsetMm);
 
     auto framed = [&](const ReportBox& box, const QString& text, bool centred) {
-        const QRectF rect = mm.Rect(left, box.top, ChartObjectWidth, box.height);
+        const QRectF rect = mm.Rect(left, ChartPaperTop(box), ChartObjectWidth, box.height);
         painter.setPen(FramePen(dotsPerMm));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect);
@@ -269,7 +269,7 @@ void ChartReport::Paint(QPrinter& printer) const {
     framed(ChartRegionBox, content_.printRegion, false);
 
     const QRectF frame =
-        mm.Rect(left, ChartPictureBox.top, ChartObjectWidth, ChartPictureBox.height);
+        mm.Rect(left, ChartPaperTop(ChartPictureBox), ChartObjectWidth, ChartPictureBox.height);
     painter.fillRect(frame, Qt::white);
     const FitRect fit = FitKeepingAspect(frame.width(), frame.height(), content_.picture.width(),
                                          content_.picture.height());

@@ -414,3 +414,37 @@ TEST_F(ExportWindowTest, ChartReport) {
         QStringLiteral("Print time：\\d{4}-\\d\\d-\\d\\d- \\d\\d:\\d\\d:\\d\\d: +Lister："))))
         << pdf.text.left(300).toStdString();
 }
+
+// The page rendered at 10 pixels a millimetre: the title's frame and the picture sit 5 mm lower
+// than their tops, within the top and bottom margins.
+TEST(ChartReportPage, TitleAndPictureWithinTheMargins) {
+    QTemporaryDir dir;
+    ChartReportContent content;
+    // Black, in the frame's own proportions: the picture fills its frame.
+    content.picture = QImage(287 * 4, 170 * 4, QImage::Format_RGB888);
+    content.picture.fill(Qt::black);
+    content.title = QStringLiteral("Trend diagram printing");
+    const QString pdf = dir.filePath("chart.pdf");
+    ASSERT_FALSE(WriteReportPdf(ChartReport(content), pdf));
+    ::Run(QStringLiteral("pdftoppm"),
+          {QStringLiteral("-r"), QStringLiteral("254"), QStringLiteral("-gray"),
+           QStringLiteral("-singlefile"), pdf, dir.filePath("page")});
+    const QImage page(dir.filePath("page.pgm"));
+    ASSERT_NEAR(page.width(), 2970, 2); // A4 across
+    ASSERT_NEAR(page.height(), 2100, 2);
+    // Down a column 10 mm from the left edge: inside every frame, left of the centred title.
+    constexpr int Column = 100;
+    const auto dark = [&](int row) { return qGray(page.pixel(Column, row)) < 128; };
+    int top = 0;
+    while (top < page.height() && !dark(top))
+        ++top;
+    int bottom = page.height() - 1;
+    while (bottom > 0 && !dark(bottom))
+        --bottom;
+    int pictureTop = bottom;
+    while (pictureTop > 0 && dark(pictureTop - 1))
+        --pictureTop;
+    EXPECT_NEAR(top / 10.0, 9, 0.3);         // the title's frame: 4 mm below the margin
+    EXPECT_NEAR(pictureTop / 10.0, 35, 0.3); // the picture: 30 mm below it
+    EXPECT_NEAR(bottom / 10.0, 205, 0.3);    // and 170 mm high, ending at the bottom margin
+}
