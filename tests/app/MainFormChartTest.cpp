@@ -128,6 +128,21 @@ TEST_F(MainFormChartTest, ReadOutFollowsTheCursorFromBuildToDrag) {
     EXPECT_EQ(Entry(), "Channel 01  ---");
 }
 
+TEST_F(MainFormChartTest, DragEndingBetweenSamplesShowsTheTimeAndValuesOfOneSample) {
+    Open(1234); // one sample a second, value (second % 1000) / 10
+    chart->xAxis->setRange(T0 + 600 * OneSecond, T0 + 610 * OneSecond);
+    chart->replot();
+    w->SetTimeCursor(T0 + 601 * OneSecond);
+    const int y = chart->axisRect()->rect().center().y();
+    const QPoint from = At(w->ChartTool->XValue(), 0);
+    const QPoint to = At(T0 + 605.6 * OneSecond, 0); // 08:10:05.6, nearest the sample of :06
+    QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(from.x(), y));
+    QTest::mouseMove(chart, QPoint(to.x(), y));
+    QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(to.x(), y));
+    EXPECT_EQ(chart->LegendTitle().toStdString(), ReadoutTitle(T0 + 606 * OneSecond));
+    EXPECT_EQ(Entry(), "Channel 01 60.600℃");
+}
+
 TEST_F(MainFormChartTest, DoubleClickPlacesCursorsByTypedValuesOrCancels) {
     Open(1234);
     TOKBottomDlg* dialog = objects_->OKBottomDlg.get();
