@@ -308,11 +308,14 @@ std::unique_ptr<QPrintPreviewDialog> MakeReportPreview(QWidget* parent, const Pr
         QAction* pdf = bar->addAction(QStringLiteral("Export PDF"));
         pdf->setToolTip(QStringLiteral("Export PDF"));
         QObject::connect(pdf, &QAction::triggered, d, [d, &report] {
-            const QString path = QFileDialog::getSaveFileName(d, QStringLiteral("Export PDF"),
-                                                              QStringLiteral("report.pdf"),
-                                                              QStringLiteral("PDF files(*.pdf)"));
-            if (path.isEmpty())
+            QFileDialog files(d, QStringLiteral("Export PDF"), QString(),
+                              QStringLiteral("PDF files(*.pdf)"));
+            files.setAcceptMode(QFileDialog::AcceptSave);
+            files.setDefaultSuffix(QStringLiteral("pdf")); // "list" is written as list.pdf
+            files.selectFile(QStringLiteral("report.pdf"));
+            if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
                 return;
+            const QString path = files.selectedFiles().front();
             if (const auto error = WriteReportPdf(report, path))
                 QMessageBox::critical(d, QStringLiteral("Paperless recorder"), *error);
         });

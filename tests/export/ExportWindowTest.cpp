@@ -11,12 +11,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -447,4 +450,45 @@ TEST(ChartReportPage, TitleAndPictureWithinTheMargins) {
     EXPECT_NEAR(top / 10.0, 9, 0.3);         // the title's frame: 4 mm below the margin
     EXPECT_NEAR(pictureTop / 10.0, 35, 0.3); // the picture: 30 mm below it
     EXPECT_NEAR(bottom / 10.0, 205, 0.3);    // and 170 mm high, ending at the bottom margin
+}
+
+// "Export PDF" in the preview, with the name typed into its file dialog.
+TEST(ReportPreview, ExportPdfAddsTheExtensionToANameWithout) {
+    QTemporaryDir dir;
+    ChartReportContent content;
+    content.picture = QImage(40, 30, QImage::Format_RGB888);
+    content.picture.fill(Qt::white);
+    const ChartReport report(content);
+    QPrinter printer(QPrinter::HighResolution);
+    const auto preview = MakeReportPreview(nullptr, report, printer);
+    QAction* exportPdf = nullptr;
+    for (QAction* action : preview->findChildren<QAction*>())
+        if (action->text() == QStringLiteral("Export PDF"))
+            exportPdf = action;
+    ASSERT_NE(exportPdf, nullptr);
+    struct Case {
+        const char* typed;
+        const char* written;
+    };
+    for (const Case c : {Case{"list", "list.pdf"}, Case{"kept.pdf", "kept.pdf"}}) {
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* files = qobject_cast<QFileDialog*>(top);
+                if (!files || !files->isVisible())
+                    continue;
+                if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                    name->setText(dir.filePath(QString::fromLatin1(c.typed)));
+                    QMetaObject::invokeMethod(files, "accept"); // the Save button
+                } else {
+                    ADD_FAILURE() << "not the widget-based file dialog";
+                    files->reject();
+                }
+            }
+        });
+        exportPdf->trigger();
+        EXPECT_TRUE(ReadFile(dir.filePath(QString::fromLatin1(c.written))).startsWith("%PDF"))
+            << c.typed;
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("list")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("kept.pdf.pdf")));
 }
