@@ -408,6 +408,7 @@ void TMainForm::OpenFileButtonClick() {
 
 void TMainForm::OpenDataFile(const QString& path) {
     OpenFileName = path;
+    ShownFileName = path;
     ClearViews();
     ResetRecordingInfo(recordingInfo);
     XZoomStopPending = YZoomStopPending = true;

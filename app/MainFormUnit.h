@@ -214,6 +214,8 @@ public:
     bool RealTimeMode = false;
     std::thread WorkerThread;
     QString OpenFileName;
+    // The file the views were last opened or imported from, as the sheet's status line names it.
+    QString ShownFileName;
 
     // Controls, named as the design names them.
     QAction* OpenFileMenuItem;
@@ -268,8 +270,9 @@ private:
     void ConnectServiceCommands();
     void ImportThreadProc();
     // On the worker: the import of a CSV file, or the opening of a live run's record (the
-    // same lines, the value range without its gap markers); then the views.
-    void ImportOnWorker(const std::string& path, bool liveRecord);
+    // same lines, the value range without its gap markers); then the views. False when the
+    // file could not be read (its message shown).
+    bool ImportOnWorker(const std::string& path, bool liveRecord);
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
     void RemoveAllSeries();
@@ -310,6 +313,7 @@ private:
     std::unique_ptr<RealTimeMonitor> realTime_;
     MessagePresenter presentMessage_;
     bool loadLogEnabled_ = false;
+    bool importConvertedNothing_ = false;
     std::optional<ViewBuild> pendingBuild_;
     std::vector<QSharedPointer<QCPGraphDataContainer>> pendingSeriesData_;
     std::optional<LivePollResult> pendingLiveResult_;
