@@ -192,6 +192,13 @@ void TMainForm::CreateMenus() {
     ChartMenuItem = MakeAction(this, QStringLiteral("Trend diagram(&T)"));
     SystemCaseMenuItem = MakeAction(this, QStringLiteral("Global figure(&G)"));
     view->addActions({DataTableMenuItem, ChartMenuItem, SystemCaseMenuItem});
+    view->addSeparator();
+    // The vernier dialog is otherwise reached only by double-clicking the chart.
+    VernierMenuItem = MakeAction(this, QStringLiteral("Vernier…"), {},
+                                 QKeySequence(QStringLiteral("Ctrl+Shift+V")));
+    view->addAction(VernierMenuItem);
+    connect(view, &QMenu::aboutToShow, this,
+            [this] { VernierMenuItem->setEnabled(!RealTimeMode && !channels.empty()); });
 
     QMenu* live = menuBar()->addMenu(QStringLiteral("Real-time monitoring"));
     ComSettingMenuItem = MakeAction(this, QStringLiteral("Com(&C)"));
@@ -213,6 +220,7 @@ void TMainForm::CreateMenus() {
     connect(DataTableMenuItem, &QAction::triggered, this, &TMainForm::DataTableMenuItemClick);
     connect(ChartMenuItem, &QAction::triggered, this, &TMainForm::ChartMenuItemClick);
     connect(SystemCaseMenuItem, &QAction::triggered, this, &TMainForm::SystemCaseMenuItemClick);
+    connect(VernierMenuItem, &QAction::triggered, this, &TMainForm::VernierMenuItemClick);
     connect(AboutIMenuItem, &QAction::triggered, this, &TMainForm::AboutButtonClick);
 }
 

@@ -190,6 +190,8 @@ public:
     void ChartUndoZoom();
     void OnChartScroll();
     void OnChartDoubleClick();
+    // View > "Vernier…": the dialog of a double-click, over the trend diagram.
+    void VernierMenuItemClick();
     void OnAllowZoom();
     // The read-out at the time cursor's X value: legend title and one entry per series.
     void ChartCursorToolChange(double xValue);
@@ -226,6 +228,7 @@ public:
     QAction* DataTableMenuItem;
     QAction* ChartMenuItem;
     QAction* SystemCaseMenuItem;
+    QAction* VernierMenuItem;
     QAction* ComSettingMenuItem;
     QAction* RunMenuItem;
     QAction* StopMenuItem;

@@ -2,9 +2,12 @@
 // cursor moves, and the vernier dialog of a double-click.
 #include "app/Startup.h"
 #include "chart/ChartReadout.h"
+#include "chart/CursorMoveDlg.h"
 #include "data/RecorderFileWriter.h"
 #include "tests/app/RampRecording.h"
 
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -191,6 +194,32 @@ TEST_F(MainFormChartTest, DoubleClickPlacesCursorsByTypedValuesOrCancels) {
     EXPECT_TRUE(w->ChartTool2->Active());
     EXPECT_TRUE(dialog->ShowY2Flag);
     QTRY_VERIFY_WITH_TIMEOUT(chart->ZoomAllowed(), 1000);
+}
+
+TEST_F(MainFormChartTest, ViewMenuOpensTheVernierDialogOverTheChart) {
+    QAction* item = w->VernierMenuItem;
+    EXPECT_EQ(item->text(), QStringLiteral("Vernier…"));
+    EXPECT_FALSE(item->shortcut().isEmpty());
+    EXPECT_TRUE(w->menuBar()->actions().at(1)->menu()->actions().contains(item));
+    TOKBottomDlg* dialog = objects_->OKBottomDlg.get();
+    int shown = 0;
+    QTimer::singleShot(0, dialog, [&] { shown += dialog->isVisible(); });
+    item->trigger(); // nothing to place the cursors on yet
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, 0);
+
+    Open(1234);
+    w->DataTableMenuItemClick();
+    QTimer::singleShot(0, dialog, [&] {
+        shown += dialog->isVisible();
+        EXPECT_EQ(dialog->OldXValue, w->ChartTool->XValue());
+        dialog->YValueEdit->setText("50");
+        dialog->OKBtn->click();
+    });
+    item->trigger();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(w->CurrentPage, ShownPage::TrendDiagram);
+    EXPECT_EQ(w->ChartTool->YValue(), 50);
 }
 
 TEST_F(MainFormChartTest, EmptyChartHasNoTickLabelsAndTheLegendSitsBesideThePlot) {
