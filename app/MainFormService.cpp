@@ -62,10 +62,12 @@ bool TMainForm::ImportOnWorker(const std::string& path, bool liveRecord) {
             shown = reached;
         }
     };
-    const auto message = liveRecord ? OpenLiveRecord(path, recordingInfo, channels, progress)
-                                    : ImportCsvFile(path, recordingInfo, channels, progress);
-    if (message)
+    auto message = liveRecord ? OpenLiveRecord(path, recordingInfo, channels, progress)
+                              : ImportCsvFile(path, recordingInfo, channels, progress);
+    if (message) {
+        message->detail = UnreadableFileDetail(path); // the box names the file
         ShowWorkerMessage(*message);
+    }
     ProcessDlg->ResetProgress();
     BuildOnWorker(nullptr);
     return !message;

@@ -55,6 +55,8 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 void ShowMessageBox(QWidget* parent, const UserMessage& message) {
     QMessageBox box(BoxIcon(message.icon), Caption, QString::fromStdString(GbkToUtf8(message.text)),
                     QMessageBox::Ok, parent);
+    if (!message.detail.empty())
+        box.setDetailedText(QString::fromStdString(message.detail));
     box.exec();
 }
 
@@ -408,7 +410,8 @@ void TMainForm::ClearViews() {
 void TMainForm::OpenFileButtonClick() {
     const QString path = QFileDialog::getOpenFileName(
         this, QString(), OpenFileName.isEmpty() ? QString() : QFileInfo(OpenFileName).path(),
-        QStringLiteral("Binary file (*.bin);;Data file(*.dat);;Live record (*.csv)"));
+        QStringLiteral("Binary file (*.bin);;Data file(*.dat);;Live record (*.csv);;"
+                       "All recordings (*.bin *.dat *.csv)"));
     if (path.isEmpty())
         return;
     OpenDataFile(path);
@@ -435,8 +438,10 @@ void TMainForm::LoadThreadProc() {
         ImportOnWorker(path, true);
         return;
     }
-    if (const auto message = ReadRecorderFile(path, recordingInfo, channels, log))
+    if (auto message = ReadRecorderFile(path, recordingInfo, channels, log)) {
+        message->detail = UnreadableFileDetail(path); // the box names the file
         ShowWorkerMessage(*message);
+    }
     // The views show whatever the recording holds, also after a failure.
     BuildOnWorker(nullptr);
 }
