@@ -199,8 +199,6 @@ void TMainForm::CreateMenus() {
     VernierMenuItem = MakeAction(this, QStringLiteral("Vernier…"), {},
                                  QKeySequence(QStringLiteral("Ctrl+Shift+V")));
     view->addAction(VernierMenuItem);
-    connect(view, &QMenu::aboutToShow, this,
-            [this] { VernierMenuItem->setEnabled(!RealTimeMode && !channels.empty()); });
 
     QMenu* live = menuBar()->addMenu(QStringLiteral("Real-time monitoring"));
     ComSettingMenuItem = MakeAction(this, QStringLiteral("Com(&C)"));
