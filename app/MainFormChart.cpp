@@ -107,6 +107,15 @@ void TMainForm::OnChartDoubleClick() {
     TimerForAllowZoom->start();
 }
 
+void TMainForm::VernierMenuItemClick() {
+    if (RealTimeMode || channels.empty())
+        return;
+    // The cursors it places are those of the trend diagram: show them.
+    if (CurrentPage != ShownPage::TrendDiagram)
+        ChartMenuItemClick();
+    OnChartDoubleClick();
+}
+
 void TMainForm::OnAllowZoom() {
     TimerForAllowZoom->stop();
     Chart->SetZoomAllowed(true);

@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace {
 
@@ -31,23 +32,18 @@ QStringList NameFilters(const QString& filter) {
     return names;
 }
 
+// The extension a filter entry's first pattern names: "JPEG files(*.jpg)" gives "jpg".
+QString FilterSuffix(const QString& nameFilter) {
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    return pattern.match(nameFilter).captured(1);
+}
+
 std::optional<TMainForm::SaveDialogChoice> ShowSaveDialog(QWidget* parent,
                                                           const TMainForm::SaveDialogSetting& s) {
-    QFileDialog dialog(parent, s.title);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite); // the command asks itself
-    const QStringList filters = NameFilters(s.filter);
-    dialog.setNameFilters(filters);
-    QString ext = s.defaultExt;
-    dialog.setDefaultSuffix(ext.startsWith(QLatin1Char('.')) ? ext.mid(1) : ext);
-    if (!s.fileName.isEmpty())
-        dialog.selectFile(s.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const auto dialog = TMainForm::MakeSaveDialog(parent, s);
+    if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    return TMainForm::SaveDialogChoice{
-        dialog.selectedFiles().front(),
-        std::max(0, int(filters.indexOf(dialog.selectedNameFilter())))};
+    return TMainForm::SaveDialogResult(*dialog, s);
 }
 
 bool ShowSaveBox(QWidget* parent, const UserMessage& message) {
@@ -88,6 +84,38 @@ void TMainForm::ConnectExportCommands() {
         connect(action, &QAction::triggered, this, &TMainForm::SaveFileButtonClick);
     for (QAction* action : {PrintButton, PrintMenuItem})
         connect(action, &QAction::triggered, this, &TMainForm::PrintButtonClick);
+}
+
+std::unique_ptr<QFileDialog> TMainForm::MakeSaveDialog(QWidget* parent,
+                                                       const SaveDialogSetting& s) {
+    auto dialog = std::make_unique<QFileDialog>(parent, s.title);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite); // the command asks itself
+    const QStringList filters = NameFilters(s.filter);
+    dialog->setNameFilters(filters);
+    // The default extension names the first entry's type; a name typed without extension gets
+    // that of the type chosen, so that the type the user picked is the one written ("chart"
+    // under JPEG becomes chart.jpg).
+    const QString ext = s.defaultExt;
+    dialog->setDefaultSuffix(ext.startsWith(QLatin1Char('.')) ? ext.mid(1) : ext);
+    QFileDialog* d = dialog.get();
+    QObject::connect(d, &QFileDialog::filterSelected, d, [d](const QString& filter) {
+        if (const QString suffix = FilterSuffix(filter); !suffix.isEmpty())
+            d->setDefaultSuffix(suffix);
+    });
+    if (!s.fileName.isEmpty())
+        dialog->selectFile(s.fileName);
+    return dialog;
+}
+
+std::optional<TMainForm::SaveDialogChoice> TMainForm::SaveDialogResult(const QFileDialog& dialog,
+                                                                       const SaveDialogSetting& s) {
+    if (dialog.result() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return SaveDialogChoice{
+        dialog.selectedFiles().front(),
+        std::max(0, int(NameFilters(s.filter).indexOf(dialog.selectedNameFilter())))};
 }
 
 void TMainForm::SetSaveDialogHook(SaveDialogHook hook) {

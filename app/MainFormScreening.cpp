@@ -145,7 +145,7 @@ void TMainForm::UpdateSheetStatus() {
     if (!SheetStatusLabel)
         return;
     SheetStatus status;
-    status.fileName = QFileInfo(OpenFileName).fileName().toStdString();
+    status.fileName = QFileInfo(ShownFileName).fileName().toStdString();
     status.rowCount = Rows.RowCount();
     status.pageStart = Page.pageStart;
     status.pageSize = PageSizeOf(DataFilterDlg);

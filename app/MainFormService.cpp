@@ -29,21 +29,28 @@ void TMainForm::ImportData() {
 
 void TMainForm::ImportDataFile(const QString& path) {
     ImportFileName = path;
+    ShownFileName = path;
     // Unlike a data file load, the recording info is kept: an import that takes no line
     // leaves the previous window and range standing.
     ClearViews();
     XZoomStopPending = YZoomStopPending = true;
     RealTimeMode = false;
+    importConvertedNothing_ = false;
     RunWorker(QStringLiteral("Data are loading..."), [this] { ImportThreadProc(); });
     ApplyViewBuild();
     FinishViewUpdate(recordingInfo.startTime, true);
+    // An empty chart and sheet alone do not say why: a file of other lines (the sheet's own
+    // CSV, say) is read without complaint.
+    if (importConvertedNothing_)
+        presentMessage_(this, {ImportNoSampleText, MessageIcon::Information});
 }
 
 void TMainForm::ImportThreadProc() {
-    ImportOnWorker(QFile::encodeName(ImportFileName).toStdString(), false);
+    const bool read = ImportOnWorker(QFile::encodeName(ImportFileName).toStdString(), false);
+    importConvertedNothing_ = read && recordingInfo.sampleCount == 0;
 }
 
-void TMainForm::ImportOnWorker(const std::string& path, bool liveRecord) {
+bool TMainForm::ImportOnWorker(const std::string& path, bool liveRecord) {
     // The bar shows the share of the file read, then the build's own progress.
     constexpr int ReadSteps = 100;
     ProcessDlg->SetProgressMax(ReadSteps);
@@ -55,12 +62,15 @@ void TMainForm::ImportOnWorker(const std::string& path, bool liveRecord) {
             shown = reached;
         }
     };
-    const auto message = liveRecord ? OpenLiveRecord(path, recordingInfo, channels, progress)
-                                    : ImportCsvFile(path, recordingInfo, channels, progress);
-    if (message)
+    auto message = liveRecord ? OpenLiveRecord(path, recordingInfo, channels, progress)
+                              : ImportCsvFile(path, recordingInfo, channels, progress);
+    if (message) {
+        message->detail = UnreadableFileDetail(path); // the box names the file
         ShowWorkerMessage(*message);
+    }
     ProcessDlg->ResetProgress();
     BuildOnWorker(nullptr);
+    return !message;
 }
 
 void TMainForm::OnOEMDLClick() {

@@ -55,6 +55,8 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 void ShowMessageBox(QWidget* parent, const UserMessage& message) {
     QMessageBox box(BoxIcon(message.icon), Caption, QString::fromStdString(GbkToUtf8(message.text)),
                     QMessageBox::Ok, parent);
+    if (!message.detail.empty())
+        box.setDetailedText(QString::fromStdString(message.detail));
     box.exec();
 }
 
@@ -192,6 +194,11 @@ void TMainForm::CreateMenus() {
     ChartMenuItem = MakeAction(this, QStringLiteral("Trend diagram(&T)"));
     SystemCaseMenuItem = MakeAction(this, QStringLiteral("Global figure(&G)"));
     view->addActions({DataTableMenuItem, ChartMenuItem, SystemCaseMenuItem});
+    view->addSeparator();
+    // The vernier dialog is otherwise reached only by double-clicking the chart.
+    VernierMenuItem = MakeAction(this, QStringLiteral("Vernier…"), {},
+                                 QKeySequence(QStringLiteral("Ctrl+Shift+V")));
+    view->addAction(VernierMenuItem);
 
     QMenu* live = menuBar()->addMenu(QStringLiteral("Real-time monitoring"));
     ComSettingMenuItem = MakeAction(this, QStringLiteral("Com(&C)"));
@@ -213,6 +220,7 @@ void TMainForm::CreateMenus() {
     connect(DataTableMenuItem, &QAction::triggered, this, &TMainForm::DataTableMenuItemClick);
     connect(ChartMenuItem, &QAction::triggered, this, &TMainForm::ChartMenuItemClick);
     connect(SystemCaseMenuItem, &QAction::triggered, this, &TMainForm::SystemCaseMenuItemClick);
+    connect(VernierMenuItem, &QAction::triggered, this, &TMainForm::VernierMenuItemClick);
     connect(AboutIMenuItem, &QAction::triggered, this, &TMainForm::AboutButtonClick);
 }
 
@@ -400,7 +408,8 @@ void TMainForm::ClearViews() {
 void TMainForm::OpenFileButtonClick() {
     const QString path = QFileDialog::getOpenFileName(
         this, QString(), OpenFileName.isEmpty() ? QString() : QFileInfo(OpenFileName).path(),
-        QStringLiteral("Binary file (*.bin);;Data file(*.dat);;Live record (*.csv)"));
+        QStringLiteral("Binary file (*.bin);;Data file(*.dat);;Live record (*.csv);;"
+                       "All recordings (*.bin *.dat *.csv)"));
     if (path.isEmpty())
         return;
     OpenDataFile(path);
@@ -408,6 +417,7 @@ void TMainForm::OpenFileButtonClick() {
 
 void TMainForm::OpenDataFile(const QString& path) {
     OpenFileName = path;
+    ShownFileName = path;
     ClearViews();
     ResetRecordingInfo(recordingInfo);
     XZoomStopPending = YZoomStopPending = true;
@@ -426,8 +436,10 @@ void TMainForm::LoadThreadProc() {
         ImportOnWorker(path, true);
         return;
     }
-    if (const auto message = ReadRecorderFile(path, recordingInfo, channels, log))
+    if (auto message = ReadRecorderFile(path, recordingInfo, channels, log)) {
+        message->detail = UnreadableFileDetail(path); // the box names the file
         ShowWorkerMessage(*message);
+    }
     // The views show whatever the recording holds, also after a failure.
     BuildOnWorker(nullptr);
 }

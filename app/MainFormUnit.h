@@ -16,6 +16,7 @@
 #include <QSharedPointer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -24,6 +25,7 @@ class DataSheetModel;
 class GlobalFigurePage;
 struct NavigationOutcome;
 class QAction;
+class QFileDialog;
 class QLabel;
 class QMenu;
 class QModelIndex;
@@ -146,6 +148,13 @@ public:
     // Shows a box of the Save command; for a question, true when the answer is Yes.
     using SaveBoxHook = std::function<bool(QWidget* parent, const UserMessage& message)>;
     using ReportHook = std::function<void(QWidget* parent, const PrintedReport& report)>;
+    // The save dialog the default hook runs, set up from the setting: its file type entries
+    // also decide the extension added to a name typed without one. SaveDialogResult reads
+    // the choice off the closed dialog (nullopt when it was not accepted).
+    static std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent,
+                                                       const SaveDialogSetting& setting);
+    static std::optional<SaveDialogChoice> SaveDialogResult(const QFileDialog& dialog,
+                                                            const SaveDialogSetting& setting);
     void SetSaveDialogHook(SaveDialogHook hook);
     void SetSaveBoxHook(SaveBoxHook hook);
     void SetReportHook(ReportHook hook);
@@ -181,6 +190,8 @@ public:
     void ChartUndoZoom();
     void OnChartScroll();
     void OnChartDoubleClick();
+    // View > "Vernier…": the dialog of a double-click, over the trend diagram.
+    void VernierMenuItemClick();
     void OnAllowZoom();
     // The read-out at the time cursor's X value: legend title and one entry per series.
     void ChartCursorToolChange(double xValue);
@@ -205,6 +216,8 @@ public:
     bool RealTimeMode = false;
     std::thread WorkerThread;
     QString OpenFileName;
+    // The file the views were last opened or imported from, as the sheet's status line names it.
+    QString ShownFileName;
 
     // Controls, named as the design names them.
     QAction* OpenFileMenuItem;
@@ -215,6 +228,7 @@ public:
     QAction* DataTableMenuItem;
     QAction* ChartMenuItem;
     QAction* SystemCaseMenuItem;
+    QAction* VernierMenuItem;
     QAction* ComSettingMenuItem;
     QAction* RunMenuItem;
     QAction* StopMenuItem;
@@ -259,8 +273,9 @@ private:
     void ConnectServiceCommands();
     void ImportThreadProc();
     // On the worker: the import of a CSV file, or the opening of a live run's record (the
-    // same lines, the value range without its gap markers); then the views.
-    void ImportOnWorker(const std::string& path, bool liveRecord);
+    // same lines, the value range without its gap markers); then the views. False when the
+    // file could not be read (its message shown).
+    bool ImportOnWorker(const std::string& path, bool liveRecord);
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
     void RemoveAllSeries();
@@ -301,6 +316,7 @@ private:
     std::unique_ptr<RealTimeMonitor> realTime_;
     MessagePresenter presentMessage_;
     bool loadLogEnabled_ = false;
+    bool importConvertedNothing_ = false;
     std::optional<ViewBuild> pendingBuild_;
     std::vector<QSharedPointer<QCPGraphDataContainer>> pendingSeriesData_;
     std::optional<LivePollResult> pendingLiveResult_;

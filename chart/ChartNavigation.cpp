@@ -1,5 +1,8 @@
 #include "chart/ChartNavigation.h"
 
+#include <algorithm>
+#include <cmath>
+
 bool IsNarrowSpan(double span, double limit) {
     return CompareDouble(span, limit) < 0;
 }
@@ -79,4 +82,17 @@ NavigationOutcome OnScroll(ZoomWindow time, ZoomWindow value, CursorPlaces curso
     ScrollAxis(time, timeStop);
     ScrollAxis(value, valueStop);
     return {time, value, false, 0, 0, FixUpCursors(cursors, time, value)};
+}
+
+double DraggedCursorTime(double x, ZoomWindow time) {
+    double second = std::round(x * SecondsPerDay);
+    if (second / SecondsPerDay < time.minimum)
+        second = std::ceil(time.minimum * SecondsPerDay);
+    else if (second / SecondsPerDay > time.maximum)
+        second = std::floor(time.maximum * SecondsPerDay);
+    const double snapped = second / SecondsPerDay;
+    // A bound on a whole second may lie a rounding step beside it.
+    if (CompareTimes(snapped, time.minimum) < 0 || CompareTimes(snapped, time.maximum) > 0)
+        return x;
+    return std::clamp(snapped, time.minimum, time.maximum);
 }

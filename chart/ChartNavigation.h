@@ -42,6 +42,12 @@ double FixTimeCursorY(double y, ZoomWindow value);
 double FixSecondLineY(double y2, ZoomWindow value);
 CursorPlaces FixUpCursors(CursorPlaces cursors, ZoomWindow time, ZoomWindow value);
 
+// Where the time cursor settles while the user drags it to x (inside the visible window): the
+// nearest whole second of the time axis that lies in the window, so that the read-out's time,
+// which drops the fraction, names the sample whose values it shows. A window holding no whole
+// second keeps x.
+double DraggedCursorTime(double x, ZoomWindow time);
+
 // The whole of a zoom, undo or scroll step: what the axes and cursors become.
 struct NavigationOutcome {
     ZoomWindow time;

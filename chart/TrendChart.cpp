@@ -2,6 +2,7 @@
 
 #include "chart/ChartAxisTicker.h"
 #include "chart/ChartLegend.h"
+#include "chart/ChartNavigation.h"
 
 #include <cmath>
 #include <limits>
@@ -347,7 +348,9 @@ void TrendChart::mouseMoveEvent(QMouseEvent* event) {
     if (drag_.tool) {
         const QCPRange xr = xAxis->range(), yr = yAxis->range();
         if (drag_.x)
-            drag_.tool->SetXValue(std::clamp(xAxis->pixelToCoord(pos.x()), xr.lower, xr.upper));
+            drag_.tool->SetXValue(
+                DraggedCursorTime(std::clamp(xAxis->pixelToCoord(pos.x()), xr.lower, xr.upper),
+                                  {xr.lower, xr.upper}));
         if (drag_.y)
             drag_.tool->SetYValue(std::clamp(yAxis->pixelToCoord(pos.y()), yr.lower, yr.upper));
         return;

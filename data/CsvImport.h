@@ -34,6 +34,11 @@ std::optional<UserMessage> ImportCsvFile(const std::string& path, RecordingInfo&
                                          std::vector<ChannelInfo>& channels,
                                          const CsvImportProgress& progress = {});
 
+// The notice after an import that converted no line: what a sample line looks like.
+inline constexpr const char* ImportNoSampleText =
+    "No line of the file was a sample. Each sample is one line of the form "
+    "n,channel,value,time,unit, for example 1,3,25.5,2015-03-16 09:30:05,Mpa";
+
 // A recording imported from scratch (info reset first).
 struct CsvImport {
     RecordingInfo info;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -514,4 +515,13 @@ std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingIn
         channels.push_back(std::move(channel));
     }
     return std::nullopt;
+}
+
+std::string UnreadableFileDetail(const std::string& path) {
+    std::string detail = "File: " + path;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(path, error) &&
+        std::filesystem::file_size(path, error) == 0 && !error)
+        detail += "\nThe file is empty (0 bytes).";
+    return detail;
 }

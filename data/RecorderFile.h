@@ -55,10 +55,16 @@ double DivisorForDecimalCode(unsigned decimalCode);
 enum class MessageIcon { Information, Error, Stop, Question };
 
 // A message the caller must show the user: caption "Paperless recorder", this text and icon.
+// detail, when not empty, is the box's detail text (UTF-8), for instance the file concerned.
 struct UserMessage {
     std::string text;
     MessageIcon icon = MessageIcon::Error;
+    std::string detail = {};
 };
+
+// The detail of a box about a file that could not be read: the file's path, and that it is
+// empty when it has 0 bytes.
+std::string UnreadableFileDetail(const std::string& path);
 
 struct LoadLogOptions {
     bool enabled = false;

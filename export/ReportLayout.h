@@ -63,7 +63,9 @@ constexpr bool ListValueCellShown(int i, int columnCount) {
 // "[Page] of [TotalPages#]": "1 of 3".
 std::string PageOfPagesText(size_t page, size_t pages);
 
-// The chart report: 5 mm margins, four objects 287 mm wide centred across an A4 landscape page.
+// The chart report: 5 mm margins, four objects 287 mm wide centred across an A4 landscape page;
+// the tops below are measured from the top margin, so the picture ends 5 mm above the paper's
+// bottom edge.
 constexpr double ChartMargin = 5;
 constexpr double ChartObjectWidth = 287;
 struct ReportBox {
@@ -74,6 +76,10 @@ constexpr ReportBox ChartTitleBox{4, 8};
 constexpr ReportBox ChartTimeBox{12, 8};
 constexpr ReportBox ChartRegionBox{20, 8};
 constexpr ReportBox ChartPictureBox{30, 170};
+// Where a box starts on the paper: its top is measured from the top margin.
+constexpr double ChartPaperTop(const ReportBox& box) {
+    return ChartMargin + box.top;
+}
 
 // The largest rectangle of the picture's aspect ratio inside a frame, centred in it:
 // {left, top, width, height} relative to the frame.

@@ -253,7 +253,7 @@ void ChartReport::Paint(QPrinter& printer) const {
     const double inset = mm(TextInsetMm);
 
     auto framed = [&](const ReportBox& box, const QString& text, bool centred) {
-        const QRectF rect = mm.Rect(left, box.top, ChartObjectWidth, box.height);
+        const QRectF rect = mm.Rect(left, ChartPaperTop(box), ChartObjectWidth, box.height);
         painter.setPen(FramePen(dotsPerMm));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect);
@@ -269,7 +269,7 @@ void ChartReport::Paint(QPrinter& printer) const {
     framed(ChartRegionBox, content_.printRegion, false);
 
     const QRectF frame =
-        mm.Rect(left, ChartPictureBox.top, ChartObjectWidth, ChartPictureBox.height);
+        mm.Rect(left, ChartPaperTop(ChartPictureBox), ChartObjectWidth, ChartPictureBox.height);
     painter.fillRect(frame, Qt::white);
     const FitRect fit = FitKeepingAspect(frame.width(), frame.height(), content_.picture.width(),
                                          content_.picture.height());
@@ -308,11 +308,14 @@ std::unique_ptr<QPrintPreviewDialog> MakeReportPreview(QWidget* parent, const Pr
         QAction* pdf = bar->addAction(QStringLiteral("Export PDF"));
         pdf->setToolTip(QStringLiteral("Export PDF"));
         QObject::connect(pdf, &QAction::triggered, d, [d, &report] {
-            const QString path = QFileDialog::getSaveFileName(d, QStringLiteral("Export PDF"),
-                                                              QStringLiteral("report.pdf"),
-                                                              QStringLiteral("PDF files(*.pdf)"));
-            if (path.isEmpty())
+            QFileDialog files(d, QStringLiteral("Export PDF"), QString(),
+                              QStringLiteral("PDF files(*.pdf)"));
+            files.setAcceptMode(QFileDialog::AcceptSave);
+            files.setDefaultSuffix(QStringLiteral("pdf")); // "list" is written as list.pdf
+            files.selectFile(QStringLiteral("report.pdf"));
+            if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
                 return;
+            const QString path = files.selectedFiles().front();
             if (const auto error = WriteReportPdf(report, path))
                 QMessageBox::critical(d, QStringLiteral("Paperless recorder"), *error);
         });

@@ -2,9 +2,12 @@
 // cursor moves, and the vernier dialog of a double-click.
 #include "app/Startup.h"
 #include "chart/ChartReadout.h"
+#include "chart/CursorMoveDlg.h"
 #include "data/RecorderFileWriter.h"
 #include "tests/app/RampRecording.h"
 
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -128,6 +131,21 @@ TEST_F(MainFormChartTest, ReadOutFollowsTheCursorFromBuildToDrag) {
     EXPECT_EQ(Entry(), "Channel 01  ---");
 }
 
+TEST_F(MainFormChartTest, DragEndingBetweenSamplesShowsTheTimeAndValuesOfOneSample) {
+    Open(1234); // one sample a second, value (second % 1000) / 10
+    chart->xAxis->setRange(T0 + 600 * OneSecond, T0 + 610 * OneSecond);
+    chart->replot();
+    w->SetTimeCursor(T0 + 601 * OneSecond);
+    const int y = chart->axisRect()->rect().center().y();
+    const QPoint from = At(w->ChartTool->XValue(), 0);
+    const QPoint to = At(T0 + 605.6 * OneSecond, 0); // 08:10:05.6, nearest the sample of :06
+    QTest::mousePress(chart, Qt::LeftButton, {}, QPoint(from.x(), y));
+    QTest::mouseMove(chart, QPoint(to.x(), y));
+    QTest::mouseRelease(chart, Qt::LeftButton, {}, QPoint(to.x(), y));
+    EXPECT_EQ(chart->LegendTitle().toStdString(), ReadoutTitle(T0 + 606 * OneSecond));
+    EXPECT_EQ(Entry(), "Channel 01 60.600℃");
+}
+
 TEST_F(MainFormChartTest, DoubleClickPlacesCursorsByTypedValuesOrCancels) {
     Open(1234);
     TOKBottomDlg* dialog = objects_->OKBottomDlg.get();
@@ -176,6 +194,32 @@ TEST_F(MainFormChartTest, DoubleClickPlacesCursorsByTypedValuesOrCancels) {
     EXPECT_TRUE(w->ChartTool2->Active());
     EXPECT_TRUE(dialog->ShowY2Flag);
     QTRY_VERIFY_WITH_TIMEOUT(chart->ZoomAllowed(), 1000);
+}
+
+TEST_F(MainFormChartTest, ViewMenuOpensTheVernierDialogOverTheChart) {
+    QAction* item = w->VernierMenuItem;
+    EXPECT_EQ(item->text(), QStringLiteral("Vernier…"));
+    EXPECT_FALSE(item->shortcut().isEmpty());
+    EXPECT_TRUE(w->menuBar()->actions().at(1)->menu()->actions().contains(item));
+    TOKBottomDlg* dialog = objects_->OKBottomDlg.get();
+    int shown = 0;
+    QTimer::singleShot(0, dialog, [&] { shown += dialog->isVisible(); });
+    item->trigger(); // nothing to place the cursors on yet
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, 0);
+
+    Open(1234);
+    w->DataTableMenuItemClick();
+    QTimer::singleShot(0, dialog, [&] {
+        shown += dialog->isVisible();
+        EXPECT_EQ(dialog->OldXValue, w->ChartTool->XValue());
+        dialog->YValueEdit->setText("50");
+        dialog->OKBtn->click();
+    });
+    item->trigger();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(w->CurrentPage, ShownPage::TrendDiagram);
+    EXPECT_EQ(w->ChartTool->YValue(), 50);
 }
 
 TEST_F(MainFormChartTest, EmptyChartHasNoTickLabelsAndTheLegendSitsBesideThePlot) {

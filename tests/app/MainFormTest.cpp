@@ -4,11 +4,15 @@
 #include "data/RecorderFileWriter.h"
 #include "tests/app/RampRecording.h"
 
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -118,6 +122,52 @@ TEST_F(MainFormTest, UnreadableFileClosesTheProgressAndLeavesEmptyViews) {
     EXPECT_EQ(Paging(), PageButtons{});
     EXPECT_TRUE(window()->ChartTool->Active());
     EXPECT_FALSE(window()->ChartTool2->Active());
+}
+
+TEST_F(MainFormTest, OpenDialogOffersEveryRecordingTogetherLast) {
+    Start();
+    QStringList filters;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* files = qobject_cast<QFileDialog*>(top); files && files->isVisible()) {
+                filters = files->nameFilters();
+                files->reject();
+            }
+    });
+    window()->OpenFileMenuItem->trigger();
+    EXPECT_EQ(filters, QStringList({"Binary file (*.bin)", "Data file(*.dat)",
+                                    "Live record (*.csv)", "All recordings (*.bin *.dat *.csv)"}));
+    EXPECT_TRUE(window()->OpenFileName.isEmpty()); // cancelled: nothing opened
+}
+
+// The boxes as the window shows them, with the file named in their detail text.
+TEST_F(MainFormTest, UnreadableFileBoxesNameTheFileInTheirDetail) {
+    objects_ = CreateStartupObjects(*settings_); // the window's own message boxes
+    struct Box {
+        QString text, detail;
+    };
+    std::vector<Box> boxes;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                boxes.push_back({box->text(), box->detailedText()});
+                box->accept();
+            }
+    });
+    poll.start();
+    const QString missing = dir_.filePath("missing.bin");
+    const QString empty = dir_.filePath("empty.bin");
+    QFile(empty).open(QIODevice::WriteOnly);
+    window()->OpenDataFile(missing);
+    window()->OpenDataFile(empty);
+    poll.stop();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Open file failure!");
+    EXPECT_EQ(boxes[0].detail, "File: " + missing);
+    EXPECT_EQ(boxes[1].text, "File read failure!");
+    EXPECT_EQ(boxes[1].detail, "File: " + empty + "\nThe file is empty (0 bytes).");
 }
 
 TEST_F(MainFormTest, ProgressDialogIgnoresTheUser) {

@@ -4,6 +4,7 @@
 #include "app/OEMDLDlg.h"
 #include "app/ProcessDlg.h"
 #include "app/Startup.h"
+#include "data/CsvImport.h"
 #include "data/Text.h"
 #include "device/PosixSerialPort.h"
 #include "filter/DataFilter.h"
@@ -84,9 +85,29 @@ TEST_F(ImportWindow, ImportsLikeALoadButKeepsTheRecordingInfo) {
     EXPECT_EQ(w->recordingInfo.startTime, before.startTime);
     EXPECT_EQ(w->recordingInfo.valueMax, before.valueMax);
 
+    EXPECT_EQ(messages_, std::vector<std::string>{ImportNoSampleText});
+
+    messages_.clear();
     w->ImportDataFile(dir_.filePath("missing.csv"));
     EXPECT_EQ(messages_, std::vector<std::string>{"File import failure!"});
     EXPECT_TRUE(w->channels.empty());
+}
+
+TEST_F(ImportWindow, StatusLineNamesTheImportedFileAndAnEmptyImportSaysWhy) {
+    TMainForm* w = window();
+    w->ImportDataFile(Write("good.csv", "1,3,25.5,2015-03-16 09:30:05,V\n"));
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(w->SheetStatusLabel->text().startsWith("good.csv  |  1 row"))
+        << w->SheetStatusLabel->text().toStdString();
+
+    // The data sheet's own CSV: no line is a sample.
+    w->ImportDataFile(Write("sheet.csv", "Serial number,Time,Channel 3(V)\n"
+                                         "1,2015-03-16 09:30:05,25.500\n"));
+    EXPECT_TRUE(w->SheetStatusLabel->text().startsWith("sheet.csv  |  0 rows"))
+        << w->SheetStatusLabel->text().toStdString();
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("No line of the file was a sample"), std::string::npos);
+    EXPECT_NE(messages_[0].find("n,channel,value,time,unit"), std::string::npos);
 }
 
 TEST_F(ImportWindow, ChannelNumbersBeyondTheRecordersAreShown) {

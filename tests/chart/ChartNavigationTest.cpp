@@ -107,3 +107,28 @@ TEST(CursorFixUp, BoundsAreInclusiveAndEachCursorGoesToItsEdge) {
         EXPECT_EQ(FixUpCursors(c.before, time, value), c.after)
             << c.before.x << " " << c.before.y << " " << c.before.y2;
 }
+
+TEST(CursorDrag, SettlesOnTheNearestWholeSecondInTheWindow) {
+    struct Case {
+        double x;          // seconds after T
+        ZoomWindow window; // seconds after T
+        double settles;    // seconds after T
+    };
+    const Case cases[] = {
+        {7.6, {0, 60}, 8},      // rounds up
+        {7.4, {0, 60}, 7},      // rounds down
+        {7.5, {0, 60}, 8},      // halfway: the later second
+        {0.2, {0.1, 60}, 1},    // the nearest second lies before the window
+        {59.8, {0, 59.7}, 59},  // and after it
+        {60, {0, 60}, 60},      // a bound on a whole second
+        {3.3, {3.2, 3.7}, 3.3}, // no whole second in view: where it was dragged
+    };
+    for (const Case& c : cases) {
+        const double settled =
+            DraggedCursorTime(T + c.x * OneSecond, Seconds(c.window.minimum, c.window.maximum));
+        EXPECT_NEAR((settled - T) / OneSecond, c.settles, 1e-4) << c.x;
+        EXPECT_EQ(FormatDateTime(settled, ReadoutTimePattern),
+                  FormatDateTime(T + c.settles * OneSecond, ReadoutTimePattern))
+            << c.x;
+    }
+}

@@ -92,6 +92,25 @@ TEST_F(ReadoutCommandTest, ScreeningOptionsReadTheScreenedViews) {
     }
 }
 
+TEST_F(ReadoutCommandTest, FileReadPartlyReadsOutWhatWasRead) {
+    // Channel 2 promises a block the file does not have: channel 1 is read, then the reader
+    // gives up.
+    RecorderFileBuilder b;
+    b.SetChannelIndices(0, 1);
+    b.SetStartTime({15, 3, 16, 9, 0, 0});
+    b.SetEndTime({15, 3, 16, 9, 0, 10});
+    b.SetDescriptor(0, {1000, 0, 3, 19, 1});
+    b.SetDescriptor(1, {10, -10, 4, 300, 2});
+    b.AppendBlock({{T0, 1, {253, 254, 260}, {}, {}}}, 0x00);
+    b.AppendBlock({{T0, 1, {5, -3}, {}, {}}}, 0x00);
+    const std::string cut = (dir / "cut.bin").string();
+    ASSERT_EQ(WriteBinaryFile(cut, b.Bytes()), std::nullopt);
+    const ToolResult r = Run({cut, "2015-03-16 09:00:01"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Longitudinal vernier X: 2015-03-16 09:00:01\nChannel 01 25.400℃\n");
+    EXPECT_EQ(r.err, cut + ": File read failure!\n");
+}
+
 TEST_F(ReadoutCommandTest, RefusedFilesAndWrongArguments) {
     const std::string bad = (dir / "bad.bin").string();
     std::ofstream(bad) << "not a recording";

@@ -7,11 +7,19 @@
 #include "export/ChartPicture.h"
 #include "export/ReportPrinting.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -271,6 +279,55 @@ TEST_F(ExportWindowTest, ChartPictures) {
     EXPECT_EQ(saveBoxes_.size(), 3u); // the question, then the failure
 }
 
+// The real save dialog, used as the user does: the file type picked in its type box, a name
+// typed without extension, Save pressed.
+TEST_F(ExportWindowTest, ChosenFileTypeDecidesExtensionAndFormat) {
+    const QString data = dir_.filePath("one.bin");
+    WriteOneChannel(data, 600);
+    Open(data);
+    // The dialog starts in the working directory, where a folder "chart" would be entered.
+    const QString workingDirectory = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    struct Case {
+        int filterIndex;
+        const char* name;
+        const char* written;
+        QByteArray magic;
+    };
+    const Case cases[] = {
+        {0, "as-bitmap", "as-bitmap.bmp", QByteArray("BM")},
+        {1, "as-jpeg", "as-jpeg.jpg", QByteArray("\xFF\xD8\xFF")},
+        // A typed extension is replaced by that of the type picked after it.
+        {1, "typed.bmp", "typed.jpg", QByteArray("\xFF\xD8\xFF")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window()->SetSaveDialogHook([&](QWidget* parent, const TMainForm::SaveDialogSetting& s) {
+            const auto dialog = TMainForm::MakeSaveDialog(parent, s);
+            dialog->show();
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            if (!name || !types) {
+                ADD_FAILURE() << "not the widget-based file dialog";
+                return std::optional<TMainForm::SaveDialogChoice>();
+            }
+            name->setText(dir_.filePath(QString::fromLatin1(c.name)));
+            // The type box as the keyboard moves it: the dialog hears of the choice.
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_Home);
+            for (int i = 0; i < c.filterIndex; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            QMetaObject::invokeMethod(dialog.get(), "accept"); // the Save button
+            return TMainForm::SaveDialogResult(*dialog, s);
+        });
+        window()->SaveFileButtonClick();
+        const QByteArray bytes = ReadFile(dir_.filePath(QString::fromLatin1(c.written)));
+        EXPECT_TRUE(bytes.startsWith(c.magic)) << bytes.left(4).toHex().toStdString();
+    }
+    QDir::setCurrent(workingDirectory);
+    EXPECT_TRUE(saveBoxes_.empty());
+}
+
 TEST(ChartPictureTest, InvertsPaddedRows) {
     // Three 24-bit pixels make 9 bytes: each row is padded to 12.
     QImage image(3, 2, QImage::Format_RGB888);
@@ -359,4 +416,79 @@ TEST_F(ExportWindowTest, ChartReport) {
     EXPECT_TRUE(pdf.text.contains(QRegularExpression(
         QStringLiteral("Print time：\\d{4}-\\d\\d-\\d\\d- \\d\\d:\\d\\d:\\d\\d: +Lister："))))
         << pdf.text.left(300).toStdString();
+}
+
+// The page rendered at 10 pixels a millimetre: the title's frame and the picture sit 5 mm lower
+// than their tops, within the top and bottom margins.
+TEST(ChartReportPage, TitleAndPictureWithinTheMargins) {
+    QTemporaryDir dir;
+    ChartReportContent content;
+    // Black, in the frame's own proportions: the picture fills its frame.
+    content.picture = QImage(287 * 4, 170 * 4, QImage::Format_RGB888);
+    content.picture.fill(Qt::black);
+    content.title = QStringLiteral("Trend diagram printing");
+    const QString pdf = dir.filePath("chart.pdf");
+    ASSERT_FALSE(WriteReportPdf(ChartReport(content), pdf));
+    ::Run(QStringLiteral("pdftoppm"),
+          {QStringLiteral("-r"), QStringLiteral("254"), QStringLiteral("-gray"),
+           QStringLiteral("-singlefile"), pdf, dir.filePath("page")});
+    const QImage page(dir.filePath("page.pgm"));
+    ASSERT_NEAR(page.width(), 2970, 2); // A4 across
+    ASSERT_NEAR(page.height(), 2100, 2);
+    // Down a column 10 mm from the left edge: inside every frame, left of the centred title.
+    constexpr int Column = 100;
+    const auto dark = [&](int row) { return qGray(page.pixel(Column, row)) < 128; };
+    int top = 0;
+    while (top < page.height() && !dark(top))
+        ++top;
+    int bottom = page.height() - 1;
+    while (bottom > 0 && !dark(bottom))
+        --bottom;
+    int pictureTop = bottom;
+    while (pictureTop > 0 && dark(pictureTop - 1))
+        --pictureTop;
+    EXPECT_NEAR(top / 10.0, 9, 0.3);         // the title's frame: 4 mm below the margin
+    EXPECT_NEAR(pictureTop / 10.0, 35, 0.3); // the picture: 30 mm below it
+    EXPECT_NEAR(bottom / 10.0, 205, 0.3);    // and 170 mm high, ending at the bottom margin
+}
+
+// "Export PDF" in the preview, with the name typed into its file dialog.
+TEST(ReportPreview, ExportPdfAddsTheExtensionToANameWithout) {
+    QTemporaryDir dir;
+    ChartReportContent content;
+    content.picture = QImage(40, 30, QImage::Format_RGB888);
+    content.picture.fill(Qt::white);
+    const ChartReport report(content);
+    QPrinter printer(QPrinter::HighResolution);
+    const auto preview = MakeReportPreview(nullptr, report, printer);
+    QAction* exportPdf = nullptr;
+    for (QAction* action : preview->findChildren<QAction*>())
+        if (action->text() == QStringLiteral("Export PDF"))
+            exportPdf = action;
+    ASSERT_NE(exportPdf, nullptr);
+    struct Case {
+        const char* typed;
+        const char* written;
+    };
+    for (const Case c : {Case{"list", "list.pdf"}, Case{"kept.pdf", "kept.pdf"}}) {
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* files = qobject_cast<QFileDialog*>(top);
+                if (!files || !files->isVisible())
+                    continue;
+                if (auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                    name->setText(dir.filePath(QString::fromLatin1(c.typed)));
+                    QMetaObject::invokeMethod(files, "accept"); // the Save button
+                } else {
+                    ADD_FAILURE() << "not the widget-based file dialog";
+                    files->reject();
+                }
+            }
+        });
+        exportPdf->trigger();
+        EXPECT_TRUE(ReadFile(dir.filePath(QString::fromLatin1(c.written))).startsWith("%PDF"))
+            << c.typed;
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("list")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("kept.pdf.pdf")));
 }

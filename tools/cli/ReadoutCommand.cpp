@@ -2,7 +2,8 @@
 // chart's read-out with the time cursor at TIME
 // ("yyyy-MM-dd HH:mm:ss", optionally ".zzz"), from the series the window builds (decimated as
 // plotted): the legend title, then one legend entry per series in series order, UTF-8. A file
-// the reader refuses gives its message after the file's name on standard error.
+// the reader refuses gives its message after the file's name on standard error; one it gives
+// up on part-way still reads out what was read, and the exit status is 1.
 
 #include "tools/cli/Commands.h"
 #include "tools/cli/ToolSupport.h"
@@ -86,9 +87,12 @@ int RunReadoutCommand(const std::vector<std::string>& args) {
     auto file = LoadFileViews(*arguments, screening);
     if (!file)
         return ExitUsage;
-    if (file->readFailure) // already told, with the file's name
-        return ExitFailure;
+    // A file the reader gave up on part-way reads out what it gave, as the window shows it;
+    // the failure is already told, with the file's name.
+    const int status = file->readFailure ? ExitFailure : 0;
+    if (file->readFailure && file->channels.empty())
+        return status;
     for (const std::string& line : ReadoutLines(file->views, file->info, *x))
         std::printf("%s\n", line.c_str());
-    return 0;
+    return status;
 }
