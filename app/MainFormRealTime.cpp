@@ -172,9 +172,9 @@ void TMainForm::ApplyLiveResult(const LivePollResult& result) {
     std::vector<float> values(ActiveChannels.size());
     for (size_t p = 0; p < ActiveChannels.size(); ++p)
         values[p] = records.liveSnapshot.value[static_cast<size_t>(ActiveChannels[p] - 1)];
-    const std::optional<DateTime> gap = log.Good(records.liveSnapshot.instrumentTime, values);
+    const LiveTickEntry entry = log.Good(records.liveSnapshot.instrumentTime, values);
     noAnswerSince_.reset();
-    ShowLiveValues(gap);
+    ShowLiveValues(entry.gap, !entry.repeatedClock);
     ShowContactState();
 }
 
@@ -196,9 +196,8 @@ void TMainForm::StartLiveRecord() {
 
 void TMainForm::ShowContactState() {
     const LiveRunLog& log = realTime_->Log();
-    const LiveContinuity& c = log.Continuity();
-    QString counts =
-        QString::fromStdString(TickCountsText(c.GoodTicks(), c.FailedTicks(), log.Reopens()));
+    QString counts = QString::fromStdString(
+        TickCountsText(log.GoodTicks(), log.FailedTicks(), log.Reopens(), log.RepeatedClocks()));
     if (log.Recording())
         counts += QStringLiteral("; recording to ") +
                   QFile::decodeName(QByteArray::fromStdString(log.Writer().Path()));
@@ -214,10 +213,16 @@ void TMainForm::ShowContactState() {
     NoAnswerStatusLabel->setVisible(!lost.isEmpty());
 }
 
-void TMainForm::ShowLiveValues(std::optional<DateTime> gap) {
+void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
     const DeviceRecords& records = realTime_->Records();
     const LiveTick tick = MakeLiveTick(records, ActiveChannels);
     ScrollBox->SetSummary(tick.summary);
+    if (!drawn) {
+        // A repeated clock: the values on the page only; the lines and the sheet stay.
+        for (size_t p = 0; p < std::min(ActiveChannels.size(), tick.panels.size()); ++p)
+            ScrollBox->SetPanel(p, tick.panels[p]);
+        return;
+    }
     LiveSeriesBook& book = realTime_->Series();
     const size_t shown = std::min({ActiveChannels.size(), SeriesInfos.size(), book.SeriesCount()});
     // The legend's headline belongs to the lines: without a monitored channel there is none.

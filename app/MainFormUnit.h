@@ -100,8 +100,9 @@ public:
     void RunButtonClick();
     void OnTimer();
     // The last live read on the Global figure page, the trend diagram and the data sheet;
-    // with a gap, each series breaks there before its new point.
-    void ShowLiveValues(std::optional<DateTime> gap = std::nullopt);
+    // with a gap, each series breaks there before its new point. Not drawn: on the Global
+    // figure page only (a repeated clock).
+    void ShowLiveValues(std::optional<DateTime> gap = std::nullopt, bool drawn = true);
     void StopButtonClick();
     // While a worker runs, ticks skip their poll, so the worker reads a recording that
     // stands still.

@@ -4,10 +4,12 @@
 #include "app/DataSheetModel.h"
 #include "app/GlobalFigurePage.h"
 #include "app/Startup.h"
+#include "data/LiveRecord.h"
 #include "data/Text.h"
 #include "device/DeviceTexts.h"
 #include "tools/simulator/SimulatorServer.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -335,6 +337,40 @@ TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
     EXPECT_TRUE(messages.empty());
     Tick();
     EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+}
+
+TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
+    std::ofstream(configPath, std::ios::app)
+        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    Tick();
+    const QString row = w->DataListModel->ItemTexts(0).join(',');
+    const QString value = w->ScrollBox->PanelAt(0)->ValueLabel->text();
+    // The instrument answers the next read with the clock of the last one.
+    --*liveReads;
+    Tick();
+    EXPECT_EQ(w->ScrollBox->TotalInfo->text().right(20), "2015-03-16 08:05:10)");
+    EXPECT_NE(w->ScrollBox->PanelAt(0)->ValueLabel->text(), value) << "its values are shown";
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 2) << "but not drawn";
+    EXPECT_EQ(w->DataListModel->ItemTexts(0).join(','), row);
+    EXPECT_EQ(w->LiveStatusLabel->text().section(';', 0, 0),
+              "Ticks: 3 good, 0 failed, 1 repeated clock");
+    Tick();
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 3);
+    w->StopButton->trigger();
+
+    // The record holds each time once: reopened, every row has all three channels.
+    const QStringList records = QDir(dir.filePath("records")).entryList(QDir::Files);
+    ASSERT_EQ(records.size(), 1);
+    RecordingInfo info;
+    std::vector<ChannelInfo> read;
+    ASSERT_FALSE(OpenLiveRecord(dir.filePath("records/" + records[0]).toStdString(), info, read));
+    ASSERT_EQ(read.size(), 3u);
+    for (const ChannelInfo& channel : read)
+        EXPECT_EQ(channel.times.size(), 3u) << "channel " << channel.channel;
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
