@@ -172,7 +172,8 @@ public:
     // (MainFormRealTime.cpp).
     void OnLiveResult(const LivePollResult& result);
     void ApplyLiveResult(const LivePollResult& result);
-    void StartLiveRecord();
+    // Run's second half, once the poller has opened the port and connected (or failed to).
+    void OnRunConnected(const LiveStartResult& result);
     void ShowContactState();
     QLabel* LiveStatusLabel = nullptr;     // the run's counts in the status line
     QLabel* NoAnswerStatusLabel = nullptr; // "No answer since ..." in the status line
@@ -306,6 +307,9 @@ private:
     std::vector<QSharedPointer<QCPGraphDataContainer>> pendingSeriesData_;
     std::optional<LivePollResult> pendingLiveResult_;
     std::optional<DateTime> noAnswerSince_;
+    LiveRunState liveState_;
+    // The run status line's text and visibility while "Connecting…" stands in it.
+    std::pair<QString, bool> statusBeforeConnecting_;
 };
 
 // Reads a service switch ("ImportData", "OEMDL", "OpenLog") from the settings' top level.

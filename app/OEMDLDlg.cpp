@@ -109,6 +109,10 @@ void TOEMDLDlg::SetMessagePresenter(MessagePresenter presenter) {
     presentMessage_ = std::move(presenter);
 }
 
+void TOEMDLDlg::SetLinkWait(std::function<void()> wait) {
+    linkWait_ = std::move(wait);
+}
+
 void TOEMDLDlg::PathSelectBtnClick() {
     if (OpenFileDialog->exec() == QDialog::Accepted && !OpenFileDialog->selectedFiles().isEmpty())
         DLPicPath->setText(OpenFileDialog->selectedFiles().front());
@@ -139,6 +143,8 @@ int TOEMDLDlg::PictureDownloadThreadProc() {
     callbacks.advanced = [this](const PictureProgress& step) {
         Post([this, position = step.position] { DLProgressBar->setValue(position); });
     };
+    if (linkWait_)
+        linkWait_();
     const UserMessage message =
         DownloadPicture(*connection_, picturePath_, static_cast<int16_t>(slot_), callbacks);
     Post([this, message] {

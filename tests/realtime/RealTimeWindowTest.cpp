@@ -3,6 +3,7 @@
 
 #include "app/DataSheetModel.h"
 #include "app/GlobalFigurePage.h"
+#include "app/OEMDLDlg.h"
 #include "app/Startup.h"
 #include "data/LiveRecord.h"
 #include "data/Text.h"
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +27,8 @@
 #include <atomic>
 #include <cmath>
 #include <fstream>
+#include <thread>
+#include <unistd.h>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -40,8 +44,9 @@ DateTime ClockStartTime() {
 }
 
 // The instrument's clock moves a second with every live read it answers.
-SimulatorOptions SteppingClock(std::shared_ptr<std::atomic<int>> reads) {
+SimulatorOptions SteppingClock(std::shared_ptr<std::atomic<int>> reads, std::string pictureOutput) {
     SimulatorOptions options;
+    options.pictureOutput = std::move(pictureOutput);
     options.clock = [reads] { return ClockStartTime() + (*reads)++ * OneSecond; };
     return options;
 }
@@ -80,8 +85,15 @@ protected:
     // Run, with the ticks left to the test: the window's own timer would add reads of the
     // stepping clock whenever events are processed a second later, as on a loaded machine.
     void StartRun() {
-        w->RunButtonClick();
+        Run();
         w->Timer->setInterval(std::chrono::hours(1));
+    }
+    // Run as the user gives it: the connection is made on the poller, the run starts when it
+    // is done.
+    void Run() {
+        w->RunButton->trigger();
+        w->Monitor().WaitIdle();
+        QCoreApplication::processEvents();
     }
 
     void Tick() {
@@ -105,7 +117,8 @@ protected:
     QTemporaryDir dir;
     std::string configPath = dir.filePath("config.ini").toStdString();
     std::shared_ptr<std::atomic<int>> liveReads = std::make_shared<std::atomic<int>>(0);
-    InstrumentSimulator instrument{SteppingClock(liveReads)};
+    InstrumentSimulator instrument{
+        SteppingClock(liveReads, dir.filePath("picture.bin").toStdString())};
     SimulatorServer server{instrument};
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<StartupObjects> objects;
@@ -131,7 +144,7 @@ std::array<bool, 4> ExpectedAlarms(int channel, double value) {
 } // namespace
 
 TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
-    w->RunButton->trigger();
+    Run();
     ASSERT_TRUE(messages.empty()) << messages.front();
     EXPECT_TRUE(w->RealTimeMode);
     EXPECT_TRUE(w->Timer->isActive());
@@ -373,6 +386,112 @@ TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
     EXPECT_TRUE(messages.empty());
 }
 
+namespace {
+
+std::atomic<int> uiThreadSyncs{0}, pollerSyncs{0};
+std::thread::id uiThread;
+int CountingSync(int fd) {
+    ++(std::this_thread::get_id() == uiThread ? uiThreadSyncs : pollerSyncs);
+    return fdatasync(fd);
+}
+
+} // namespace
+
+TEST_F(RealTimeWindowTest, EachTickIsSyncedToTheDiskOnThePoller) {
+    std::ofstream(configPath, std::ios::app)
+        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    uiThread = std::this_thread::get_id();
+    SetRecordSyncFunction(CountingSync);
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    const int atStart = pollerSyncs;
+    EXPECT_GE(atStart, 1) << "the new file's title line";
+    for (int tick = 0; tick < 3; ++tick)
+        Tick();
+    w->StopButton->trigger();
+    SetRecordSyncFunction(nullptr);
+    EXPECT_EQ(pollerSyncs, atStart + 3);
+    EXPECT_EQ(uiThreadSyncs, 0) << "the window never waits for the disk";
+    EXPECT_TRUE(w->LiveStatusLabel->text().contains("; recorded to " + dir.filePath("records")))
+        << w->LiveStatusLabel->text().toStdString();
+}
+
+TEST_F(RealTimeWindowTest, RunConnectsBehindTheWindowAndSaysSo) {
+    // The instrument does not answer the identification read: it waits about a second for
+    // its reply, on the poller thread.
+    SimulatorFaults silence;
+    silence.silentAfter = 0;
+    silence.silentRequests = 1;
+    instrument.SetFaults(silence);
+    w->RunButton->trigger();
+    bool answered = false;
+    QMetaObject::invokeMethod(
+        w, [&] { answered = true; }, Qt::QueuedConnection);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(w->Monitor().Starting()) << "the event was handled while Run connected";
+    EXPECT_EQ(w->LiveStatusLabel->text(), QString::fromUtf8("Connecting…"));
+    EXPECT_TRUE(w->LiveStatusLabel->isVisibleTo(w));
+    for (QAction* off : {w->RunButton, w->RunMenuItem, w->ComSettingButton, w->OpenFileButton,
+                         w->OEMDownLoad, w->StopButton})
+        EXPECT_FALSE(off->isEnabled()) << off->text().toStdString();
+    w->RunButtonClick(); // a second Run meanwhile does nothing
+    w->Monitor().WaitIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages, std::vector<std::string>{"Instrument no response\xEF\xBC\x8C"
+                                                 "Instrument address:1"});
+    EXPECT_FALSE(w->LiveStatusLabel->isVisibleTo(w)) << "nothing stood there before";
+    EXPECT_TRUE(w->RunButton->isEnabled() && w->OpenFileButton->isEnabled() &&
+                w->OEMDownLoad->isEnabled());
+    EXPECT_FALSE(w->Timer->isActive());
+
+    // It answers again: the same Run starts the run once connected.
+    messages.clear();
+    Run();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(w->Monitor().LinkActive() && w->Timer->isActive());
+    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 0 good, 0 failed; port reopened 0 times");
+    EXPECT_TRUE(w->StopButton->isEnabled());
+    EXPECT_FALSE(w->RunButton->isEnabled());
+}
+
+TEST_F(RealTimeWindowTest, ADownloadAfterStopWaitsForTheOutstandingRead) {
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    SimulatorFaults silence;
+    silence.silentAfter = 0;
+    silence.silentRequests = 1;
+    instrument.SetFaults(silence);
+    w->OnTimer();
+    w->StopButton->trigger();
+    ASSERT_TRUE(w->Monitor().PollOutstanding());
+
+    const QString picture = dir.filePath("logo.txt");
+    std::ofstream(picture.toStdString()) << "header\n0X01,0X02,0X03";
+    std::vector<std::string> shown;
+    bool transferred = false;
+    QTimer::singleShot(0, w, [&] {
+        auto* dialog = w->findChild<TOEMDLDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->SetMessagePresenter(
+            [&](QWidget*, const UserMessage& message) { shown.push_back(message.text); });
+        dialog->DLPicPath->setText(picture);
+        dialog->StartBtnClick();
+        dialog->WaitForTransfer();
+        transferred = !w->Monitor().PollOutstanding();
+        dialog->close();
+    });
+    w->OEMDownLoad->trigger();
+    EXPECT_EQ(shown, std::vector<std::string>{"File Load success!"});
+    EXPECT_TRUE(transferred);
+    EXPECT_EQ(instrument.Stats().picturesSaved, 1);
+    // The run's port is free again for the next Run.
+    StartRun();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(w->Monitor().LinkActive());
+}
+
 TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
     struct Case {
         int address;
@@ -386,7 +505,7 @@ TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
     for (const Case& c : cases) {
         messages.clear();
         WriteConfig(c.address, {2}, c.device);
-        w->RunButton->trigger();
+        Run();
         EXPECT_EQ(messages, std::vector<std::string>{c.message});
         EXPECT_FALSE(w->Timer->isActive());
         EXPECT_FALSE(w->RealTimeMode);
