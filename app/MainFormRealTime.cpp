@@ -218,6 +218,7 @@ void TMainForm::ShowContactState() {
     const QString lost =
         noAnswerSince_ ? QString::fromStdString(NoAnswerText(*noAnswerSince_)) : QString();
     ScrollBox->SetNoAnswer(lost);
+    ScrollBox->SetStale(noAnswerSince_.has_value());
     NoAnswerStatusLabel->setText(lost);
     NoAnswerStatusLabel->setVisible(!lost.isEmpty());
 }

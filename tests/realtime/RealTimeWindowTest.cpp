@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -284,9 +285,32 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_TRUE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
     EXPECT_EQ(w->ScrollBox->NoAnswerInfo->palette().color(QPalette::WindowText),
               QColor(0xFF, 0, 0));
-    EXPECT_GE(w->ScrollBox->NoAnswerInfo->x(),
-              w->ScrollBox->TotalInfo->x() + w->ScrollBox->TotalInfo->width())
-        << "beside the summary line, not over it";
+    EXPECT_FALSE(
+        w->ScrollBox->NoAnswerInfo->geometry().intersects(w->ScrollBox->TotalInfo->geometry()))
+        << "not over the summary line";
+    // The values are the last ones read: grey, their lamps dimmed.
+    for (size_t p = 0; p < 3; ++p) {
+        const ChannelPanel* panel = w->ScrollBox->PanelAt(p);
+        EXPECT_EQ(panel->ValueLabel->palette().color(QPalette::WindowText), ChannelPanel::StaleInk);
+        for (const AlarmLamp* lamp : panel->Indicators)
+            EXPECT_EQ(lamp->Colour(),
+                      lamp->IsRaised() ? AlarmLamp::RaisedDimmed : AlarmLamp::QuietDimmed);
+    }
+    // The indication stays whole on the page shown in a window 1024 pixels wide and wider,
+    // without scrolling sideways.
+    w->PageControl->setCurrentWidget(w->SystemCaseTabSheet);
+    for (const int width : {1024, 1280, 1600}) {
+        w->resize(width, 768);
+        w->show();
+        QCoreApplication::processEvents();
+        QLabel* label = w->ScrollBox->NoAnswerInfo;
+        ASSERT_EQ(w->ScrollBox->horizontalScrollBar()->value(), 0);
+        const QRect shown(label->mapTo(w->ScrollBox->viewport(), QPoint(0, 0)),
+                          QSize(label->sizeHint().width(), label->height()));
+        EXPECT_GE(label->width(), label->sizeHint().width());
+        EXPECT_TRUE(w->ScrollBox->viewport()->rect().contains(shown)) << "at " << width;
+    }
+    w->hide();
     EXPECT_EQ(w->NoAnswerStatusLabel->text(), lost);
     EXPECT_TRUE(w->NoAnswerStatusLabel->isVisibleTo(w));
     EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 1 failed; port reopened 0 times");
@@ -302,6 +326,12 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_FALSE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
     EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
     EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 2 good, 2 failed; port reopened 0 times");
+    for (size_t p = 0; p < 3; ++p) {
+        const ChannelPanel* panel = w->ScrollBox->PanelAt(p);
+        EXPECT_FALSE(panel->IsStale());
+        EXPECT_NE(panel->ValueLabel->palette().color(QPalette::WindowText), ChannelPanel::StaleInk);
+        EXPECT_FALSE(panel->Indicators[0]->IsDimmed());
+    }
     // Every line breaks across the outage: a point, the break, the new point.
     for (size_t p = 0; p < w->SeriesInfos.size(); ++p) {
         const auto data = w->SeriesInfos[p].series->data();
@@ -412,8 +442,28 @@ TEST_F(RealTimeWindowTest, EachTickIsSyncedToTheDiskOnThePoller) {
     SetRecordSyncFunction(nullptr);
     EXPECT_EQ(pollerSyncs, atStart + 3);
     EXPECT_EQ(uiThreadSyncs, 0) << "the window never waits for the disk";
-    EXPECT_TRUE(w->LiveStatusLabel->text().contains("; recorded to " + dir.filePath("records")))
-        << w->LiveStatusLabel->text().toStdString();
+}
+
+TEST_F(RealTimeWindowTest, AfterStopTheRecordIsNamedAsWrittenUntilAFileIsOpened) {
+    std::ofstream(configPath, std::ios::app)
+        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    const QString during = w->LiveStatusLabel->text();
+    const QRegularExpression recording("; recording to (.*/live-[0-9-]+\\.csv)$");
+    const QRegularExpressionMatch match = recording.match(during);
+    ASSERT_TRUE(match.hasMatch()) << during.toStdString();
+    w->StopButton->trigger();
+    EXPECT_EQ(w->LiveStatusLabel->text(),
+              "Ticks: 1 good, 0 failed; port reopened 0 times; recorded to " + match.captured(1));
+    EXPECT_TRUE(w->LiveStatusLabel->isVisibleTo(w));
+    // The record opened: the status line speaks of it, no longer of the run.
+    w->OpenDataFile(match.captured(1));
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_FALSE(w->RealTimeMode);
+    EXPECT_FALSE(w->LiveStatusLabel->isVisibleTo(w));
+    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
 }
 
 TEST_F(RealTimeWindowTest, RunConnectsBehindTheWindowAndSaysSo) {
