@@ -63,6 +63,8 @@ public:
     QPushButton* StartBtn;
     QLabel* NoteLabel;
     QProgressBar* DLProgressBar;
+    // Under the bar: the block being sent and its attempt ("Block 3 of 12, attempt 4 of 10").
+    QLabel* DLAttemptLabel;
     QFileDialog* OpenFileDialog;
 
 protected:
