@@ -118,14 +118,15 @@ void TMainForm::OnRunConnected(const LiveStartResult& result) {
     }
     OnRealTimeConnected(Commands);
     ApplyCommandStates();
-    if (const auto message = realTime_->AcceptStart(result)) {
+    const std::optional<UserMessage> message = realTime_->AcceptStart(result);
+    // Failed, or overtaken by a Stop: the status line as it was.
+    if (message || !realTime_->LinkActive()) {
         LiveStatusLabel->setText(statusBeforeConnecting_.first);
         LiveStatusLabel->setVisible(statusBeforeConnecting_.second);
-        presentMessage_(this, *message);
+        if (message)
+            presentMessage_(this, *message);
         return;
     }
-    if (!realTime_->LinkActive())
-        return; // stopped meanwhile
     RealTimeMode = true;
     const DeviceRecords& records = realTime_->Records();
     ActiveChannels = ActiveChannelsOf(records.commSettings);
