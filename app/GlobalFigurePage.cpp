@@ -202,6 +202,8 @@ GlobalFigurePage::GlobalFigurePage(QWidget* parent) : QScrollArea(parent) {
     QPalette red = NoAnswerInfo->palette();
     red.setColor(QPalette::WindowText, AlarmLamp::Raised);
     NoAnswerInfo->setPalette(red);
+    // On the box's button face a label would draw with the button text colour otherwise.
+    NoAnswerInfo->setForegroundRole(QPalette::WindowText);
     NoAnswerInfo->hide();
 
     for (size_t p = 0; p < PanelCount; ++p) {

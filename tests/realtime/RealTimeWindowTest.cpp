@@ -283,8 +283,15 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_TRUE(QRegularExpression("^No answer since \\d\\d:\\d\\d:\\d\\d$").match(lost).hasMatch())
         << lost.toStdString();
     EXPECT_TRUE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
-    EXPECT_EQ(w->ScrollBox->NoAnswerInfo->palette().color(QPalette::WindowText),
-              QColor(0xFF, 0, 0));
+    // Drawn in red: count the red pixels of the text as it shows.
+    {
+        const QImage drawn = w->ScrollBox->NoAnswerInfo->grab().toImage();
+        int red = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                red += drawn.pixelColor(x, y) == QColor(0xFF, 0, 0);
+        EXPECT_GT(red, 20);
+    }
     EXPECT_FALSE(
         w->ScrollBox->NoAnswerInfo->geometry().intersects(w->ScrollBox->TotalInfo->geometry()))
         << "not over the summary line";
