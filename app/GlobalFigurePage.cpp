@@ -12,7 +12,10 @@ constexpr int ScrollWidth = 1600;
 constexpr int ScrollHeight = 1200;
 // Where the grid starts and how far apart the panels stand.
 constexpr int GridLeft = 16;
-constexpr int GridTop = 44;
+// Below the summary line and the lost-contact line under it.
+constexpr int SummaryTop = 12;
+constexpr int NoAnswerTop = 36;
+constexpr int GridTop = 64;
 constexpr int GridStepX = 176;
 constexpr int GridStepY = 216;
 
@@ -38,6 +41,22 @@ QString FromGbk(const std::string& text) {
 
 const QColor AlarmLamp::Quiet(0x00, 0xFF, 0x00);
 const QColor AlarmLamp::Raised(0xFF, 0x00, 0x00);
+const QColor AlarmLamp::QuietDimmed(0xA8, 0xC8, 0xA8);
+const QColor AlarmLamp::RaisedDimmed(0xD8, 0xA8, 0xA8);
+const QColor ChannelPanel::StaleInk(0xA0, 0xA0, 0xA0);
+
+QColor AlarmLamp::Colour() const {
+    if (dimmed_)
+        return raised_ ? RaisedDimmed : QuietDimmed;
+    return raised_ ? Raised : Quiet;
+}
+
+void AlarmLamp::SetDimmed(bool dimmed) {
+    if (dimmed == dimmed_)
+        return;
+    dimmed_ = dimmed;
+    update();
+}
 
 AlarmLamp::AlarmLamp(const QString& name, QWidget* parent) : QWidget(parent), name_(name) {
     setFixedSize(40, 12);
@@ -54,11 +73,13 @@ void AlarmLamp::SetRaised(bool raised) {
 void AlarmLamp::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Colour());
-    painter.setPen(raised_ ? QColor(0x80, 0x00, 0x00) : QColor(0x00, 0x80, 0x00));
+    const QColor rim = raised_ ? QColor(0x80, 0x00, 0x00) : QColor(0x00, 0x80, 0x00);
+    painter.setPen(dimmed_ ? ChannelPanel::StaleInk : rim);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
     // The limit's name inside the lamp: which alarm is up must not depend on counting lamps.
     painter.setFont(Sized(font(), 9, true));
-    painter.setPen(raised_ ? Qt::white : QColor(0x00, 0x50, 0x00));
+    const QColor ink = raised_ ? QColor(Qt::white) : QColor(0x00, 0x50, 0x00);
+    painter.setPen(dimmed_ ? QColor(0x70, 0x70, 0x70) : ink);
     painter.drawText(rect(), Qt::AlignCenter, name_);
 }
 
@@ -112,6 +133,16 @@ void ChannelPanel::Reset() {
     for (QLineEdit* field : LimitFields)
         field->clear();
     SetAlarmLook(false);
+    SetStale(false);
+}
+
+void ChannelPanel::SetStale(bool stale) {
+    if (stale == stale_)
+        return;
+    stale_ = stale;
+    for (AlarmLamp* lamp : Indicators)
+        lamp->SetDimmed(stale);
+    ApplyLook();
 }
 
 void ChannelPanel::Show(const PanelTexts& texts) {
@@ -131,8 +162,14 @@ void ChannelPanel::SetAlarmLook(bool alarm) {
     if (alarm == alarm_)
         return;
     alarm_ = alarm;
+    ApplyLook();
+}
+
+void ChannelPanel::ApplyLook() {
     QPalette palette = ValueLabel->palette();
-    palette.setColor(QPalette::WindowText, alarm ? AlarmLamp::Raised : PanelInk);
+    palette.setColor(QPalette::WindowText, stale_   ? StaleInk
+                                           : alarm_ ? AlarmLamp::Raised
+                                                    : PanelInk);
     ValueLabel->setPalette(palette);
     update();
 }
@@ -141,8 +178,9 @@ void ChannelPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     const int width = alarm_ ? 3 : 1;
-    painter.setPen(QPen(alarm_ ? AlarmLamp::Raised : QuietFrame, width, Qt::SolidLine,
-                        Qt::SquareCap, Qt::MiterJoin));
+    const QColor frame =
+        alarm_ ? (stale_ ? AlarmLamp::RaisedDimmed : AlarmLamp::Raised) : QuietFrame;
+    painter.setPen(QPen(frame, width, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     const qreal inset = width / 2.0;
     painter.drawRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
 }
@@ -157,13 +195,15 @@ GlobalFigurePage::GlobalFigurePage(QWidget* parent) : QScrollArea(parent) {
 
     TotalInfo = new QLabel(box);
     TotalInfo->setFont(Sized(font(), 14, true));
-    TotalInfo->setGeometry(GridLeft, 12, ScrollWidth - 2 * GridLeft, 22);
+    TotalInfo->setGeometry(GridLeft, SummaryTop, ScrollWidth - 2 * GridLeft, 22);
     TotalInfo->hide();
     NoAnswerInfo = new QLabel(box);
     NoAnswerInfo->setFont(Sized(font(), 14, true));
     QPalette red = NoAnswerInfo->palette();
     red.setColor(QPalette::WindowText, AlarmLamp::Raised);
     NoAnswerInfo->setPalette(red);
+    // On the box's button face a label would draw with the button text colour otherwise.
+    NoAnswerInfo->setForegroundRole(QPalette::WindowText);
     NoAnswerInfo->hide();
 
     for (size_t p = 0; p < PanelCount; ++p) {
@@ -204,17 +244,23 @@ void GlobalFigurePage::SetNoAnswer(const QString& text) {
 }
 
 void GlobalFigurePage::LayOutSummary() {
-    // Never cut: the line takes the width its text needs, and the box grows with it.
-    constexpr int Spacing = 24;
+    // Never cut: the line takes the width its text needs, and the box grows with it. The
+    // indication has a line of its own: beside the summary, which is wider than most
+    // windows, it would stand off the page's right edge.
     const int summaryWidth = TotalInfo->sizeHint().width();
-    TotalInfo->setGeometry(GridLeft, 12, std::max(summaryWidth, 1), 22);
+    TotalInfo->setGeometry(GridLeft, SummaryTop, std::max(summaryWidth, 1), 22);
     int right = GridLeft + summaryWidth;
     if (!NoAnswerInfo->text().isEmpty()) {
         const int width = NoAnswerInfo->sizeHint().width();
-        NoAnswerInfo->setGeometry(right + Spacing, 12, width, 22);
-        right += Spacing + width;
+        NoAnswerInfo->setGeometry(GridLeft, NoAnswerTop, width, 22);
+        right = std::max(right, GridLeft + width);
     }
     widget()->setFixedWidth(std::max(ScrollWidth, right + GridLeft));
+}
+
+void GlobalFigurePage::SetStale(bool stale) {
+    for (ChannelPanel* panel : panels_)
+        panel->SetStale(stale);
 }
 
 void GlobalFigurePage::SetPanel(size_t position, const PanelTexts& texts) {

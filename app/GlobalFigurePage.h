@@ -18,11 +18,16 @@ class AlarmLamp : public QWidget {
 public:
     static const QColor Quiet;  // #00FF00
     static const QColor Raised; // #FF0000
+    // The same, dimmed: what the lamp showed last while no answer comes.
+    static const QColor QuietDimmed;
+    static const QColor RaisedDimmed;
 
     AlarmLamp(const QString& name, QWidget* parent);
     void SetRaised(bool raised);
+    void SetDimmed(bool dimmed);
     bool IsRaised() const { return raised_; }
-    QColor Colour() const { return raised_ ? Raised : Quiet; }
+    bool IsDimmed() const { return dimmed_; }
+    QColor Colour() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -30,6 +35,7 @@ protected:
 private:
     QString name_;
     bool raised_ = false;
+    bool dimmed_ = false;
 };
 
 class ChannelPanel : public QWidget {
@@ -42,6 +48,11 @@ public:
     // Placeholders and quiet lamps, as before the first tick.
     void Reset();
     void Show(const PanelTexts& texts);
+    // Stale: the values are the last ones read while no answer comes; they turn grey and the
+    // lamps dim until the next good tick.
+    void SetStale(bool stale);
+    bool IsStale() const { return stale_; }
+    static const QColor StaleInk;
 
     QLabel* ValueLabel;
     QLabel* ChannelLabel;
@@ -55,7 +66,9 @@ protected:
 
 private:
     void SetAlarmLook(bool alarm);
+    void ApplyLook();
     bool alarm_ = false;
+    bool stale_ = false;
 };
 
 class GlobalFigurePage : public QScrollArea {
@@ -71,6 +84,8 @@ public:
     // The lost-contact indication beside the summary line; empty hides it.
     void SetNoAnswer(const QString& text);
     void SetPanel(size_t position, const PanelTexts& texts);
+    // Every panel's values stale (greyed, lamps dimmed) or live again.
+    void SetStale(bool stale);
 
     // The panel that shows the channel at a position of the monitored channels.
     ChannelPanel* PanelAt(size_t position) const { return panels_[position]; }
@@ -78,7 +93,8 @@ public:
     QLabel* NoAnswerInfo;
 
 private:
-    // The summary line and the indication at their full widths, the box widened to hold them.
+    // The summary line at its full width, the box widened to hold it; the indication under
+    // it at the left, where it stays whole in a window 1024 pixels wide.
     void LayOutSummary();
 
     std::array<ChannelPanel*, PanelCount> panels_{};

@@ -94,8 +94,37 @@ void TMainForm::ComSettingButtonClick() {
 }
 
 void TMainForm::RunButtonClick() {
-    if (const auto message = realTime_->Start()) {
-        presentMessage_(this, *message);
+    // The wait for the previous run's read, the port and the connection sequence run on the
+    // poller: a silent instrument costs a second, 16 channels at 1200 bit/s several.
+    const bool begun = realTime_->BeginStart([this](LiveStartResult result) {
+        QMetaObject::invokeMethod(
+            this, [this, result = std::move(result)] { OnRunConnected(result); },
+            Qt::QueuedConnection);
+    });
+    if (!begun)
+        return;
+    OnRealTimeConnecting(Commands);
+    ApplyCommandStates();
+    statusBeforeConnecting_ = {LiveStatusLabel->text(), LiveStatusLabel->isVisibleTo(this)};
+    LiveStatusLabel->setText(QString::fromUtf8("Connecting\u2026"));
+    LiveStatusLabel->show();
+}
+
+void TMainForm::OnRunConnected(const LiveStartResult& result) {
+    // A worker reads the views a run replaces: the run starts once it has ended.
+    if (WorkerRunning()) {
+        QTimer::singleShot(20, this, [this, result] { OnRunConnected(result); });
+        return;
+    }
+    OnRealTimeConnected(Commands);
+    ApplyCommandStates();
+    const std::optional<UserMessage> message = realTime_->AcceptStart(result);
+    // Failed, or overtaken by a Stop: the status line as it was.
+    if (message || !realTime_->LinkActive()) {
+        LiveStatusLabel->setText(statusBeforeConnecting_.first);
+        LiveStatusLabel->setVisible(statusBeforeConnecting_.second);
+        if (message)
+            presentMessage_(this, *message);
         return;
     }
     RealTimeMode = true;
@@ -125,7 +154,10 @@ void TMainForm::RunButtonClick() {
     realTime_->Series().Reset(ActiveChannels.size());
     pendingLiveResult_.reset();
     noAnswerSince_.reset();
-    StartLiveRecord();
+    liveState_ = result.state;
+    // The run goes on without its record; the user is told why.
+    if (!result.recordError.empty())
+        presentMessage_(this, {result.recordError, MessageIcon::Error});
     ShowContactState();
     Page.pageStart = 0;
     Page.itemCount = 1;
@@ -157,67 +189,51 @@ void TMainForm::OnLiveResult(const LivePollResult& result) {
 }
 
 void TMainForm::ApplyLiveResult(const LivePollResult& result) {
-    LiveRunLog& log = realTime_->Log();
-    if (result.reopened)
-        log.CountReopen();
+    liveState_ = result.state;
     if (!result.ok) {
-        // Nothing else changes: the views keep the last values.
-        log.Failed();
+        // Nothing else changes: the views keep the last values, greyed.
         if (!noAnswerSince_)
             noAnswerSince_ = result.requested;
         ShowContactState();
         return;
     }
-    const DeviceRecords& records = realTime_->Records();
-    std::vector<float> values(ActiveChannels.size());
-    for (size_t p = 0; p < ActiveChannels.size(); ++p)
-        values[p] = records.liveSnapshot.value[static_cast<size_t>(ActiveChannels[p] - 1)];
-    const std::optional<DateTime> gap = log.Good(records.liveSnapshot.instrumentTime, values);
     noAnswerSince_.reset();
-    ShowLiveValues(gap);
+    ShowLiveValues(result.entry.gap, !result.entry.repeatedClock);
     ShowContactState();
 }
 
-void TMainForm::StartLiveRecord() {
-    const RecordSettings record = LoadRecordSettings(realTime_->ConfigPath());
-    LiveRunLog& log = realTime_->Log();
-    log.Begin();
-    if (!record.enabled)
-        return;
-    const DeviceRecords& records = realTime_->Records();
-    std::vector<std::string> units;
-    for (const int16_t n : ActiveChannels)
-        units.push_back(LiveUnitText(records.channelConfig[static_cast<size_t>(n - 1)]));
-    std::string error;
-    // The run goes on without its record; the user is told why.
-    if (!log.StartRecording(record.folder, NowLocal(), ActiveChannels, units, error))
-        presentMessage_(this, {error, MessageIcon::Error});
-}
-
 void TMainForm::ShowContactState() {
-    const LiveRunLog& log = realTime_->Log();
-    const LiveContinuity& c = log.Continuity();
-    QString counts =
-        QString::fromStdString(TickCountsText(c.GoodTicks(), c.FailedTicks(), log.Reopens()));
-    if (log.Recording())
-        counts += QStringLiteral("; recording to ") +
-                  QFile::decodeName(QByteArray::fromStdString(log.Writer().Path()));
-    else if (!log.RecordError().empty())
+    const LiveRunState& state = liveState_;
+    QString counts = QString::fromStdString(
+        TickCountsText(state.good, state.failed, state.reopens, state.repeatedClocks));
+    const QString path = QFile::decodeName(QByteArray::fromStdString(state.recordPath));
+    if (!state.recordError.empty())
         counts += QStringLiteral("; recording stopped: ") +
-                  QFile::decodeName(QByteArray::fromStdString(log.RecordError()));
+                  QFile::decodeName(QByteArray::fromStdString(state.recordError));
+    else if (state.recording)
+        counts += (realTime_->LinkActive() ? QStringLiteral("; recording to ")
+                                           : QStringLiteral("; recorded to ")) +
+                  path;
     LiveStatusLabel->setText(counts);
     LiveStatusLabel->show();
     const QString lost =
         noAnswerSince_ ? QString::fromStdString(NoAnswerText(*noAnswerSince_)) : QString();
     ScrollBox->SetNoAnswer(lost);
+    ScrollBox->SetStale(noAnswerSince_.has_value());
     NoAnswerStatusLabel->setText(lost);
     NoAnswerStatusLabel->setVisible(!lost.isEmpty());
 }
 
-void TMainForm::ShowLiveValues(std::optional<DateTime> gap) {
+void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
     const DeviceRecords& records = realTime_->Records();
     const LiveTick tick = MakeLiveTick(records, ActiveChannels);
     ScrollBox->SetSummary(tick.summary);
+    if (!drawn) {
+        // A repeated clock: the values on the page only; the lines and the sheet stay.
+        for (size_t p = 0; p < std::min(ActiveChannels.size(), tick.panels.size()); ++p)
+            ScrollBox->SetPanel(p, tick.panels[p]);
+        return;
+    }
     LiveSeriesBook& book = realTime_->Series();
     const size_t shown = std::min({ActiveChannels.size(), SeriesInfos.size(), book.SeriesCount()});
     // The legend's headline belongs to the lines: without a monitored channel there is none.
@@ -256,8 +272,8 @@ void TMainForm::StopButtonClick() {
     realTime_->Stop();
     pendingLiveResult_.reset();
     noAnswerSince_.reset();
-    ScrollBox->SetNoAnswer(QString());
-    NoAnswerStatusLabel->hide();
+    // The counts stay in the status line, the record named as written.
+    ShowContactState();
     ScrollBox->HideAll();
     OnRealTimeStopped(Commands);
     ApplyCommandStates();

@@ -78,5 +78,8 @@ void TMainForm::OnOEMDLClick() {
     if (realTime_->LinkActive())
         return;
     TOEMDLDlg dialog(realTime_->Connection(), realTime_->ConfigPath(), this);
+    // After Stop a read may still be outstanding on the poller, which closes the port when it
+    // ends: the transfer waits for that on its worker, behind the dialog.
+    dialog.SetLinkWait([this] { realTime_->WaitIdle(); });
     dialog.exec();
 }

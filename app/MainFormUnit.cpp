@@ -401,6 +401,10 @@ void TMainForm::ClearViews() {
     DataListModel->Clear();
     ShownScreening.reset();
     UpdateSheetStatus();
+    // The status line speaks of what is opened next, no longer of the last run.
+    for (QLabel* runStatus : {LiveStatusLabel, NoAnswerStatusLabel})
+        if (runStatus)
+            runStatus->hide();
     if (DataFilterDlg)
         DataFilterDlg->ResetChannelSelection();
 }

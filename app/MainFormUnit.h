@@ -102,8 +102,9 @@ public:
     void RunButtonClick();
     void OnTimer();
     // The last live read on the Global figure page, the trend diagram and the data sheet;
-    // with a gap, each series breaks there before its new point.
-    void ShowLiveValues(std::optional<DateTime> gap = std::nullopt);
+    // with a gap, each series breaks there before its new point. Not drawn: on the Global
+    // figure page only (a repeated clock).
+    void ShowLiveValues(std::optional<DateTime> gap = std::nullopt, bool drawn = true);
     void StopButtonClick();
     // While a worker runs, ticks skip their poll, so the worker reads a recording that
     // stands still.
@@ -180,7 +181,8 @@ public:
     // (MainFormRealTime.cpp).
     void OnLiveResult(const LivePollResult& result);
     void ApplyLiveResult(const LivePollResult& result);
-    void StartLiveRecord();
+    // Run's second half, once the poller has opened the port and connected (or failed to).
+    void OnRunConnected(const LiveStartResult& result);
     void ShowContactState();
     QLabel* LiveStatusLabel = nullptr;     // the run's counts in the status line
     QLabel* NoAnswerStatusLabel = nullptr; // "No answer since ..." in the status line
@@ -321,6 +323,9 @@ private:
     std::vector<QSharedPointer<QCPGraphDataContainer>> pendingSeriesData_;
     std::optional<LivePollResult> pendingLiveResult_;
     std::optional<DateTime> noAnswerSince_;
+    LiveRunState liveState_;
+    // The run status line's text and visibility while "Connecting…" stands in it.
+    std::pair<QString, bool> statusBeforeConnecting_;
 };
 
 // Reads a service switch ("ImportData", "OEMDL", "OpenLog") from the settings' top level.

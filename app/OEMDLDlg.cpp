@@ -92,7 +92,13 @@ void TOEMDLDlg::CreateControls() {
     DLProgressBar->setRange(0, 100);
     DLProgressBar->setValue(0);
     DLProgressBar->setTextVisible(false);
-    DLProgressBar->setGeometry(12, 110, 377, 20);
+    // The bar and the attempt line under it share the room the design gives the bar.
+    DLProgressBar->setGeometry(12, 106, 377, 14);
+    DLAttemptLabel = new QLabel(this);
+    QFont small = DLAttemptLabel->font();
+    small.setPixelSize(11);
+    DLAttemptLabel->setFont(small);
+    DLAttemptLabel->setGeometry(12, 122, 377, 18);
 
     OpenFileDialog = new QFileDialog(this);
     OpenFileDialog->setNameFilter(QStringLiteral("*.*"));
@@ -109,6 +115,10 @@ void TOEMDLDlg::SetMessagePresenter(MessagePresenter presenter) {
     presentMessage_ = std::move(presenter);
 }
 
+void TOEMDLDlg::SetLinkWait(std::function<void()> wait) {
+    linkWait_ = std::move(wait);
+}
+
 void TOEMDLDlg::PathSelectBtnClick() {
     if (OpenFileDialog->exec() == QDialog::Accepted && !OpenFileDialog->selectedFiles().isEmpty())
         DLPicPath->setText(OpenFileDialog->selectedFiles().front());
@@ -123,6 +133,7 @@ void TOEMDLDlg::StartBtnClick() {
     // request cannot slip in before the worker's first update arrives.
     StartBtn->setEnabled(false);
     DLProgressBar->setValue(0);
+    DLAttemptLabel->clear();
     picturePath_ = QFile::encodeName(DLPicPath->text()).toStdString();
     slot_ = SlotOfAddressBox(DLAddress);
     worker_ = std::thread([this] { PictureDownloadThreadProc(); });
@@ -133,12 +144,22 @@ int TOEMDLDlg::PictureDownloadThreadProc() {
     callbacks.loadSettings = [this](CommSettings& settings) {
         LoadCommSettings(configPath_, settings);
     };
-    callbacks.progressMaximum = [this](int maximum) {
+    int blockCount = 0;
+    callbacks.progressMaximum = [this, &blockCount](int maximum) {
+        blockCount = maximum - 2;
         Post([this, maximum] { DLProgressBar->setMaximum(maximum); });
+    };
+    // A block that is not acknowledged holds the bar for about a minute: each attempt shows.
+    callbacks.blockAttempt = [this, &blockCount](int32_t block, int attempt) {
+        Post([this, text = PictureAttemptText(block, blockCount, attempt)] {
+            DLAttemptLabel->setText(QString::fromStdString(text));
+        });
     };
     callbacks.advanced = [this](const PictureProgress& step) {
         Post([this, position = step.position] { DLProgressBar->setValue(position); });
     };
+    if (linkWait_)
+        linkWait_();
     const UserMessage message =
         DownloadPicture(*connection_, picturePath_, static_cast<int16_t>(slot_), callbacks);
     Post([this, message] {

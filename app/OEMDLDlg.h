@@ -41,6 +41,9 @@ public:
     // box owned by no window.
     using MessagePresenter = std::function<void(QWidget* parent, const UserMessage& message)>;
     void SetMessagePresenter(MessagePresenter presenter);
+    // Called on the worker before the transfer takes the connection: waits until nobody else
+    // uses it.
+    void SetLinkWait(std::function<void()> wait);
 
     void PathSelectBtnClick();
     // Starts PictureDownloadThreadProc on a new worker and returns at once.
@@ -60,6 +63,8 @@ public:
     QPushButton* StartBtn;
     QLabel* NoteLabel;
     QProgressBar* DLProgressBar;
+    // Under the bar: the block being sent and its attempt ("Block 3 of 12, attempt 4 of 10").
+    QLabel* DLAttemptLabel;
     QFileDialog* OpenFileDialog;
 
 protected:
@@ -74,6 +79,7 @@ private:
     ModbusRtuImpl* connection_ = nullptr;
     std::string configPath_;
     MessagePresenter presentMessage_;
+    std::function<void()> linkWait_;
     std::thread worker_;
     // What the worker reads of the controls, taken by StartBtnClick.
     std::string picturePath_;

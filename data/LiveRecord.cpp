@@ -3,6 +3,7 @@
 #include "data/Recording.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -102,12 +103,38 @@ bool LiveRecordWriter::OpenNext() {
     }
     files_.push_back(path_);
     buffer_.assign(TitleLine);
-    if (write(fd_, buffer_.data(), buffer_.size()) != static_cast<ssize_t>(buffer_.size())) {
+    if (write(fd_, buffer_.data(), buffer_.size()) != static_cast<ssize_t>(buffer_.size()) ||
+        !Sync()) {
         error_ = "Cannot write the record file " + path_ + ": " + std::strerror(errno);
         Close();
         return false;
     }
+    // The file's name must survive a power cut as well as its lines.
+    const int folder = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        fsync(folder);
+        close(folder);
+    }
     return true;
+}
+
+namespace {
+
+std::atomic<RecordSyncFunction> recordSync{&fdatasync};
+
+} // namespace
+
+void SetRecordSyncFunction(RecordSyncFunction sync) {
+    recordSync = sync ? sync : &fdatasync;
+}
+
+bool LiveRecordWriter::Sync() {
+    int rc;
+    do
+        rc = recordSync.load()(fd_);
+    while (rc != 0 && errno == EINTR);
+    // EINVAL: a file that cannot be synced at all; there is nothing better to do for it.
+    return rc == 0 || errno == EINVAL;
 }
 
 bool LiveRecordWriter::Append(DateTime time, std::span<const float> values, bool gap) {
@@ -122,8 +149,8 @@ bool LiveRecordWriter::Append(DateTime time, std::span<const float> values, bool
         buffer_ += LiveRecordLine(static_cast<long long>(++samplesInFile_), channels_[p], value,
                                   timeText, units_[p]);
     }
-    // One write per tick: a killed program loses at most the tick being written, and a
-    // reader never sees half of one unless the disk fills up.
+    // One write per tick, synced: a killed program or a power cut loses at most the tick
+    // being written, and a reader never sees half of one unless the disk fills up.
     size_t done = 0;
     while (done < buffer_.size()) {
         const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
@@ -136,6 +163,11 @@ bool LiveRecordWriter::Append(DateTime time, std::span<const float> values, bool
             return false;
         }
         done += static_cast<size_t>(n);
+    }
+    if (!Sync()) {
+        error_ = "Cannot write the record file " + path_ + ": " + std::strerror(errno);
+        Close();
+        return false;
     }
     return true;
 }
@@ -157,6 +189,8 @@ void LiveRecordWriter::Close() {
 void LiveRunLog::Begin(double intervalDays) {
     writer_.Close();
     continuity_ = LiveContinuity(intervalDays);
+    lastEntered_.reset();
+    repeatedClocks_ = 0;
     reopens_ = 0;
     recordError_.clear();
 }
@@ -168,22 +202,33 @@ bool LiveRunLog::StartRecording(const std::string& folder, DateTime runStart,
     return writer_.Start(folder, runStart, channels, units, error);
 }
 
-std::optional<DateTime> LiveRunLog::Good(DateTime time, std::span<const float> values) {
+LiveTickEntry LiveRunLog::Good(DateTime time, std::span<const float> values) {
+    LiveTickEntry entry;
+    // Whole seconds on the instrument's clock: "not later" within the tolerance of times.
+    if (lastEntered_ && CompareTimes(time, *lastEntered_) <= 0) {
+        ++repeatedClocks_;
+        entry.repeatedClock = true;
+        return entry;
+    }
     const bool outage = continuity_.FailuresInRow() > 0;
-    const std::optional<DateTime> gap = continuity_.Good(time);
+    entry.gap = continuity_.Good(time);
+    lastEntered_ = time;
     if (writer_.IsOpen()) {
         // An outage has its marker from its first failed tick; a clock jump gets one here.
-        if (gap && !outage)
-            Check(writer_.WriteGap(*gap));
+        if (entry.gap && !outage)
+            Check(writer_.WriteGap(*entry.gap));
         if (writer_.IsOpen())
             Check(writer_.WriteTick(time, values));
     }
-    return gap;
+    return entry;
 }
 
 void LiveRunLog::Failed() {
     const std::optional<DateTime> marker = continuity_.Failed();
-    if (marker && writer_.IsOpen())
+    if (!marker)
+        return;
+    lastEntered_ = std::max(*marker, lastEntered_.value_or(*marker));
+    if (writer_.IsOpen())
         Check(writer_.WriteGap(*marker));
 }
 

@@ -7,8 +7,9 @@
 // same 32-bit float, time is "yyyy-MM-dd HH:mm:ss" of the instrument's clock, unit the
 // channel's unit text (GBK bytes). A gap marker is a line per monitored channel with the gap
 // value -158, so a reopened record draws every outage as a break. The first line is a title,
-// which the import skips. Each tick is appended with one write, so a killed program leaves
-// every completed tick in the file; past SamplesPerFile samples a new file is started.
+// which the import skips. Each tick is appended with one write and synced to the disk before
+// the next, so a killed program or a power cut loses at most the tick being written; past
+// SamplesPerFile samples a new file is started. A record never holds two entries at one time.
 //
 // Used by the window's live run and by the command-line poll alike.
 
@@ -67,6 +68,11 @@ bool IsLiveRecordName(std::string_view path);
 std::string LiveRecordLine(long long n, int16_t channel, float value, std::string_view time,
                            std::string_view unit);
 
+// The call that puts a record's written lines on the disk: fdatasync, unless replaced (tests
+// watch or fail it). Returns 0 or -1 with errno set.
+using RecordSyncFunction = int (*)(int fd);
+void SetRecordSyncFunction(RecordSyncFunction sync);
+
 class LiveRecordWriter {
 public:
     static constexpr size_t SamplesPerFile = 1'000'000;
@@ -83,8 +89,8 @@ public:
     // by position. False with a text naming the file when it cannot be created.
     bool Start(const std::string& folder, DateTime runStart, std::span<const int16_t> channels,
                std::span<const std::string> units, std::string& error);
-    // One sample per channel, values by position. False (with ErrorText) when the write
-    // failed; the writer then stays closed.
+    // One sample per channel, values by position, on the disk when it returns (fdatasync).
+    // False (with ErrorText) when the write or the sync failed; the writer then stays closed.
     bool WriteTick(DateTime time, std::span<const float> values);
     // The gap marker: the gap value for every channel at time.
     bool WriteGap(DateTime time);
@@ -99,6 +105,7 @@ public:
 
 private:
     bool OpenNext();
+    bool Sync();
     bool Append(DateTime time, std::span<const float> values, bool gap);
 
     std::string folder_;
@@ -111,6 +118,15 @@ private:
     size_t samplesInFile_ = 0;
     std::string error_;
     std::string buffer_;
+};
+
+// Where a good tick goes: the break to put before its point, if one is due, or nowhere at all
+// when its clock is not later than the last time entered (a tick or a gap marker): the
+// instrument repeated its clock, or set it back, and two entries at one time would hide
+// values when the record is opened.
+struct LiveTickEntry {
+    std::optional<DateTime> gap;
+    bool repeatedClock = false; // neither recorded nor drawn; its values are only shown
 };
 
 // What a tick of a live run leaves behind, for the window and the command-line poll alike:
@@ -126,13 +142,17 @@ public:
     bool StartRecording(const std::string& folder, DateTime runStart,
                         std::span<const int16_t> channels, std::span<const std::string> units,
                         std::string& error);
-    // A good tick; the result is the break to put before its point, if any.
-    std::optional<DateTime> Good(DateTime time, std::span<const float> values);
+    // A good tick: recorded and drawn, or a repeated clock.
+    LiveTickEntry Good(DateTime time, std::span<const float> values);
     void Failed();
     void CountReopen() { ++reopens_; }
     void Close() { writer_.Close(); }
 
     const LiveContinuity& Continuity() const { return continuity_; }
+    // Ticks with a valid reply, repeated clocks included.
+    long long GoodTicks() const { return continuity_.GoodTicks() + repeatedClocks_; }
+    long long FailedTicks() const { return continuity_.FailedTicks(); }
+    long long RepeatedClocks() const { return repeatedClocks_; }
     long long Reopens() const { return reopens_; }
     bool Recording() const { return writer_.IsOpen(); }
     const LiveRecordWriter& Writer() const { return writer_; }
@@ -144,6 +164,8 @@ private:
 
     LiveContinuity continuity_;
     LiveRecordWriter writer_;
+    std::optional<DateTime> lastEntered_;
+    long long repeatedClocks_ = 0;
     long long reopens_ = 0;
     std::string recordError_;
 };

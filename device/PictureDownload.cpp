@@ -3,12 +3,20 @@
 #include "data/Utility.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 
 size_t FillPictureBlocks(std::vector<uint8_t>& bytes) {
     const size_t blocks = (bytes.size() + PictureBlockBytes - 1) / PictureBlockBytes;
     bytes.resize(blocks * PictureBlockBytes, 0);
     return blocks;
+}
+
+std::string PictureAttemptText(int32_t block, int blockCount, int attempt) {
+    char text[96];
+    std::snprintf(text, sizeof text, "Block %d of %d, attempt %d of %d", block + 1, blockCount,
+                  attempt, PictureBlockAttempts);
+    return text;
 }
 
 namespace {

@@ -37,6 +37,9 @@ struct PictureProgress {
     int maximum = 0;   // block count + 2
 };
 
+// "Block 3 of 12, attempt 4 of 10": block counts from 0, shown from 1.
+std::string PictureAttemptText(int32_t block, int blockCount, int attempt);
+
 struct PictureDownloadCallbacks {
     // Fills connection.records().commSettings; called once, before the port is opened.
     std::function<void(CommSettings& settings)> loadSettings;

@@ -61,6 +61,21 @@ void OnGlobalFigureShown(CommandStates& commands, PageButtons& savedPageButtons,
     commands.savePrint = false;
 }
 
+void OnRealTimeConnecting(CommandStates& commands) {
+    commands.open = false;
+    commands.importEnabled = false;
+    commands.comRun = false;
+    commands.oemEnabled = false;
+}
+
+void OnRealTimeConnected(CommandStates& commands) {
+    // Back to idle; a successful start then turns to the run's commands.
+    commands.open = true;
+    commands.importEnabled = true;
+    commands.comRun = true;
+    commands.oemEnabled = true;
+}
+
 void OnRealTimeStarted(CommandStates& commands, PageButtons& savedPageButtons) {
     commands.open = false;
     commands.importEnabled = false;

@@ -115,10 +115,15 @@ std::string NoAnswerText(DateTime since) {
     return "No answer since " + FormatDateTime(since, "HH:mm:ss");
 }
 
-std::string TickCountsText(long long good, long long failed, long long reopens) {
-    char text[160];
-    std::snprintf(text, sizeof text, "Ticks: %lld good, %lld failed; port reopened %lld time%s",
-                  good, failed, reopens, reopens == 1 ? "" : "s");
+std::string TickCountsText(long long good, long long failed, long long reopens,
+                           long long repeatedClocks) {
+    char repeated[64] = "";
+    if (repeatedClocks > 0)
+        std::snprintf(repeated, sizeof repeated, ", %lld repeated clock%s", repeatedClocks,
+                      repeatedClocks == 1 ? "" : "s");
+    char text[200];
+    std::snprintf(text, sizeof text, "Ticks: %lld good, %lld failed%s; port reopened %lld time%s",
+                  good, failed, repeated, reopens, reopens == 1 ? "" : "s");
     return text;
 }
 

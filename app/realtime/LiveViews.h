@@ -87,8 +87,10 @@ LiveTick MakeLiveTick(const DeviceRecords& records, std::span<const int16_t> act
 // The lost-contact indication: "No answer since 10:08:24" with the local time of the first
 // read that went unanswered.
 std::string NoAnswerText(DateTime since);
-// The run's counts for the status line: "Ticks: 120 good, 3 failed; port reopened 0 times".
-std::string TickCountsText(long long good, long long failed, long long reopens);
+// The run's counts for the status line: "Ticks: 120 good, 3 failed; port reopened 0 times",
+// with ", 2 repeated clocks" after the failed ticks when there are any.
+std::string TickCountsText(long long good, long long failed, long long reopens,
+                           long long repeatedClocks = 0);
 
 // The recording of a tick: one channel per monitored channel holding the latest sample, and a
 // single sheet row naming them all.

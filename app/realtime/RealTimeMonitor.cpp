@@ -5,6 +5,7 @@
 #include "device/PosixSerialPort.h"
 
 #include <cstdio>
+#include <utility>
 
 RealTimeMonitor::RealTimeMonitor(std::string configPath) : configPath_(std::move(configPath)) {
     // The mapping is read at each open, so a port chosen in the settings dialog takes effect
@@ -28,28 +29,81 @@ RealTimeMonitor::~RealTimeMonitor() {
     }
     changed_.notify_all();
     poller_.join();
-    Stop();
+    // The poller has ended: port and record are ours.
+    active_ = false;
+    CloseDevice();
+}
+
+bool RealTimeMonitor::BeginStart(StartHandler done) {
+    {
+        std::lock_guard lock(mutex_);
+        if (starting_ || startRequest_)
+            return false;
+        expectedStart_ = ++lastRun_;
+        startCancelled_ = false;
+        startRequest_ = StartRequest{expectedStart_, configPath_, std::move(done)};
+    }
+    changed_.notify_all();
+    return true;
+}
+
+bool RealTimeMonitor::Starting() const {
+    std::lock_guard lock(mutex_);
+    return starting_ || startRequest_.has_value();
+}
+
+std::optional<UserMessage> RealTimeMonitor::AcceptStart(const LiveStartResult& result) {
+    {
+        std::lock_guard lock(mutex_);
+        // A start that Stop overtook has closed its port again on the poller.
+        if (result.run != expectedStart_)
+            return std::nullopt;
+        expectedStart_ = 0;
+    }
+    shown_ = result.records;
+    if (result.failure)
+        return result.failure;
+    run_ = result.run;
+    active_ = true;
+    return std::nullopt;
 }
 
 std::optional<UserMessage> RealTimeMonitor::Start() {
+    std::optional<LiveStartResult> result;
+    if (!BeginStart([&result](LiveStartResult r) { result = std::move(r); }))
+        return UserMessage{std::string(DeviceText::SerialInitFailed), MessageIcon::Error};
     WaitIdle();
-    // No read is outstanding from here on: the device records are ours.
+    return AcceptStart(*result);
+}
+
+LiveStartResult RealTimeMonitor::StartOnPoller(const StartRequest& request) {
+    LiveStartResult result;
+    result.run = request.run;
+    // What a previous run left open.
     CloseDevice();
-    LoadCommSettings(configPath_, records_.commSettings);
-    std::optional<UserMessage> failure;
+    LoadCommSettings(request.configPath, records_.commSettings);
     if (!connection_->OpenLink()) {
-        failure = UserMessage{std::string(DeviceText::SerialInitFailed), MessageIcon::Error};
+        result.failure = UserMessage{std::string(DeviceText::SerialInitFailed), MessageIcon::Error};
     } else if (!connection_->Connect()) {
         connection_->CloseLink();
-        failure = UserMessage{InstrumentNoResponseText(records_.commSettings.address),
-                              MessageIcon::Error};
+        result.failure = UserMessage{InstrumentNoResponseText(records_.commSettings.address),
+                                     MessageIcon::Error};
     } else {
         records_.linkActive = true;
-        active_ = true;
-        ++run_;
+        activeChannels_ = ActiveChannelsOf(records_.commSettings);
+        log_.Begin();
+        const RecordSettings record = LoadRecordSettings(request.configPath);
+        if (record.enabled) {
+            std::vector<std::string> units;
+            for (const int16_t n : activeChannels_)
+                units.push_back(LiveUnitText(records_.channelConfig[static_cast<size_t>(n - 1)]));
+            log_.StartRecording(record.folder, NowLocal(), activeChannels_, units,
+                                result.recordError);
+        }
     }
-    shown_ = records_;
-    return failure;
+    result.records = records_;
+    result.state = StateOfLog();
+    return result;
 }
 
 bool RealTimeMonitor::Poll(bool workerRunning) {
@@ -88,7 +142,7 @@ bool RealTimeMonitor::PollOutstanding() const {
 
 void RealTimeMonitor::WaitIdle() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !outstanding_; });
+    changed_.wait(lock, [this] { return !outstanding_ && !starting_ && !startRequest_; });
 }
 
 bool RealTimeMonitor::Accept(const LivePollResult& result) {
@@ -113,31 +167,79 @@ LivePollResult RealTimeMonitor::ReadOnce(uint64_t run) {
     return result;
 }
 
+void RealTimeMonitor::LogTick(LivePollResult& result) {
+    if (result.reopened)
+        log_.CountReopen();
+    if (result.ok) {
+        std::vector<float> values(activeChannels_.size());
+        for (size_t p = 0; p < activeChannels_.size(); ++p)
+            values[p] = result.snapshot.value[static_cast<size_t>(activeChannels_[p] - 1)];
+        result.entry = log_.Good(result.snapshot.instrumentTime, values);
+    } else {
+        log_.Failed();
+    }
+    result.state = StateOfLog();
+}
+
+LiveRunState RealTimeMonitor::StateOfLog() const {
+    LiveRunState state;
+    state.good = log_.GoodTicks();
+    state.failed = log_.FailedTicks();
+    state.repeatedClocks = log_.RepeatedClocks();
+    state.reopens = log_.Reopens();
+    state.recording = log_.Recording();
+    state.recordPath = log_.Writer().Path();
+    state.recordError = log_.RecordError();
+    return state;
+}
+
 void RealTimeMonitor::PollerLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return quit_ || outstanding_; });
-        if (quit_ && !outstanding_)
+        changed_.wait(lock, [this] { return quit_ || outstanding_ || startRequest_; });
+        if (outstanding_) {
+            const uint64_t run = requestedRun_;
+            lock.unlock();
+            LivePollResult result = ReadOnce(run);
+            lock.lock();
+            // A read that Stop overtook goes into no record.
+            const bool stopped = closeAfterRead_;
+            const ResultHandler handler = handler_;
+            lock.unlock();
+            if (!stopped)
+                LogTick(result);
+            if (handler)
+                handler(std::move(result));
+            lock.lock();
+            // In the section that ends the read, so that a Stop from the handler, or one that
+            // came while it ran, is never left over for the next run.
+            if (std::exchange(closeAfterRead_, false))
+                CloseDevice();
+            outstanding_ = false;
+            changed_.notify_all();
+        } else if (quit_) {
             return;
-        const uint64_t run = requestedRun_;
-        lock.unlock();
-        LivePollResult result = ReadOnce(run);
-        lock.lock();
-        if (closeAfterRead_) {
+        } else if (startRequest_) {
+            StartRequest request = std::move(*startRequest_);
+            startRequest_.reset();
+            starting_ = true;
+            // No read is outstanding: a close request of the previous run has been served, and
+            // none may reach into this one.
             closeAfterRead_ = false;
-            CloseDevice();
+            lock.unlock();
+            LiveStartResult result = StartOnPoller(request);
+            request.done(std::move(result));
+            lock.lock();
+            if (std::exchange(startCancelled_, false))
+                CloseDevice();
+            starting_ = false;
+            changed_.notify_all();
         }
-        const ResultHandler handler = handler_;
-        lock.unlock();
-        if (handler)
-            handler(std::move(result));
-        lock.lock();
-        outstanding_ = false;
-        changed_.notify_all();
     }
 }
 
 void RealTimeMonitor::CloseDevice() {
+    log_.Close();
     if (!records_.linkActive)
         return;
     connection_->CloseLink();
@@ -147,11 +249,14 @@ void RealTimeMonitor::CloseDevice() {
 void RealTimeMonitor::Stop() {
     active_ = false;
     shown_.linkActive = false;
-    log_.Close();
     std::lock_guard lock(mutex_);
+    expectedStart_ = 0;
     if (outstanding_)
         closeAfterRead_ = true;
-    else
+    if (starting_ || startRequest_)
+        startCancelled_ = true;
+    // Idle, or about to take up a start that closes what is open first.
+    if (!outstanding_ && !starting_)
         CloseDevice();
 }
 

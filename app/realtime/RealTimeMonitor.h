@@ -4,13 +4,15 @@
 // failed start returns the message the user must see, a failed poll leaves the last values
 // standing.
 //
-// A tick's serial transaction runs on a poller thread of its own, so that a silent instrument
-// (a read waits about a second for its reply) never holds up the window: BeginPoll hands the
-// read over and returns, the result comes back through the result handler, on the poller
-// thread, and the window applies it on its own thread. At most one read is outstanding; a
-// tick that finds one still running is skipped, so results come back in tick order. Stop
-// returns at once; an outstanding read ends on its own and the poller closes the port then.
-// Start, Poll and the records below are for the caller's (the window's) thread.
+// The serial work runs on a poller thread of its own, so that a silent instrument never holds
+// up the window: a start (open and connect, a second with a silent instrument and several at a
+// slow rate) and each tick's read (a second when no reply comes). BeginStart and BeginPoll
+// hand the work over and return; the result comes back through a handler, on the poller
+// thread, and the window applies it on its own thread. The poller also keeps the run's log and
+// record, so that the sync of each tick to the disk costs the window nothing. At most one read
+// is outstanding; a tick that finds one still running is skipped, so results come back in tick
+// order. Stop returns at once; what the poller is doing ends on its own, and the poller closes
+// the port and the record then. The other members are for the caller's (the window's) thread.
 
 #include "app/realtime/LiveViews.h"
 #include "data/RecorderFile.h"
@@ -19,6 +21,7 @@
 
 #include "data/LiveRecord.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -27,6 +30,18 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
+
+// The run's counts and record after a tick, as the poller left them.
+struct LiveRunState {
+    long long good = 0; // ticks with a valid reply, repeated clocks included
+    long long failed = 0;
+    long long repeatedClocks = 0;
+    long long reopens = 0;
+    bool recording = false;
+    std::string recordPath;  // the file being written, or the last one of the run
+    std::string recordError; // set when a write failed and recording stopped
+};
 
 // What one read on the poller thread gave.
 struct LivePollResult {
@@ -36,6 +51,17 @@ struct LivePollResult {
     DateTime requested = 0; // local time of the host when the read began
     LiveSnapshot snapshot;  // the values read (the previous ones when the read failed)
     std::string lastError;  // the failure text (GBK), empty after success
+    LiveTickEntry entry;    // where a good tick went: its break, or a repeated clock
+    LiveRunState state;     // after this tick
+};
+
+// What the start of a run on the poller thread gave.
+struct LiveStartResult {
+    uint64_t run = 0;
+    std::optional<UserMessage> failure; // the message for the user; the port is closed again
+    DeviceRecords records;              // the settings and the channel configurations read
+    std::string recordError;            // the run goes on without its record, for this reason
+    LiveRunState state;
 };
 
 class RealTimeMonitor {
@@ -53,33 +79,44 @@ public:
     const std::string& ConfigPath() const { return configPath_; }
     void SetConfigPath(std::string configPath) { configPath_ = std::move(configPath); }
 
-    // Loads the settings, opens the port and checks that the instrument answers and reads the
-    // monitored channels' configuration. On success the link is active; otherwise the port is
-    // closed again and the result is the message for the user. Waits first for a read of the
-    // previous run that is still outstanding (at most the link's bound, about a second).
+    // Starts a run on the poller thread, after a read of the previous run that is still
+    // outstanding: loads the settings, opens the port, checks that the instrument answers,
+    // reads the monitored channels' configuration and starts the record when config.ini asks
+    // for one. done gets the result on the poller thread; AcceptStart makes it the run. False
+    // when a start is already under way.
+    using StartHandler = std::function<void(LiveStartResult result)>;
+    bool BeginStart(StartHandler done);
+    // On the caller's thread: a successful start makes the link active and its records the
+    // shown ones. The result is the message for the user, if the start failed.
+    std::optional<UserMessage> AcceptStart(const LiveStartResult& result);
+    bool Starting() const;
+    // BeginStart, waited for, and AcceptStart: for tests and tools that must wait.
     std::optional<UserMessage> Start();
-    // One live read on the caller's thread while the link is active. False when there is
-    // nothing new to show: the link is not active, the read failed, or a worker of the window
-    // is running (polling pauses then, so that the worker can read the recording the ticks
-    // would otherwise replace).
+
+    // One live read on the caller's thread while the link is active, with nothing recorded.
+    // False when there is nothing new to show: the link is not active, the read failed, or a
+    // worker of the window is running (polling pauses then, so that the worker can read the
+    // recording the ticks would otherwise replace).
     bool Poll(bool workerRunning = false);
 
-    // Called on the poller thread with the result of every read BeginPoll started.
+    // Called on the poller thread with the result of every read BeginPoll started, after the
+    // tick has gone into the run's log and record (synced to the disk).
     using ResultHandler = std::function<void(LivePollResult result)>;
     void SetResultHandler(ResultHandler handler);
     // Starts one live read on the poller thread. False when the tick is skipped: the link is
     // not active, a worker runs, or the previous read has not ended yet.
     bool BeginPoll(bool workerRunning = false);
     bool PollOutstanding() const;
-    // Blocks until no read is outstanding (its result handed to the handler); for tests and
-    // tools that must wait.
+    // Blocks until the poller is idle: no read or start outstanding, its result handed on,
+    // and the port closed if a Stop came meanwhile. For the download, which shares the
+    // connection, and for tests and tools that must wait.
     void WaitIdle();
     // The result of a read of the current run, to be shown: takes its snapshot into the
     // records. False for results of an ended run, or after Stop.
     bool Accept(const LivePollResult& result);
 
-    // Ends the run at once: the port is closed now, or by the poller when its outstanding
-    // read ends.
+    // Ends the run at once: the port and the record are closed now, or by the poller when
+    // what it is doing ends. Safe to call from the result handler.
     void Stop();
 
     bool LinkActive() const { return active_; }
@@ -90,30 +127,46 @@ public:
     ModbusRtuImpl& Connection() { return *connection_; }
     // The live series' point counts and extent; the window resets it when a run starts.
     LiveSeriesBook& Series() { return series_; }
-    // Breaks, counts and the record of the run; the window starts it when a run starts.
-    LiveRunLog& Log() { return log_; }
 
 private:
+    struct StartRequest {
+        uint64_t run = 0;
+        std::string configPath;
+        StartHandler done;
+    };
+
     void PollerLoop();
     LivePollResult ReadOnce(uint64_t run);
+    // The tick into the run's log and record; on the poller thread.
+    void LogTick(LivePollResult& result);
+    LiveStartResult StartOnPoller(const StartRequest& request);
+    LiveRunState StateOfLog() const;
+    // Closes the port and the record: on the poller, or on the caller's thread while the
+    // poller is idle.
     void CloseDevice();
 
     std::string configPath_;
-    DeviceRecords records_; // the device side's, touched by the poller while a read runs
+    DeviceRecords records_; // the device side's, touched by the poller while it works
     DeviceRecords shown_;
     std::unique_ptr<SerialPortLayer> portLayer_;
     std::unique_ptr<ModbusRtuImpl> connection_; // after the port layer it uses
     LiveSeriesBook series_;
-    LiveRunLog log_;
-    bool active_ = false;
+    LiveRunLog log_;                      // the poller's while it works
+    std::vector<int16_t> activeChannels_; // of the run the log records
+    std::atomic<bool> active_ = false;
     uint64_t run_ = 0;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool outstanding_ = false;    // a read is requested or running
-    bool closeAfterRead_ = false; // Stop came while it ran
+    bool starting_ = false;       // a start is running
+    bool closeAfterRead_ = false; // Stop came while a read ran
+    bool startCancelled_ = false; // Stop came while a start was queued or ran
     bool quit_ = false;
     uint64_t requestedRun_ = 0;
+    uint64_t lastRun_ = 0;       // the last run number given out
+    uint64_t expectedStart_ = 0; // the start AcceptStart takes; 0 after Stop
+    std::optional<StartRequest> startRequest_;
     ResultHandler handler_;
     std::thread poller_;
 };

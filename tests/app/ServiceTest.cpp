@@ -282,6 +282,33 @@ TEST_F(DownloadDialog, FailuresEnableStartAgain) {
     EXPECT_EQ(instrument.Stats().lastPictureSlot, 0);
 }
 
+TEST_F(DownloadDialog, EachAttemptOfABlockShowsUnderTheBar) {
+    std::ofstream(picture) << "header\n0X01,0X02";
+    // Replies: the start frame's, block 1's (spoiled), block 1's again, the end frame's.
+    SimulatorFaults faults = instrument.Faults();
+    faults.corruptEvery = 2;
+    instrument.SetFaults(faults);
+    const auto dialog = MakeDialog();
+    const QRect bar = dialog->DLProgressBar->geometry();
+    const QRect line = dialog->DLAttemptLabel->geometry();
+    EXPECT_GE(line.top(), bar.bottom()) << "under the bar";
+    EXPECT_LE(line.bottom(), dialog->height()) << "within the designed size";
+    dialog->DLPicPath->setText(QString::fromStdString(picture));
+    dialog->StartBtnClick();
+    dialog->WaitForTransfer();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].second.text, "File Load failure!") << "the end frame's reply spoiled";
+    EXPECT_EQ(dialog->DLAttemptLabel->text(), "Block 1 of 1, attempt 2 of 10");
+
+    // A clean transfer: every block on its first attempt; a new Start clears the line.
+    instrument.SetFaults({});
+    dialog->StartBtnClick();
+    EXPECT_TRUE(dialog->DLAttemptLabel->text().isEmpty());
+    dialog->WaitForTransfer();
+    EXPECT_EQ(messages.back().second.text, "File Load success!");
+    EXPECT_EQ(dialog->DLAttemptLabel->text(), "Block 1 of 1, attempt 1 of 10");
+}
+
 TEST(DownloadMenu, EachUseOpensAFreshDialog) {
     QTemporaryDir dir;
     QSettings settings(dir.filePath("Korvane.conf"), QSettings::IniFormat);

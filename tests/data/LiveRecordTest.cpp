@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +71,8 @@ TEST(LiveRecordWriter, StartsANewFilePastAMillionSamples) {
     const std::vector<int16_t> channels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     const std::vector<std::string> units(16, "Kpa");
     const std::vector<float> values(16, 1.5f);
+    // Only the files are of interest here: 62,500 syncs to the disk would take minutes.
+    SetRecordSyncFunction([](int) { return 0; });
     LiveRecordWriter writer;
     std::string error;
     ASSERT_TRUE(writer.Start((dir / "runs").string(), At(0), channels, units, error)) << error;
@@ -91,6 +98,101 @@ TEST(LiveRecordWriter, StartsANewFilePastAMillionSamples) {
     LiveRecordWriter refused;
     EXPECT_FALSE(refused.Start((dir / "plain-file").string(), At(0), channels, units, error));
     EXPECT_NE(error.find("plain-file"), std::string::npos) << error;
+    SetRecordSyncFunction(nullptr);
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+// What the sync saw: how many calls, and the file's size at the last one.
+std::atomic<int> syncCalls{0};
+std::atomic<long long> sizeAtSync{-1};
+int WatchedSync(int fd) {
+    struct stat status {};
+    fstat(fd, &status);
+    sizeAtSync = status.st_size;
+    ++syncCalls;
+    return fdatasync(fd);
+}
+int FailingSync(int) {
+    errno = EIO;
+    return -1;
+}
+
+} // namespace
+
+TEST(LiveRecordWriter, EveryTickIsSyncedToTheDiskBeforeTheWriteReturns) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("recorder-live-sync-" + std::to_string(getpid()));
+    const std::vector<int16_t> channels = {1, 2};
+    const std::vector<std::string> units(2, "V");
+    SetRecordSyncFunction(WatchedSync);
+    LiveRecordWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.Start(dir.string(), At(0), channels, units, error)) << error;
+    for (int tick = 0; tick < 3; ++tick) {
+        const int before = syncCalls;
+        ASSERT_TRUE(writer.WriteTick(At(tick), std::vector<float>{1.0f, 2.0f}));
+        EXPECT_EQ(syncCalls, before + 1);
+        EXPECT_EQ(sizeAtSync, static_cast<long long>(std::filesystem::file_size(writer.Path())))
+            << "synced after the whole tick was written";
+    }
+    // A sync that fails loses the promise: the record stops with the reason.
+    SetRecordSyncFunction(FailingSync);
+    EXPECT_FALSE(writer.WriteTick(At(3), std::vector<float>{1.0f, 2.0f}));
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_NE(writer.ErrorText().find(std::strerror(EIO)), std::string::npos) << writer.ErrorText();
+    SetRecordSyncFunction(nullptr);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(LiveRunLog, ATickWhoseClockIsNotLaterEntersNeitherRecordNorLines) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("recorder-live-repeat-" + std::to_string(getpid()));
+    const std::vector<int16_t> channels = {1, 2};
+    const std::vector<std::string> units(2, "V");
+    LiveRunLog log;
+    std::string error;
+    ASSERT_TRUE(log.StartRecording(dir.string(), At(0), channels, units, error)) << error;
+    const std::vector<float> values = {1.0f, 2.0f};
+    struct Step {
+        std::optional<int> second; // a good tick at this second; none: a failed tick
+        bool repeated;
+    };
+    const Step steps[] = {
+        {0, false}, {1, false},
+        {1, true},                         // the clock repeats after a reconnection
+        {0, true},                         // or goes back
+        {2, false}, {std::nullopt, false}, // an outage: its marker at 3
+        {3, true},                         // a tick at the marker's time
+        {5, false},
+    };
+    for (const Step& step : steps) {
+        if (!step.second) {
+            log.Failed();
+            continue;
+        }
+        const LiveTickEntry entry = log.Good(At(*step.second), values);
+        EXPECT_EQ(entry.repeatedClock, step.repeated) << "second " << *step.second;
+        if (entry.repeatedClock) {
+            EXPECT_EQ(entry.gap, std::nullopt);
+        }
+    }
+    EXPECT_EQ(log.RepeatedClocks(), 3);
+    EXPECT_EQ(log.GoodTicks(), 7) << "a repeated clock is still an answer";
+    EXPECT_EQ(log.FailedTicks(), 1);
+    const std::string path = log.Writer().Path();
+    log.Close();
+
+    // The record holds every time once, in order: 0, 1, 2, the marker at 3, and 5.
+    RecordingInfo info;
+    std::vector<ChannelInfo> read;
+    ASSERT_FALSE(OpenLiveRecord(path, info, read));
+    ASSERT_EQ(read.size(), 2u);
+    ASSERT_EQ(read[0].times.size(), 5u);
+    for (size_t i = 0; i < read[0].times.size(); ++i)
+        EXPECT_NEAR(read[0].times[i], At(std::array{0, 1, 2, 3, 5}[i]), OneMillisecond);
+    EXPECT_EQ(read[1].values, (std::vector<float>{2.0f, 2.0f, 2.0f, GapValue, 2.0f}));
     std::filesystem::remove_all(dir);
 }
 

@@ -288,3 +288,24 @@ TEST_F(PollCommand, ARecordKilledMidRunKeepsEveryTickAndItsBreaks) {
     }
     EXPECT_GT(info.valueMin, GapValue);
 }
+
+TEST_F(PollCommand, ARepeatedClockIsPrintedButNotRecorded) {
+    // The fixture's instrument answers every read with the same time.
+    const std::filesystem::path folder = dir / "records";
+    ASSERT_EQ(
+        Run({"--channels", "1,2", "--ticks", "3", "--interval", "10", "--record", folder.string()}),
+        0)
+        << err.str();
+    const std::string printed = out.str();
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 3) << "values shown as usual";
+    for (int tick : {2, 3})
+        EXPECT_NE(err.str().find("poll: tick " + std::to_string(tick) +
+                                 ": repeated clock 2015-03-16 08:05:09, not recorded\n"),
+                  std::string::npos)
+            << err.str();
+    std::string title;
+    const auto path = std::filesystem::directory_iterator(folder)->path().string();
+    const std::vector<RecordLine> lines = ReadRecord(path, title);
+    ASSERT_EQ(lines.size(), 2u) << "one tick of two channels";
+    EXPECT_EQ(lines[0].time, "2015-03-16 08:05:09");
+}

@@ -67,3 +67,19 @@ TEST_F(ToolDownload, PrintsAProgressLinePerFrame) {
     EXPECT_EQ(ReadText(dir / "out"), "");
     EXPECT_EQ(ReadText(dir / "err"), "File read failure!\n");
 }
+
+TEST_F(ToolDownload, EachRetriedAttemptIsToldOnStandardError) {
+    const std::string picture = (dir / "picture.txt").string();
+    std::string text = "header\n";
+    for (int i = 0; i < 600; ++i)
+        text += "0X5A,";
+    std::ofstream(picture, std::ios::binary) << text;
+    // Replies: start, block 1, block 2 (spoiled), block 2 again, end.
+    SimulatorFaults faults;
+    faults.corruptEvery = 3;
+    instrument.SetFaults(faults);
+    EXPECT_EQ(Run(picture, "1"), 0) << ReadText(dir / "err");
+    EXPECT_EQ(ReadText(dir / "err"), "Block 2 of 2, attempt 2 of 10\n");
+    EXPECT_EQ(ReadText(dir / "out"), "1/4 start\n2/4 block 0\n3/4 block 1\n4/4 end\n"
+                                     "File Load success!\n");
+}

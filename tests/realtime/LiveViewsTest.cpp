@@ -1,8 +1,8 @@
 // The live views' texts and arithmetic, without a window.
 
 #include "app/realtime/LiveViews.h"
-#include "views/SheetCells.h"
 #include "data/DateTime.h"
+#include "views/SheetCells.h"
 
 #include <gtest/gtest.h>
 

@@ -110,3 +110,39 @@ TEST_F(RealTimeMonitorTest, StopFreesThePortAndTheNextStartRereadsTheFile) {
     ASSERT_EQ(monitor.Start(), std::nullopt);
     EXPECT_EQ(ActiveChannelsOf(monitor.Records().commSettings), (std::vector<int16_t>{16}));
 }
+
+TEST_F(RealTimeMonitorTest, AStopFromThePollResultHandlerClosesThePortAndTheNextRunKeepsIt) {
+    RealTimeMonitor monitor(configPath);
+    ASSERT_EQ(monitor.Start(), std::nullopt);
+    // The Stop lands after the poller's read and before it marks the read as ended: the
+    // handler is where the window's queued call goes out.
+    bool stopInHandler = true;
+    std::vector<bool> reads;
+    monitor.SetResultHandler([&](LivePollResult result) {
+        reads.push_back(result.ok);
+        if (std::exchange(stopInHandler, false))
+            monitor.Stop();
+    });
+    ASSERT_TRUE(monitor.BeginPoll());
+    monitor.WaitIdle();
+    EXPECT_FALSE(monitor.LinkActive());
+    {
+        RealTimeMonitor other(configPath);
+        EXPECT_EQ(other.Start(), std::nullopt) << "the stopped run freed its port";
+    }
+
+    // The next run keeps its port: every read answers, and nobody else can have the port.
+    ASSERT_EQ(monitor.Start(), std::nullopt);
+    for (int tick = 0; tick < 3; ++tick) {
+        ASSERT_TRUE(monitor.BeginPoll());
+        monitor.WaitIdle();
+    }
+    EXPECT_EQ(reads, (std::vector<bool>{true, true, true, true}));
+    {
+        RealTimeMonitor other(configPath);
+        EXPECT_TRUE(other.Start()) << "the running link holds the port";
+    }
+    monitor.Stop();
+    RealTimeMonitor other(configPath);
+    EXPECT_EQ(other.Start(), std::nullopt) << "and Stop frees it";
+}

@@ -3,18 +3,23 @@
 
 #include "app/DataSheetModel.h"
 #include "app/GlobalFigurePage.h"
+#include "app/OEMDLDlg.h"
 #include "app/Startup.h"
+#include "data/LiveRecord.h"
 #include "data/Text.h"
 #include "device/DeviceTexts.h"
 #include "tools/simulator/SimulatorServer.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +28,8 @@
 #include <atomic>
 #include <cmath>
 #include <fstream>
+#include <thread>
+#include <unistd.h>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -38,8 +45,9 @@ DateTime ClockStartTime() {
 }
 
 // The instrument's clock moves a second with every live read it answers.
-SimulatorOptions SteppingClock(std::shared_ptr<std::atomic<int>> reads) {
+SimulatorOptions SteppingClock(std::shared_ptr<std::atomic<int>> reads, std::string pictureOutput) {
     SimulatorOptions options;
+    options.pictureOutput = std::move(pictureOutput);
     options.clock = [reads] { return ClockStartTime() + (*reads)++ * OneSecond; };
     return options;
 }
@@ -78,8 +86,15 @@ protected:
     // Run, with the ticks left to the test: the window's own timer would add reads of the
     // stepping clock whenever events are processed a second later, as on a loaded machine.
     void StartRun() {
-        w->RunButtonClick();
+        Run();
         w->Timer->setInterval(std::chrono::hours(1));
+    }
+    // Run as the user gives it: the connection is made on the poller, the run starts when it
+    // is done.
+    void Run() {
+        w->RunButton->trigger();
+        w->Monitor().WaitIdle();
+        QCoreApplication::processEvents();
     }
 
     void Tick() {
@@ -103,7 +118,8 @@ protected:
     QTemporaryDir dir;
     std::string configPath = dir.filePath("config.ini").toStdString();
     std::shared_ptr<std::atomic<int>> liveReads = std::make_shared<std::atomic<int>>(0);
-    InstrumentSimulator instrument{SteppingClock(liveReads)};
+    InstrumentSimulator instrument{
+        SteppingClock(liveReads, dir.filePath("picture.bin").toStdString())};
     SimulatorServer server{instrument};
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<StartupObjects> objects;
@@ -129,7 +145,7 @@ std::array<bool, 4> ExpectedAlarms(int channel, double value) {
 } // namespace
 
 TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
-    w->RunButton->trigger();
+    Run();
     ASSERT_TRUE(messages.empty()) << messages.front();
     EXPECT_TRUE(w->RealTimeMode);
     EXPECT_TRUE(w->Timer->isActive());
@@ -267,11 +283,41 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_TRUE(QRegularExpression("^No answer since \\d\\d:\\d\\d:\\d\\d$").match(lost).hasMatch())
         << lost.toStdString();
     EXPECT_TRUE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
-    EXPECT_EQ(w->ScrollBox->NoAnswerInfo->palette().color(QPalette::WindowText),
-              QColor(0xFF, 0, 0));
-    EXPECT_GE(w->ScrollBox->NoAnswerInfo->x(),
-              w->ScrollBox->TotalInfo->x() + w->ScrollBox->TotalInfo->width())
-        << "beside the summary line, not over it";
+    // Drawn in red: count the red pixels of the text as it shows.
+    {
+        const QImage drawn = w->ScrollBox->NoAnswerInfo->grab().toImage();
+        int red = 0;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                red += drawn.pixelColor(x, y) == QColor(0xFF, 0, 0);
+        EXPECT_GT(red, 20);
+    }
+    EXPECT_FALSE(
+        w->ScrollBox->NoAnswerInfo->geometry().intersects(w->ScrollBox->TotalInfo->geometry()))
+        << "not over the summary line";
+    // The values are the last ones read: grey, their lamps dimmed.
+    for (size_t p = 0; p < 3; ++p) {
+        const ChannelPanel* panel = w->ScrollBox->PanelAt(p);
+        EXPECT_EQ(panel->ValueLabel->palette().color(QPalette::WindowText), ChannelPanel::StaleInk);
+        for (const AlarmLamp* lamp : panel->Indicators)
+            EXPECT_EQ(lamp->Colour(),
+                      lamp->IsRaised() ? AlarmLamp::RaisedDimmed : AlarmLamp::QuietDimmed);
+    }
+    // The indication stays whole on the page shown in a window 1024 pixels wide and wider,
+    // without scrolling sideways.
+    w->PageControl->setCurrentWidget(w->SystemCaseTabSheet);
+    for (const int width : {1024, 1280, 1600}) {
+        w->resize(width, 768);
+        w->show();
+        QCoreApplication::processEvents();
+        QLabel* label = w->ScrollBox->NoAnswerInfo;
+        ASSERT_EQ(w->ScrollBox->horizontalScrollBar()->value(), 0);
+        const QRect shown(label->mapTo(w->ScrollBox->viewport(), QPoint(0, 0)),
+                          QSize(label->sizeHint().width(), label->height()));
+        EXPECT_GE(label->width(), label->sizeHint().width());
+        EXPECT_TRUE(w->ScrollBox->viewport()->rect().contains(shown)) << "at " << width;
+    }
+    w->hide();
     EXPECT_EQ(w->NoAnswerStatusLabel->text(), lost);
     EXPECT_TRUE(w->NoAnswerStatusLabel->isVisibleTo(w));
     EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 1 failed; port reopened 0 times");
@@ -287,6 +333,12 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_FALSE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
     EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
     EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 2 good, 2 failed; port reopened 0 times");
+    for (size_t p = 0; p < 3; ++p) {
+        const ChannelPanel* panel = w->ScrollBox->PanelAt(p);
+        EXPECT_FALSE(panel->IsStale());
+        EXPECT_NE(panel->ValueLabel->palette().color(QPalette::WindowText), ChannelPanel::StaleInk);
+        EXPECT_FALSE(panel->Indicators[0]->IsDimmed());
+    }
     // Every line breaks across the outage: a point, the break, the new point.
     for (size_t p = 0; p < w->SeriesInfos.size(); ++p) {
         const auto data = w->SeriesInfos[p].series->data();
@@ -337,6 +389,166 @@ TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
     EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
 }
 
+TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
+    std::ofstream(configPath, std::ios::app)
+        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    Tick();
+    const QString row = w->DataListModel->ItemTexts(0).join(',');
+    const QString value = w->ScrollBox->PanelAt(0)->ValueLabel->text();
+    // The instrument answers the next read with the clock of the last one.
+    --*liveReads;
+    Tick();
+    EXPECT_EQ(w->ScrollBox->TotalInfo->text().right(20), "2015-03-16 08:05:10)");
+    EXPECT_NE(w->ScrollBox->PanelAt(0)->ValueLabel->text(), value) << "its values are shown";
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 2) << "but not drawn";
+    EXPECT_EQ(w->DataListModel->ItemTexts(0).join(','), row);
+    EXPECT_EQ(w->LiveStatusLabel->text().section(';', 0, 0),
+              "Ticks: 3 good, 0 failed, 1 repeated clock");
+    Tick();
+    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 3);
+    w->StopButton->trigger();
+
+    // The record holds each time once: reopened, every row has all three channels.
+    const QStringList records = QDir(dir.filePath("records")).entryList(QDir::Files);
+    ASSERT_EQ(records.size(), 1);
+    RecordingInfo info;
+    std::vector<ChannelInfo> read;
+    ASSERT_FALSE(OpenLiveRecord(dir.filePath("records/" + records[0]).toStdString(), info, read));
+    ASSERT_EQ(read.size(), 3u);
+    for (const ChannelInfo& channel : read)
+        EXPECT_EQ(channel.times.size(), 3u) << "channel " << channel.channel;
+    EXPECT_TRUE(messages.empty());
+}
+
+namespace {
+
+std::atomic<int> uiThreadSyncs{0}, pollerSyncs{0};
+std::thread::id uiThread;
+int CountingSync(int fd) {
+    ++(std::this_thread::get_id() == uiThread ? uiThreadSyncs : pollerSyncs);
+    return fdatasync(fd);
+}
+
+} // namespace
+
+TEST_F(RealTimeWindowTest, EachTickIsSyncedToTheDiskOnThePoller) {
+    std::ofstream(configPath, std::ios::app)
+        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    uiThread = std::this_thread::get_id();
+    SetRecordSyncFunction(CountingSync);
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    const int atStart = pollerSyncs;
+    EXPECT_GE(atStart, 1) << "the new file's title line";
+    for (int tick = 0; tick < 3; ++tick)
+        Tick();
+    w->StopButton->trigger();
+    SetRecordSyncFunction(nullptr);
+    EXPECT_EQ(pollerSyncs, atStart + 3);
+    EXPECT_EQ(uiThreadSyncs, 0) << "the window never waits for the disk";
+}
+
+TEST_F(RealTimeWindowTest, AfterStopTheRecordIsNamedAsWrittenUntilAFileIsOpened) {
+    std::ofstream(configPath, std::ios::app)
+        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    const QString during = w->LiveStatusLabel->text();
+    const QRegularExpression recording("; recording to (.*/live-[0-9-]+\\.csv)$");
+    const QRegularExpressionMatch match = recording.match(during);
+    ASSERT_TRUE(match.hasMatch()) << during.toStdString();
+    w->StopButton->trigger();
+    EXPECT_EQ(w->LiveStatusLabel->text(),
+              "Ticks: 1 good, 0 failed; port reopened 0 times; recorded to " + match.captured(1));
+    EXPECT_TRUE(w->LiveStatusLabel->isVisibleTo(w));
+    // The record opened: the status line speaks of it, no longer of the run.
+    w->OpenDataFile(match.captured(1));
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_FALSE(w->RealTimeMode);
+    EXPECT_FALSE(w->LiveStatusLabel->isVisibleTo(w));
+    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
+}
+
+TEST_F(RealTimeWindowTest, RunConnectsBehindTheWindowAndSaysSo) {
+    // The instrument does not answer the identification read: it waits about a second for
+    // its reply, on the poller thread.
+    SimulatorFaults silence;
+    silence.silentAfter = 0;
+    silence.silentRequests = 1;
+    instrument.SetFaults(silence);
+    w->RunButton->trigger();
+    bool answered = false;
+    QMetaObject::invokeMethod(
+        w, [&] { answered = true; }, Qt::QueuedConnection);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(w->Monitor().Starting()) << "the event was handled while Run connected";
+    EXPECT_EQ(w->LiveStatusLabel->text(), QString::fromUtf8("Connecting…"));
+    EXPECT_TRUE(w->LiveStatusLabel->isVisibleTo(w));
+    for (QAction* off : {w->RunButton, w->RunMenuItem, w->ComSettingButton, w->OpenFileButton,
+                         w->OEMDownLoad, w->StopButton})
+        EXPECT_FALSE(off->isEnabled()) << off->text().toStdString();
+    w->RunButtonClick(); // a second Run meanwhile does nothing
+    w->Monitor().WaitIdle();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages, std::vector<std::string>{"Instrument no response\xEF\xBC\x8C"
+                                                 "Instrument address:1"});
+    EXPECT_FALSE(w->LiveStatusLabel->isVisibleTo(w)) << "nothing stood there before";
+    EXPECT_TRUE(w->RunButton->isEnabled() && w->OpenFileButton->isEnabled() &&
+                w->OEMDownLoad->isEnabled());
+    EXPECT_FALSE(w->Timer->isActive());
+
+    // It answers again: the same Run starts the run once connected.
+    messages.clear();
+    Run();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(w->Monitor().LinkActive() && w->Timer->isActive());
+    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 0 good, 0 failed; port reopened 0 times");
+    EXPECT_TRUE(w->StopButton->isEnabled());
+    EXPECT_FALSE(w->RunButton->isEnabled());
+}
+
+TEST_F(RealTimeWindowTest, ADownloadAfterStopWaitsForTheOutstandingRead) {
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    SimulatorFaults silence;
+    silence.silentAfter = 0;
+    silence.silentRequests = 1;
+    instrument.SetFaults(silence);
+    w->OnTimer();
+    w->StopButton->trigger();
+    ASSERT_TRUE(w->Monitor().PollOutstanding());
+
+    const QString picture = dir.filePath("logo.txt");
+    std::ofstream(picture.toStdString()) << "header\n0X01,0X02,0X03";
+    std::vector<std::string> shown;
+    bool transferred = false;
+    QTimer::singleShot(0, w, [&] {
+        auto* dialog = w->findChild<TOEMDLDlg*>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->SetMessagePresenter(
+            [&](QWidget*, const UserMessage& message) { shown.push_back(message.text); });
+        dialog->DLPicPath->setText(picture);
+        dialog->StartBtnClick();
+        dialog->WaitForTransfer();
+        transferred = !w->Monitor().PollOutstanding();
+        dialog->close();
+    });
+    w->OEMDownLoad->trigger();
+    EXPECT_EQ(shown, std::vector<std::string>{"File Load success!"});
+    EXPECT_TRUE(transferred);
+    EXPECT_EQ(instrument.Stats().picturesSaved, 1);
+    // The run's port is free again for the next Run.
+    StartRun();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(w->Monitor().LinkActive());
+}
+
 TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
     struct Case {
         int address;
@@ -350,7 +562,7 @@ TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
     for (const Case& c : cases) {
         messages.clear();
         WriteConfig(c.address, {2}, c.device);
-        w->RunButton->trigger();
+        Run();
         EXPECT_EQ(messages, std::vector<std::string>{c.message});
         EXPECT_FALSE(w->Timer->isActive());
         EXPECT_FALSE(w->RealTimeMode);

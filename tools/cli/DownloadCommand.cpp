@@ -19,7 +19,8 @@ const char* const DownloadUsageHead =
 Downloads the picture file PICTURE (a header line, then "0XHH" byte literals) into picture
 slot SLOT (1 to 6) of the recorder, which must show its download page. Prints a line per
 acknowledged frame ("<position>/<maximum> start", "... block <n>", "... end") and then
-"File Load success!", or the failure on standard error.
+"File Load success!", or the failure on standard error. Each retried attempt of a block is
+told on standard error ("Block 3 of 12, attempt 2 of 10").
 
 Options:
 )";
@@ -88,6 +89,14 @@ int RunDownloadCommand(const std::vector<std::string>& args) {
             break;
         }
         std::fflush(stdout);
+    };
+    // A block the instrument does not acknowledge costs about six seconds an attempt: each
+    // retry is told, so that a minute of silence is not mistaken for a hang.
+    int blockCount = 0;
+    callbacks.progressMaximum = [&blockCount](int maximum) { blockCount = maximum - 2; };
+    callbacks.blockAttempt = [&blockCount](int32_t block, int attempt) {
+        if (attempt > 1)
+            std::fprintf(stderr, "%s\n", PictureAttemptText(block, blockCount, attempt).c_str());
     };
     const UserMessage message =
         DownloadPicture(connection, words[0], static_cast<int16_t>(*slot - 1), callbacks);

@@ -27,7 +27,8 @@ Connects to the recorder with the settings of config.ini (or the options below),
 one line per tick: the instrument's clock, then for each monitored channel a tab and
 "CHnn value unit flags". flags are four characters, U (above Upper), C (above Cap), F (below
 Floor), L (below Lower), or '-' for each that is not raised. A tick whose read fails prints
-nothing on standard output and a note on standard error.
+nothing on standard output and a note on standard error, and so does a tick whose clock is
+not later than the last recorded one ("repeated clock"; printed, but not recorded).
 
 Options:
 %s  --channels LIST      channels to monitor, e.g. 1,2,5-8
@@ -234,8 +235,12 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
         if (connection.ReadLiveValues()) {
             for (size_t p = 0; p < active.size(); ++p)
                 values[p] = records.liveSnapshot.value[static_cast<size_t>(active[p] - 1)];
-            log.Good(records.liveSnapshot.instrumentTime, values);
+            const LiveTickEntry entry = log.Good(records.liveSnapshot.instrumentTime, values);
             out << FormatTick(records) << std::endl;
+            if (entry.repeatedClock)
+                err << "poll: tick " << tick << ": repeated clock "
+                    << FormatDateTime(records.liveSnapshot.instrumentTime, ReadoutTimePattern)
+                    << ", not recorded" << std::endl;
         } else {
             log.Failed();
             err << "poll: tick " << tick << ": no valid reply from " << devicePath

@@ -57,10 +57,26 @@ SimulatorServer::SimulatorServer(InstrumentSimulator& instrument) : instrument(i
 
 SimulatorServer::~SimulatorServer() {
     Stop();
+    Close();
+}
+
+void SimulatorServer::Close() {
     if (slave >= 0)
         close(slave);
     if (master >= 0)
         close(master);
+    slave = master = -1;
+}
+
+void SimulatorServer::WriteLine(const uint8_t* bytes, size_t count) {
+    std::lock_guard lock(writing);
+    WriteAll(master, bytes, count);
+}
+
+void SimulatorServer::InjectBytes(const std::vector<uint8_t>& bytes) {
+    if (trace)
+        trace("-> noise " + Hex(bytes));
+    WriteLine(bytes.data(), bytes.size());
 }
 
 bool SimulatorServer::Open(std::string& error) {
@@ -91,7 +107,7 @@ void SimulatorServer::WriteReply(const std::vector<uint8_t>& reply) {
         trace("-> " + Hex(reply));
     const int baud = instrument.Faults().paceBaud;
     if (baud <= 0) {
-        WriteAll(master, reply.data(), reply.size());
+        WriteLine(reply.data(), reply.size());
         return;
     }
     // One byte per character time: start bit, eight data bits, stop bit. Each byte goes out
@@ -102,6 +118,7 @@ void SimulatorServer::WriteReply(const std::vector<uint8_t>& reply) {
     for (size_t k = 0; k < reply.size(); ++k) {
         std::this_thread::sleep_until(
             start + std::chrono::duration_cast<Clock::duration>(characterTime * (k + 1)));
+        std::lock_guard lock(writing);
         if (!WriteAll(master, &reply[k], 1))
             return;
     }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -20,6 +21,11 @@ public:
 
     // Creates the pseudo-terminal; false with a reason on failure.
     bool Open(std::string& error);
+    // Closes the pseudo-terminal, as a pulled cable: the program's reads and writes fail
+    // until it opens the terminal of the next Open. Call while not serving.
+    void Close();
+    // Puts bytes on the line towards the program, between the replies (noise on the line).
+    void InjectBytes(const std::vector<uint8_t>& bytes);
     // The device path to open as the serial port, for example /dev/pts/3.
     const std::string& DevicePath() const { return devicePath; }
 
@@ -34,6 +40,7 @@ public:
 
 private:
     void WriteReply(const std::vector<uint8_t>& reply);
+    void WriteLine(const uint8_t* bytes, size_t count);
 
     InstrumentSimulator& instrument;
     int master = -1;
@@ -42,4 +49,5 @@ private:
     std::string devicePath;
     std::atomic<bool> stopRequested{false};
     std::thread thread;
+    std::mutex writing; // replies and injected bytes do not interleave
 };

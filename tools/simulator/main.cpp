@@ -1,6 +1,7 @@
 // paperless-recorder-sim: a simulated paperless recorder on a pseudo-terminal, for trying the
 // live monitor and the picture download without an instrument, and for the tests.
 
+#include "tools/simulator/RandomFaults.h"
 #include "tools/simulator/SimulatorServer.h"
 
 #include "RecorderVersion.h"
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <getopt.h>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -49,6 +51,12 @@ Fault options:
       --exception CODE        answer every read with Modbus exception CODE (1-255)
       --pace-baud RATE        take requests and send replies at the pace of RATE bit/s
       --refuse-block N        never acknowledge picture block N (counted from 0)
+      --random-faults S       at random moments, S seconds apart on average, go silent
+                              (0.5-20 s), put noise on the line, corrupt the CRCs of the
+                              replies (1-8 s) or pull the cable: close the terminal and open
+                              a new one 2-25 s later (use --link for a name that stays);
+                              each fault is reported on stderr
+      --seed N                seed of the random faults (default 1)
 )";
 
 std::atomic<bool> stopRequested{false};
@@ -84,7 +92,9 @@ int main(int argc, char** argv) {
         AnswerAddress,
         Exception,
         PaceBaud,
-        RefuseBlock
+        RefuseBlock,
+        RandomFaultsOption,
+        SeedOption
     };
     static const option longOptions[] = {
         {"address", required_argument, nullptr, 'a'},
@@ -100,11 +110,15 @@ int main(int argc, char** argv) {
         {"exception", required_argument, nullptr, Exception},
         {"pace-baud", required_argument, nullptr, PaceBaud},
         {"refuse-block", required_argument, nullptr, RefuseBlock},
+        {"random-faults", required_argument, nullptr, RandomFaultsOption},
+        {"seed", required_argument, nullptr, SeedOption},
         {nullptr, 0, nullptr, 0},
     };
     SimulatorOptions options;
     std::string linkPath;
     bool verbose = false;
+    std::optional<RandomFaultOptions> randomFaults;
+    uint32_t seed = 1;
     for (int c; (c = getopt_long(argc, argv, "a:l:o:vh", longOptions, nullptr)) != -1;) {
         long long n = 0;
         bool ok = true;
@@ -156,6 +170,16 @@ int main(int argc, char** argv) {
             ok = ParseNumber(optarg, 0, 1'000'000'000, n);
             options.faults.refuseBlock = static_cast<int>(n);
             break;
+        case RandomFaultsOption: {
+            double seconds = 0;
+            ok = ParseSeconds(optarg, seconds);
+            randomFaults = RandomFaultOptions{seconds, 0};
+            break;
+        }
+        case SeedOption:
+            ok = ParseNumber(optarg, 0, UINT32_MAX, n);
+            seed = static_cast<uint32_t>(n);
+            break;
         default:
             std::fputs(Usage, stderr);
             return 2;
@@ -178,14 +202,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "paperless-recorder-sim: %s\n", error.c_str());
         return 1;
     }
-    if (!linkPath.empty()) {
+    // The link follows the terminal when a pulled cable brings a new one.
+    auto link = [&linkPath](const std::string& devicePath) {
+        if (linkPath.empty())
+            return true;
         unlink(linkPath.c_str()); // a link left by an earlier run
-        if (symlink(server.DevicePath().c_str(), linkPath.c_str()) != 0) {
-            std::fprintf(stderr, "paperless-recorder-sim: cannot create %s: %s\n", linkPath.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-    }
+        if (symlink(devicePath.c_str(), linkPath.c_str()) == 0)
+            return true;
+        std::fprintf(stderr, "paperless-recorder-sim: cannot create %s: %s\n", linkPath.c_str(),
+                     std::strerror(errno));
+        return false;
+    };
+    if (!link(server.DevicePath()))
+        return 1;
     if (verbose)
         server.trace = [](std::string_view line) {
             std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
@@ -197,12 +226,40 @@ int main(int argc, char** argv) {
     action.sa_handler = OnSignal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    server.Run(stopRequested);
+    int status = 0;
+    if (randomFaults) {
+        randomFaults->seed = seed;
+        RandomFaultInjector injector(instrument, server, *randomFaults);
+        // While the cable is out nothing answers under the link's name.
+        injector.disconnected = [&linkPath] {
+            if (!linkPath.empty())
+                unlink(linkPath.c_str());
+        };
+        injector.reconnected = [&link](const std::string& devicePath) { link(devicePath); };
+        injector.report = [](std::string_view line) {
+            std::fprintf(stderr, "paperless-recorder-sim: %s: %.*s\n",
+                         FormatDateTime(NowLocal(), "HH:mm:ss").c_str(),
+                         static_cast<int>(line.size()), line.data());
+        };
+        server.Start();
+        if (!injector.Run(stopRequested))
+            status = 1;
+        server.Stop();
+        std::fprintf(stderr, "paperless-recorder-sim: faults: ");
+        for (RandomFault fault : {RandomFault::Silence, RandomFault::Noise, RandomFault::BadCrc,
+                                  RandomFault::CablePull}) {
+            const std::string_view name = RandomFaultName(fault);
+            std::fprintf(stderr, "%.*s %d%s", static_cast<int>(name.size()), name.data(),
+                         injector.Count(fault), fault == RandomFault::CablePull ? "\n" : ", ");
+        }
+    } else {
+        server.Run(stopRequested);
+    }
 
     if (!linkPath.empty())
         unlink(linkPath.c_str());
     const SimulatorStats stats = instrument.Stats();
     std::fprintf(stderr, "paperless-recorder-sim: %d requests, %d replies, %d pictures saved\n",
                  stats.requests, stats.replies, stats.picturesSaved);
-    return 0;
+    return status;
 }
