@@ -9,6 +9,7 @@
 #include "data/Text.h"
 #include "data/Utility.h"
 #include "filter/DataFilter.h"
+#include "views/IntervalStatistics.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -115,6 +116,7 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     ConnectChartEvents();
     ConnectExportCommands();
     ConnectServiceCommands();
+    CreateMeasureCommands();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));
@@ -192,6 +194,7 @@ void TMainForm::CreateMenus() {
     ChartMenuItem = MakeAction(this, QStringLiteral("Trend diagram(&T)"));
     SystemCaseMenuItem = MakeAction(this, QStringLiteral("Global figure(&G)"));
     view->addActions({DataTableMenuItem, ChartMenuItem, SystemCaseMenuItem});
+    ViewMenu = view;
 
     QMenu* live = menuBar()->addMenu(QStringLiteral("Real-time monitoring"));
     ComSettingMenuItem = MakeAction(this, QStringLiteral("Com(&C)"));
@@ -218,6 +221,7 @@ void TMainForm::CreateMenus() {
 
 void TMainForm::CreateToolBar() {
     QToolBar* bar = addToolBar(QStringLiteral("Tools"));
+    ToolBar = bar;
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setIconSize(QSize(20, 20));
@@ -470,8 +474,11 @@ void TMainForm::ApplyViewBuild() {
         const SeriesBuild& series = build.series[i];
         QCPGraph* graph = Chart->AddSeries(QString::fromStdString(series.title),
                                            QColor::fromRgb(series.colour), pendingSeriesData_[i]);
-        SeriesInfos.push_back({series.title, series.unit, graph, GbkToUtf8(series.unit)});
+        SeriesInfos.push_back({series.title, series.unit, graph, GbkToUtf8(series.unit),
+                               series.channel, series.channelPos,
+                               TimesAscend(channels[static_cast<size_t>(series.channelPos)])});
     }
+    ApplySeriesScales();
     ChartTool->SetXValue(build.timeCursorX);
     ChartTool->SetYValue(build.timeCursorY);
     ChartTool2->SetYValue(build.secondLineY);
