@@ -69,3 +69,24 @@ TEST(IntervalStatistics, IndicesOfTheInterval) {
     EXPECT_EQ(JoinCells(StatisticsColumns(), ','),
               "channel,unit,count,min,min_time,max,max_time,mean,first,last,difference\n");
 }
+
+TEST(IntervalStatistics, BisectedBlocksAgreeWithTheScanOverALongChannel) {
+    // 1001 samples a second apart, a gap every 97th, the extremes more than once.
+    ChannelInfo c;
+    for (int i = 0; i <= 1000; ++i) {
+        c.times.push_back(At(i));
+        c.values.push_back(i % 97 == 13 ? GapValue : static_cast<float>((i * 37) % 101) - 50.5f);
+    }
+    for (const auto& [from, to] : {std::pair{0.0, 1000.0}, {3.0, 6.0}, {5.0, 998.0}}) {
+        const IntervalStatistics fast = StatisticsOf(c, At(from), At(to), true);
+        const IntervalStatistics scan = StatisticsOf(c, At(from), At(to), false);
+        EXPECT_EQ(fast.count, scan.count) << from;
+        EXPECT_EQ(fast.minimum, scan.minimum) << from;
+        EXPECT_EQ(fast.minimumTime, scan.minimumTime) << from;
+        EXPECT_EQ(fast.maximum, scan.maximum) << from;
+        EXPECT_EQ(fast.maximumTime, scan.maximumTime) << from;
+        EXPECT_NEAR(fast.mean, scan.mean, 1e-9) << from;
+        EXPECT_EQ(fast.first, scan.first) << from;
+        EXPECT_EQ(fast.last, scan.last) << from;
+    }
+}
