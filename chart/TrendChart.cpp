@@ -131,11 +131,11 @@ TrendChart::TrendChart(QWidget* parent) : QCustomPlot(parent) {
     legendColumn->addElement(1, 0, new QCPLayoutElement(this));
     legendColumn->setRowStretchFactor(0, 0.001);
     legendColumn->setRowSpacing(0);
-    legend->setMinimumSize(
+    legendWidth_ =
         QFontMetrics(ChartFont())
-                .horizontalAdvance(QStringLiteral("Longitudinal vernier X: 0000-00-00 00:00:00")) +
-            24,
-        0);
+            .horizontalAdvance(QStringLiteral("Longitudinal vernier X: 0000-00-00 00:00:00")) +
+        24;
+    legend->setMinimumSize(legendWidth_, 0);
     layer(QStringLiteral("legend"))->setMode(QCPLayer::lmBuffered);
 
     // The outer frame of the chart panel.
@@ -232,6 +232,8 @@ void TrendChart::HideMeasuringCursor() {
     toolB_->SetActive(false);
     if (drag_.tool == toolB_)
         drag_ = {};
+    legend->setMinimumSize(legendWidth_, 0);
+    replot(rpQueuedReplot);
     emit MeasuringCursorToggled(false);
 }
 
@@ -261,6 +263,7 @@ void TrendChart::SetSeriesScale(QCPGraph* series, std::optional<ZoomWindow> scal
         axis->setTicker(
             QSharedPointer<ChartAxisTicker>::create(axis, ChartAxisTicker::Labels::Decimal));
         axis->setVisible(false);
+        axis->grid()->setVisible(true); // an added axis comes without its grid
         axis->setLayer(yAxis->layer());
         axis->grid()->setLayer(yAxis->grid()->layer());
         it->axis = axis;
@@ -399,6 +402,13 @@ void TrendChart::SetLegendTitle(const QString& text) {
 
 void TrendChart::RefreshLegend() {
     const QSize needed = legend->minimumOuterSizeHint();
+    // The set minimum width is all the layout gives the legend: the longer texts of both
+    // cursors widen it (and only widen it, so it does not jitter while B is dragged).
+    if (needed.width() > legend->minimumSize().width()) {
+        legend->setMinimumSize(needed.width(), 0);
+        replot(rpQueuedReplot);
+        return;
+    }
     const QRect laidOut = legend->outerRect();
     if (needed.width() <= laidOut.width() && needed.height() <= laidOut.height())
         legend->layer()->replot();

@@ -179,5 +179,6 @@ private:
     std::vector<SeriesScale> scales_;
     ZoomWindow scaleSpan_;
     bool ownScales_ = false;
+    int legendWidth_ = 0; // the legend's width for the single read-out
     QCPGraph* axisSeries_ = nullptr;
 };

@@ -154,6 +154,10 @@ TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleRe
     const QString first = Entries()[0];
     EXPECT_TRUE(first.startsWith("Channel 01  A " + single[0].mid(11))) << first.toStdString();
     EXPECT_TRUE(first.contains("  B\u2212A ")) << first.toStdString();
+    // The legend widens for the longer texts instead of cutting them off.
+    chart->replot();
+    EXPECT_GE(chart->legend->outerRect().width(), chart->legend->minimumOuterSizeHint().width());
+    const int wide = chart->legend->outerRect().width();
 
     // Moving A or B reads again.
     w->SetTimeCursor(a + 600 * OneSecond);
@@ -165,6 +169,8 @@ TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleRe
     w->SetTimeCursor(a);
     EXPECT_EQ(chart->LegendTitle(), singleTitle);
     EXPECT_EQ(Entries(), single);
+    chart->replot();
+    EXPECT_LT(chart->legend->outerRect().width(), wide); // and narrows again
 
     // Shift+drag shows B and drags it.
     const QRect area = chart->axisRect()->rect();
