@@ -6,7 +6,9 @@
 #include "app/MainFormUnit.h"
 #include "app/StatisticsDlg.h"
 
+#include "app/realtime/LiveViews.h"
 #include "chart/ChartReadout.h"
+#include "data/Text.h"
 #include "device/CommSettingsFile.h"
 #include "device/IniFile.h"
 #include "views/IntervalStatistics.h"
@@ -89,7 +91,7 @@ void TMainForm::ApplySeriesScales() {
             Chart->SetSeriesScale(SeriesInfos[p].series,
                                   liveScales_.Scale(p, config.lowerLimit, config.upperLimit),
                                   QString::fromStdString(AxisChannelTitle(
-                                      ActiveChannels[p], SeriesInfos[p].unitUtf8)));
+                                      ActiveChannels[p], GbkToUtf8(LiveUnitText(config)))));
         }
         return;
     }
