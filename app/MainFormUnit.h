@@ -46,9 +46,9 @@ struct ChartSeriesInfo {
     std::string title;
     std::string unit; // GBK bytes
     QCPGraph* series = nullptr;
-    std::string unitUtf8{}; // the unit as the legend's read-out shows it
-    int16_t channel = 0;     // the channel's number
-    int16_t channelPos = -1; // its place in channels
+    std::string unitUtf8{};   // the unit as the legend's read-out shows it
+    int16_t channel = 0;      // the channel's number
+    int16_t channelPos = -1;  // its place in channels
     bool timesAscend = false; // whether the channel's stored times ascend (statistics bisect)
 };
 

@@ -133,7 +133,10 @@ void BM_RepaintOwnScalesSameLines(benchmark::State& state) {
         w.chart->SetSeriesScale(info.series, UsableScale(channel.rangeLow, channel.rangeHigh), "");
     }
 }
-BENCHMARK(BM_RepaintOwnScalesSameLines)->Unit(benchmark::kMillisecond)->Repetitions(5)->UseRealTime();
+BENCHMARK(BM_RepaintOwnScalesSameLines)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->UseRealTime();
 BENCHMARK(BM_RepaintShared)->Unit(benchmark::kMillisecond)->Repetitions(5)->UseRealTime();
 BENCHMARK(BM_RepaintOwnScales)->Unit(benchmark::kMillisecond)->Repetitions(5)->UseRealTime();
 
