@@ -71,6 +71,10 @@ void TMainForm::OnChartScroll() {
 }
 
 void TMainForm::ChartCursorToolChange(double xValue) {
+    if (ChartToolB && ChartToolB->Active()) {
+        MeasureReadout(); // both cursors' values and their differences
+        return;
+    }
     std::vector<ReadoutSeries<QCPGraphData>> series;
     series.reserve(SeriesInfos.size());
     for (const ChartSeriesInfo& info : SeriesInfos) {
@@ -92,13 +96,16 @@ void TMainForm::OnChartDoubleClick() {
         return;
     // No zoom rectangle from the clicks of the double-click or of the dialog's buttons.
     Chart->SetZoomAllowed(false);
-    OKBottomDlg->PrepareVernier(ChartTool->XValue(), ChartTool->YValue(), ChartTool2->YValue(),
+    // The lines' values as the value axis shows them: the axis channel's with own scales.
+    OKBottomDlg->PrepareVernier(ChartTool->XValue(), Chart->AxisValueOf(ChartTool->YValue()),
+                                Chart->AxisValueOf(ChartTool2->YValue()),
                                 Chart->xAxis->range().lower, Chart->xAxis->range().upper,
-                                Chart->yAxis->range().lower, Chart->yAxis->range().upper);
+                                Chart->AxisValueOf(Chart->yAxis->range().lower),
+                                Chart->AxisValueOf(Chart->yAxis->range().upper));
     if (OKBottomDlg->exec() == QDialog::Accepted) {
         ChartTool->SetXValue(OKBottomDlg->NewXValue);
-        ChartTool->SetYValue(OKBottomDlg->NewYValue);
-        ChartTool2->SetYValue(OKBottomDlg->NewY2Value);
+        ChartTool->SetYValue(Chart->DrawnOfAxisValue(OKBottomDlg->NewYValue));
+        ChartTool2->SetYValue(Chart->DrawnOfAxisValue(OKBottomDlg->NewY2Value));
         ChartTool->SetActive(true);
         ChartTool->SetStyle(OKBottomDlg->ShowYFlag ? ChartCursorTool::Style::Both
                                                    : ChartCursorTool::Style::Vertical);

@@ -14,6 +14,7 @@
 #include "app/realtime/LiveViews.h"
 #include "data/Text.h"
 #include "device/CommSettingsFile.h"
+#include "device/IniFile.h"
 
 #include <QAction>
 #include <QFile>
@@ -78,6 +79,7 @@ void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
 
 void TMainForm::SetConfigFilePath(const std::string& path) {
     realTime_->SetConfigPath(path);
+    ShowOwnScales(ReadProfileInt(path, "CHART", "ownScales", 0) == 1);
     if (RealComSettingDlg)
         RealComSettingDlg->SetConfigPath(path);
 }
@@ -152,6 +154,7 @@ void TMainForm::OnRunConnected(const LiveStartResult& result) {
         ColumnChannels.push_back(static_cast<int16_t>(p));
     }
     realTime_->Series().Reset(ActiveChannels.size());
+    liveScales_.Reset(ActiveChannels.size());
     pendingLiveResult_.reset();
     noAnswerSince_.reset();
     liveState_ = result.state;
@@ -250,6 +253,7 @@ void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
                 series->data()->clear();
         }
         series->addData(tick.time, tick.values[p]);
+        liveScales_.See(p, tick.values[p]);
         series->setName(FromGbk(tick.seriesTitles[p]));
         if (book.Add(p, tick.time, tick.values[p]))
             series->data()->clear();
@@ -261,7 +265,10 @@ void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
     if (const auto value = book.ValueRange()) {
         const double margin = (value->maximum - value->minimum) * ValueMarginShare;
         Chart->SetValueAxis(value->minimum - margin, value->maximum + margin, 0);
+        // With own scales a channel's span fills the part of the axis the values take.
+        Chart->SetScaleSpan({value->minimum, value->maximum});
     }
+    ApplySeriesScales();
     Chart->replot(QCustomPlot::rpQueuedReplot);
     DataListView->viewport()->update();
 }

@@ -9,6 +9,7 @@
 #include "data/Text.h"
 #include "data/Utility.h"
 #include "filter/DataFilter.h"
+#include "views/IntervalStatistics.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -117,6 +118,7 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     ConnectChartEvents();
     ConnectExportCommands();
     ConnectServiceCommands();
+    CreateMeasureCommands();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));
@@ -199,6 +201,7 @@ void TMainForm::CreateMenus() {
     VernierMenuItem = MakeAction(this, QStringLiteral("Vernier…"), {},
                                  QKeySequence(QStringLiteral("Ctrl+Shift+V")));
     view->addAction(VernierMenuItem);
+    ViewMenu = view;
 
     QMenu* live = menuBar()->addMenu(QStringLiteral("Real-time monitoring"));
     ComSettingMenuItem = MakeAction(this, QStringLiteral("Com(&C)"));
@@ -226,6 +229,7 @@ void TMainForm::CreateMenus() {
 
 void TMainForm::CreateToolBar() {
     QToolBar* bar = addToolBar(QStringLiteral("Tools"));
+    ToolBar = bar;
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setIconSize(QSize(20, 20));
@@ -486,8 +490,11 @@ void TMainForm::ApplyViewBuild() {
         const SeriesBuild& series = build.series[i];
         QCPGraph* graph = Chart->AddSeries(QString::fromStdString(series.title),
                                            QColor::fromRgb(series.colour), pendingSeriesData_[i]);
-        SeriesInfos.push_back({series.title, series.unit, graph, GbkToUtf8(series.unit)});
+        SeriesInfos.push_back({series.title, series.unit, graph, GbkToUtf8(series.unit),
+                               series.channel, series.channelPos,
+                               TimesAscend(channels[static_cast<size_t>(series.channelPos)])});
     }
+    ApplySeriesScales();
     ChartTool->SetXValue(build.timeCursorX);
     ChartTool->SetYValue(build.timeCursorY);
     ChartTool2->SetYValue(build.secondLineY);

@@ -3,6 +3,7 @@
 // from it, the worker protocol with its progress dialog, opening files and paging.
 
 #include "app/realtime/RealTimeMonitor.h"
+#include "chart/OwnScales.h"
 #include "chart/TrendChart.h"
 #include "data/RecorderFile.h"
 #include "data/Recording.h"
@@ -38,14 +39,19 @@ class TDataFilterDlg;
 class TOKBottomDlg;
 class TProcessDlg;
 class TRealComSettingDlg;
+class TStatisticsDlg;
 class PrintedReport;
+class QToolBar;
 
 // One chart series: its base title, its channel's unit and the series the window owns.
 struct ChartSeriesInfo {
     std::string title;
     std::string unit; // GBK bytes
     QCPGraph* series = nullptr;
-    std::string unitUtf8{}; // the unit as the legend's read-out shows it
+    std::string unitUtf8{};   // the unit as the legend's read-out shows it
+    int16_t channel = 0;      // the channel's number
+    int16_t channelPos = -1;  // its place in channels
+    bool timesAscend = false; // whether the channel's stored times ascend (statistics bisect)
 };
 
 class TMainForm : public QMainWindow {
@@ -198,6 +204,26 @@ public:
     // The read-out at the time cursor's X value: legend title and one entry per series.
     void ChartCursorToolChange(double xValue);
 
+    // Comparing and measuring (MainFormMeasure.cpp): each channel on its own scale, the
+    // measuring cursor B beside the time cursor A, and the statistics between them.
+    // The View menu's and tool bar's toggle: sets the mode and remembers it in config.ini.
+    void OwnScalesMenuItemClick(bool on);
+    // Sets the mode without remembering it (the tool's --own-scales).
+    void ShowOwnScales(bool on);
+    // "Measure from here": cursor B at that time (clamped into the visible window).
+    void MeasureFromHere(double time);
+    void HideMeasuringCursor();
+    // "Statistics A–B...": the non-modal table, updated as the cursors move.
+    void StatisticsMenuItemClick();
+    // The table's rows: one per shown series, cells as StatisticsCells gives them.
+    std::vector<std::vector<std::string>> StatisticsRows() const;
+    QAction* OwnScalesMenuItem = nullptr; // in the View menu and on the tool bar
+    QAction* MeasureMenuItem = nullptr;
+    QAction* HideMeasureMenuItem = nullptr;
+    QAction* StatisticsMenuItem = nullptr;
+    ChartCursorTool* ChartToolB = nullptr;
+    TStatisticsDlg* StatisticsDlg = nullptr;
+
     // The current recording.
     std::vector<ChannelInfo> channels;
     RecordingInfo recordingInfo;
@@ -265,6 +291,16 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void CreateMeasureCommands();
+    // The channels' ranges (or a live run's alarm limits and values) to the chart.
+    void ApplySeriesScales();
+    void MeasureReadout();
+    void UpdateStatistics();
+    QMenu* ViewMenu = nullptr;
+    QToolBar* ToolBar = nullptr;
+    LiveScales liveScales_;
+    double contextMenuTime_ = 0;
+
     void CreateMenus();
     void CreateToolBar();
     void CreatePages();

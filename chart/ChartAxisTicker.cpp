@@ -31,6 +31,9 @@ double ChartAxisTicker::getTickStep(const QCPRange& range) {
             step = ReadableStep(desiredIncrement_, range.size(), pixels, LabelExtent(true));
         }
         step = NiceTimeStep(step);
+    } else if (labels_ == Labels::Decimal) {
+        step = NiceDecimalStep(step);
+        decimals_ = StepDecimals(step);
     } else {
         // A tenth of a span such as 232 or 29 makes a grid nobody reads values off: labels
         // step by 1, 2 or 5 times a power of ten, the next such step up.
@@ -40,6 +43,11 @@ double ChartAxisTicker::getTickStep(const QCPRange& range) {
 }
 
 QString ChartAxisTicker::getTickLabel(double tick, const QLocale&, QChar, int) {
+    if (labels_ == Labels::Decimal) {
+        const double unit = std::pow(10.0, -decimals_);
+        const double rounded = std::round(tick / unit) * unit;
+        return QString::number(rounded == 0 ? 0.0 : rounded, 'f', decimals_);
+    }
     if (labels_ == Labels::WholeNumber) {
         // A tick computed a hair below zero must not read "-0".
         const double rounded = std::round(tick);

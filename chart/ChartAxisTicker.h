@@ -8,7 +8,8 @@
 
 class ChartAxisTicker : public QCPAxisTicker {
 public:
-    enum class Labels { DateTime, WholeNumber };
+    // Decimal: a channel's own scale, labels with as many decimals as the step needs.
+    enum class Labels { DateTime, WholeNumber, Decimal };
     ChartAxisTicker(QCPAxis* axis, Labels labels);
 
     // 0 lets the axis choose; otherwise the wanted distance between labels in axis units.
@@ -28,4 +29,5 @@ private:
     Labels labels_;
     double desiredIncrement_ = 0;
     bool wrapLabels_ = false;
+    int decimals_ = 0;
 };

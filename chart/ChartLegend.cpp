@@ -36,11 +36,15 @@ int CheckableLegendItem::BoxSize() const {
     return QFontMetrics(getFont()).ascent();
 }
 
+int CheckableLegendItem::MarkerWidth() const {
+    return marker_ == AxisMarker::None ? 0 : BoxSize() / 2 + 4;
+}
+
 QRect CheckableLegendItem::CheckBoxRect() const {
     const int box = BoxSize();
     const int lineHeight =
         std::max(QFontMetrics(getFont()).height(), mParentLegend->iconSize().height());
-    return {mRect.x(), mRect.y() + (lineHeight - box) / 2, box, box};
+    return {mRect.x() + MarkerWidth(), mRect.y() + (lineHeight - box) / 2, box, box};
 }
 
 void CheckableLegendItem::draw(QCPPainter* painter) {
@@ -49,6 +53,17 @@ void CheckableLegendItem::draw(QCPPainter* painter) {
     painter->setFont(getFont());
     const QColor text = getTextColor();
     const QRect box = CheckBoxRect();
+    if (marker_ == AxisMarker::Marked) {
+        // A small triangle pointing at the entry: this channel's scale is on the value axis.
+        const double w = MarkerWidth() - 4, top = box.top(), bottom = box.bottom() + 1;
+        const QPointF triangle[] = {{double(mRect.x()), top},
+                                    {mRect.x() + w, (top + bottom) / 2},
+                                    {double(mRect.x()), bottom}};
+        painter->setAntialiasing(true);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(mPlottable->pen().color());
+        painter->drawPolygon(triangle, 3);
+    }
     painter->setAntialiasing(false);
     painter->setPen(QPen(text, 1));
     painter->setBrush(Qt::NoBrush);
@@ -86,7 +101,7 @@ QSize CheckableLegendItem::minimumOuterSizeHint() const {
     const QFontMetrics metrics(getFont());
     const QSize iconSize = mParentLegend->iconSize();
     const int padding = mParentLegend->iconTextPadding();
-    const int width = BoxSize() + padding + iconSize.width() + padding +
+    const int width = MarkerWidth() + BoxSize() + padding + iconSize.width() + padding +
                       metrics.horizontalAdvance(mPlottable->name());
     const int height = std::max(metrics.height(), iconSize.height());
     return {width + mMargins.left() + mMargins.right(),

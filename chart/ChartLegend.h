@@ -26,6 +26,11 @@ public:
     CheckableLegendItem(QCPLegend* parent, QCPAbstractPlottable* plottable);
     // The check box's place, for hit tests.
     QRect CheckBoxRect() const;
+    // With each channel on its own scale every entry keeps room before its check box for the
+    // marker of the axis channel.
+    enum class AxisMarker { None, Room, Marked };
+    void SetAxisMarker(AxisMarker marker) { marker_ = marker; }
+    AxisMarker GetAxisMarker() const { return marker_; }
 
 protected:
     void draw(QCPPainter* painter) override;
@@ -33,4 +38,6 @@ protected:
 
 private:
     int BoxSize() const;
+    int MarkerWidth() const;
+    AxisMarker marker_ = AxisMarker::None;
 };

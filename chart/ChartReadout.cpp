@@ -1,5 +1,6 @@
 #include "chart/ChartReadout.h"
 
+#include <cmath>
 #include <cstdio>
 
 std::string ReadoutTitle(DateTime x) {
@@ -21,5 +22,57 @@ std::string ReadoutEntry(std::string_view title, std::string_view unit,
     std::snprintf(number, sizeof number, " %0.3f", static_cast<double>(*value));
     text += number;
     text += unit;
+    return text;
+}
+
+long long ShownSecond(DateTime x) {
+    // As the texts show it: to the nearest millisecond, then the whole second.
+    const auto milliseconds = static_cast<long long>(std::llround(x * SecondsPerDay * 1000.0));
+    return milliseconds >= 0 ? milliseconds / 1000 : -((-milliseconds + 999) / 1000);
+}
+
+std::string ElapsedText(DateTime a, DateTime b) {
+    const long long seconds = ShownSecond(b) - ShownSecond(a);
+    const long long magnitude = seconds < 0 ? -seconds : seconds;
+    char text[48];
+    std::snprintf(text, sizeof text, "%s%02lld:%02lld:%02lld", seconds < 0 ? "-" : "",
+                  magnitude / 3600, magnitude / 60 % 60, magnitude % 60);
+    return text;
+}
+
+std::string PairTitle(DateTime a, DateTime b) {
+    return "A " + ReadoutSecond(a) + " \u00B7 B " + ReadoutSecond(b) + " \u00B7 \u0394t " +
+           ElapsedText(a, b);
+}
+
+namespace {
+
+void AppendValue(std::string& text, std::optional<double> value, std::string_view unit) {
+    if (!value) {
+        text += NoPairValue;
+        return;
+    }
+    char number[64];
+    // A difference that rounds to nothing reads 0.000, not -0.000.
+    const double shown = std::fabs(*value) < 0.0005 ? 0.0 : *value;
+    std::snprintf(number, sizeof number, "%0.3f", shown);
+    text += number;
+    text += unit;
+}
+
+} // namespace
+
+std::string PairEntry(std::string_view title, std::string_view unit, std::optional<float> a,
+                      std::optional<float> b) {
+    std::string text(title);
+    text += "  A ";
+    AppendValue(text, a ? std::optional<double>(*a) : std::nullopt, unit);
+    text += "  B ";
+    AppendValue(text, b ? std::optional<double>(*b) : std::nullopt, unit);
+    text += "  B\u2212A ";
+    std::optional<double> difference;
+    if (a && b)
+        difference = static_cast<double>(*b) - static_cast<double>(*a);
+    AppendValue(text, difference, unit);
     return text;
 }

@@ -121,3 +121,38 @@ std::optional<ReadoutTexts> ReadOut(DateTime x, const std::vector<ReadoutSeries<
             ReadoutEntry(s.title, s.unit, ReadSeriesAt(s.points, s.count, x, second, gapLevel)));
     return texts;
 }
+
+// Two measuring cursors: the time cursor A and the measuring cursor B.
+
+// What a cursor reads where a series has no value, and then its difference.
+inline constexpr std::string_view NoPairValue = "-";
+
+// The whole second a cursor's time shows as text.
+long long ShownSecond(DateTime x);
+// B - A between the seconds the two times show: "01:30:00", hours beyond 99 as many as there
+// are, a leading "-" when B lies before A.
+std::string ElapsedText(DateTime a, DateTime b);
+// "A yyyy-MM-dd HH:mm:ss · B yyyy-MM-dd HH:mm:ss · Δt HH:mm:ss" (UTF-8).
+std::string PairTitle(DateTime a, DateTime b);
+// "<title>  A 59.000<unit>  B 61.200<unit>  B−A 2.200<unit>" (UTF-8 minus), "-" for a missing
+// value and then for the difference.
+std::string PairEntry(std::string_view title, std::string_view unit, std::optional<float> a,
+                      std::optional<float> b);
+
+// The read-out with both cursors; nullopt when either time is exactly 0 (no cursor there).
+template <class Point>
+std::optional<ReadoutTexts> ReadOutPair(DateTime a, DateTime b,
+                                        const std::vector<ReadoutSeries<Point>>& series,
+                                        float gapLevel) {
+    if (a == 0 || b == 0)
+        return std::nullopt;
+    ReadoutTexts texts{PairTitle(a, b), {}};
+    texts.entries.reserve(series.size());
+    const std::string secondA = ReadoutSecond(a), secondB = ReadoutSecond(b);
+    SecondTexts firsts, lasts;
+    for (const ReadoutSeries<Point>& s : series)
+        texts.entries.push_back(PairEntry(
+            s.title, s.unit, ReadSeriesAt(s.points, s.count, a, secondA, gapLevel, firsts, lasts),
+            ReadSeriesAt(s.points, s.count, b, secondB, gapLevel, firsts, lasts)));
+    return texts;
+}

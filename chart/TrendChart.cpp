@@ -4,6 +4,7 @@
 #include "chart/ChartLegend.h"
 #include "chart/ChartNavigation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -131,11 +132,11 @@ TrendChart::TrendChart(QWidget* parent) : QCustomPlot(parent) {
     legendColumn->addElement(1, 0, new QCPLayoutElement(this));
     legendColumn->setRowStretchFactor(0, 0.001);
     legendColumn->setRowSpacing(0);
-    legend->setMinimumSize(
+    legendWidth_ =
         QFontMetrics(ChartFont())
-                .horizontalAdvance(QStringLiteral("Longitudinal vernier X: 0000-00-00 00:00:00")) +
-            24,
-        0);
+            .horizontalAdvance(QStringLiteral("Longitudinal vernier X: 0000-00-00 00:00:00")) +
+        24;
+    legend->setMinimumSize(legendWidth_, 0);
     layer(QStringLiteral("legend"))->setMode(QCPLayer::lmBuffered);
 
     // The outer frame of the chart panel.
@@ -159,6 +160,10 @@ TrendChart::TrendChart(QWidget* parent) : QCustomPlot(parent) {
                                 ChartCursorTool::Style::Vertical);
     tool2_ = new ChartCursorTool(this, cursorLayer_, QPen(QColor(0, 127, 255), 2),
                                  ChartCursorTool::Style::Horizontal);
+    toolB_ = new ChartCursorTool(this, cursorLayer_, QPen(QColor(255, 150, 0), 2),
+                                 ChartCursorTool::Style::Vertical);
+    connect(yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+            [this] { FollowSharedRange(); });
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus); // for the keyboard undo
 
@@ -192,12 +197,163 @@ QCPGraph* TrendChart::AddSeries(const QString& title, const QColor& colour,
     if (data)
         graph->setData(data);
     legend->addItem(new CheckableLegendItem(legend, graph));
+    scales_.push_back({graph, nullptr, {std::nullopt, scaleSpan_}, {}});
+    ApplyScales();
     return graph;
 }
 
 void TrendChart::RemoveSeries(QCPGraph* series) {
-    if (series)
-        removeGraph(series);
+    if (!series)
+        return;
+    const auto scale = std::find_if(scales_.begin(), scales_.end(),
+                                    [series](const SeriesScale& s) { return s.series == series; });
+    removeGraph(series);
+    if (scale != scales_.end()) {
+        if (scale->axis)
+            axisRect()->removeAxis(scale->axis);
+        scales_.erase(scale);
+    }
+    if (axisSeries_ == series) {
+        axisSeries_ = nullptr;
+        ApplyScales();
+    }
+}
+
+void TrendChart::ShowMeasuringCursor(double time) {
+    const bool wasShown = toolB_->Active();
+    toolB_->SetActive(true);
+    toolB_->SetXValue(time);
+    if (!wasShown)
+        emit MeasuringCursorToggled(true);
+}
+
+void TrendChart::HideMeasuringCursor() {
+    if (!toolB_->Active())
+        return;
+    toolB_->SetActive(false);
+    if (drag_.tool == toolB_)
+        drag_ = {};
+    legend->setMinimumSize(legendWidth_, 0);
+    replot(rpQueuedReplot);
+    emit MeasuringCursorToggled(false);
+}
+
+const TrendChart::SeriesScale* TrendChart::ScaleOf(const QCPGraph* series) const {
+    for (const SeriesScale& s : scales_)
+        if (s.series == series)
+            return &s;
+    return nullptr;
+}
+
+void TrendChart::SetSeriesScale(QCPGraph* series, std::optional<ZoomWindow> scale,
+                                const QString& axisTitle) {
+    if (!series)
+        return;
+    auto it = std::find_if(scales_.begin(), scales_.end(),
+                           [series](const SeriesScale& s) { return s.series == series; });
+    if (it == scales_.end()) {
+        scales_.push_back({series, nullptr, {}, {}});
+        it = scales_.end() - 1;
+    }
+    it->mapping.own = scale;
+    it->mapping.span = scaleSpan_;
+    it->title = axisTitle;
+    if (scale && !it->axis) {
+        QCPAxis* axis = axisRect()->addAxis(QCPAxis::atLeft);
+        StyleAxis(axis);
+        axis->setTicker(
+            QSharedPointer<ChartAxisTicker>::create(axis, ChartAxisTicker::Labels::Decimal));
+        axis->setVisible(false);
+        axis->grid()->setVisible(true); // an added axis comes without its grid
+        axis->setLayer(yAxis->layer());
+        axis->grid()->setLayer(yAxis->grid()->layer());
+        it->axis = axis;
+    }
+    ApplyScales();
+}
+
+void TrendChart::SetScaleSpan(ZoomWindow span) {
+    scaleSpan_ = span;
+    for (SeriesScale& s : scales_)
+        s.mapping.span = span;
+    FollowSharedRange();
+}
+
+void TrendChart::SetOwnScales(bool on) {
+    if (ownScales_ == on)
+        return;
+    ownScales_ = on;
+    ApplyScales();
+    replot(rpQueuedReplot);
+}
+
+void TrendChart::SetAxisSeries(QCPGraph* series) {
+    axisSeries_ = series;
+    ApplyScales();
+    replot(rpQueuedReplot);
+}
+
+double TrendChart::AxisValueOf(double drawn) const {
+    const SeriesScale* s = ownScales_ ? ScaleOf(axisSeries_) : nullptr;
+    return s ? s->mapping.ToReal(drawn) : drawn;
+}
+
+double TrendChart::DrawnOfAxisValue(double value) const {
+    const SeriesScale* s = ownScales_ ? ScaleOf(axisSeries_) : nullptr;
+    return s ? s->mapping.ToDrawn(value) : value;
+}
+
+void TrendChart::ApplyScales() {
+    if (!axisSeries_ || !ScaleOf(axisSeries_)) {
+        std::vector<bool> shown, hasScale;
+        for (const SeriesScale& s : scales_) {
+            shown.push_back(s.series->visible());
+            hasScale.push_back(s.mapping.Maps());
+        }
+        const auto pick = DefaultAxisSeries(shown, hasScale);
+        axisSeries_ =
+            pick ? scales_[*pick].series : (scales_.empty() ? nullptr : scales_[0].series);
+    }
+    const SeriesScale* axisScale = ScaleOf(axisSeries_);
+    bool sharedShown = true;
+    for (const SeriesScale& s : scales_) {
+        const bool own = ownScales_ && s.axis && s.mapping.Maps();
+        s.series->setValueAxis(own ? s.axis : yAxis);
+        if (s.axis) {
+            const bool shownAxis = own && &s == axisScale;
+            s.axis->setVisible(shownAxis);
+            if (shownAxis) {
+                const QColor colour = s.series->pen().color();
+                s.axis->setLabel(s.title);
+                s.axis->setLabelColor(colour);
+                s.axis->setTickLabelColor(colour);
+                s.axis->setLabelFont(ChartFont());
+                sharedShown = false;
+            }
+        }
+    }
+    yAxis->setVisible(sharedShown);
+    // An axis channel without a range of its own reads off the shared axis.
+    const bool titled = ownScales_ && axisScale && sharedShown;
+    yAxis->setLabel(titled ? axisScale->title : QString());
+    yAxis->setLabelColor(titled ? axisScale->series->pen().color() : Qt::white);
+    yAxis->setLabelFont(ChartFont());
+    for (int i = 0; i < legend->itemCount(); ++i)
+        if (auto* item = qobject_cast<CheckableLegendItem*>(legend->item(i)))
+            item->SetAxisMarker(!ownScales_ ? CheckableLegendItem::AxisMarker::None
+                                : item->plottable() == axisSeries_
+                                    ? CheckableLegendItem::AxisMarker::Marked
+                                    : CheckableLegendItem::AxisMarker::Room);
+    FollowSharedRange();
+}
+
+void TrendChart::FollowSharedRange() {
+    const ZoomWindow shared{yAxis->range().lower, yAxis->range().upper};
+    for (const SeriesScale& s : scales_)
+        if (s.axis && s.mapping.Maps()) {
+            const ZoomWindow real = s.mapping.RealWindow(shared);
+            s.axis->setRange(real.minimum, real.maximum);
+        }
 }
 
 void TrendChart::ApplyAxis(QCPAxis* axis, ChartAxisTicker* ticker, double minimum, double maximum,
@@ -247,6 +403,13 @@ void TrendChart::SetLegendTitle(const QString& text) {
 
 void TrendChart::RefreshLegend() {
     const QSize needed = legend->minimumOuterSizeHint();
+    // The set minimum width is all the layout gives the legend: the longer texts of both
+    // cursors widen it (and only widen it, so it does not jitter while B is dragged).
+    if (needed.width() > legend->minimumSize().width()) {
+        legend->setMinimumSize(needed.width(), 0);
+        replot(rpQueuedReplot);
+        return;
+    }
     const QRect laidOut = legend->outerRect();
     if (needed.width() <= laidOut.width() && needed.height() <= laidOut.height())
         legend->layer()->replot();
@@ -295,7 +458,7 @@ void TrendChart::ScrollTimeIntoView(double time) {
 TrendChart::Drag TrendChart::CursorAt(const QPoint& pos) const {
     if (!axisRect()->rect().adjusted(-2, -2, 2, 2).contains(pos))
         return {};
-    for (ChartCursorTool* tool : {tool_, tool2_}) {
+    for (ChartCursorTool* tool : {tool_, toolB_, tool2_}) {
         const bool nearX =
             tool->HasVertical() && std::abs(xAxis->coordToPixel(tool->XValue()) - pos.x()) <=
                                        ChartCursorTool::ClickTolerance;
@@ -322,8 +485,20 @@ void TrendChart::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->pos();
     if (event->button() == Qt::LeftButton) {
         if (CheckableLegendItem* item = LegendItemAt(pos)) {
-            SetSeriesShown(qobject_cast<QCPGraph*>(item->plottable()),
-                           !item->plottable()->visible());
+            auto* graph = qobject_cast<QCPGraph*>(item->plottable());
+            // With own scales a click on the name picks the axis channel; the box still
+            // hides or shows the line.
+            if (ownScales_ && pos.x() > item->CheckBoxRect().right() + 1)
+                SetAxisSeries(graph);
+            else
+                SetSeriesShown(graph, !item->plottable()->visible());
+            return;
+        }
+        // Shift+drag places the measuring cursor and drags it.
+        if ((event->modifiers() & Qt::ShiftModifier) && graphCount() > 0 &&
+            selectionRectMode() == QCP::srmZoom && axisRect()->rect().contains(pos)) {
+            ShowMeasuringCursor(xAxis->pixelToCoord(pos.x()));
+            drag_ = {toolB_, true, false};
             return;
         }
         if (const Drag drag = CursorAt(pos); drag.tool) {
@@ -413,6 +588,10 @@ void TrendChart::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TrendChart::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && toolB_->Active()) {
+        HideMeasuringCursor();
+        return;
+    }
     if (ZoomAllowed() &&
         (event->key() == Qt::Key_Backspace || event->matches(QKeySequence::Undo))) {
         UndoZoom();

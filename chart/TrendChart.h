@@ -4,6 +4,7 @@
 // tools, rectangle zoom with undo (a rectangle dragged to the left, Backspace or Ctrl+Z) and
 // panning with the right mouse button. An empty chart shows no tick labels.
 
+#include "chart/OwnScales.h"
 #include "views/ViewBuilder.h"
 
 #include <qcustomplot.h>
@@ -90,6 +91,26 @@ public:
 
     ChartCursorTool* Tool() const { return tool_; }
     ChartCursorTool* Tool2() const { return tool2_; }
+    // The measuring cursor B: a second time cursor in a colour of its own, shown by the
+    // window's menu or a Shift+drag, hidden by Esc; dragged like the time cursor.
+    ChartCursorTool* ToolB() const { return toolB_; }
+    void ShowMeasuringCursor(double time);
+    void HideMeasuringCursor();
+
+    // Each channel on its own scale (see OwnScales.h). A series' range (nullopt: it stays on
+    // the shared axis), its axis title and colour; the shared-axis window a range fills.
+    void SetSeriesScale(QCPGraph* series, std::optional<ZoomWindow> scale,
+                        const QString& axisTitle);
+    void SetScaleSpan(ZoomWindow span);
+    void SetOwnScales(bool on);
+    bool OwnScales() const { return ownScales_; }
+    // The series whose scale the value axis shows; a click on a legend entry's name picks it.
+    void SetAxisSeries(QCPGraph* series);
+    QCPGraph* AxisSeries() const { return axisSeries_; }
+    // The axis channel's real value at a drawn position and back (as they are on the shared
+    // axis, or when the axis channel has no scale of its own).
+    double AxisValueOf(double drawn) const;
+    double DrawnOfAxisValue(double value) const;
 
     void SetZoomAllowed(bool allowed);
     bool ZoomAllowed() const { return selectionRectMode() == QCP::srmZoom; }
@@ -107,6 +128,8 @@ signals:
     void DoubleClicked();
     // A right click that did not scroll: the place for a context menu.
     void ContextMenuRequested(const QPoint& globalPos);
+    // The measuring cursor was shown or hidden.
+    void MeasuringCursorToggled(bool shown);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -134,10 +157,28 @@ private:
     QCPLayer* cursorLayer_;
     ChartCursorTool* tool_;
     ChartCursorTool* tool2_;
+    ChartCursorTool* toolB_;
     Drag drag_;
     bool panAllowed_ = true;
     std::optional<QPoint> panFrom_;
     std::optional<QPoint> rightPressAt_;
     QCPRange panTimeRange_, panValueRange_;
     std::optional<std::pair<QCPRange, QCPRange>> savedRanges_;
+
+    struct SeriesScale {
+        QCPGraph* series = nullptr;
+        QCPAxis* axis =
+            nullptr; // the series' own value axis, hidden unless it is the axis channel's
+        ScaleMapping mapping;
+        QString title;
+    };
+    const SeriesScale* ScaleOf(const QCPGraph* series) const;
+    // Puts every series on its axis and follows the shared axis' range with the own axes.
+    void ApplyScales();
+    void FollowSharedRange();
+    std::vector<SeriesScale> scales_;
+    ZoomWindow scaleSpan_;
+    bool ownScales_ = false;
+    int legendWidth_ = 0; // the legend's width for the single read-out
+    QCPGraph* axisSeries_ = nullptr;
 };

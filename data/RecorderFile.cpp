@@ -495,6 +495,8 @@ std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingIn
         ChannelInfo channel;
         channel.channel = static_cast<int16_t>(number);
         channel.unit = std::string(UnitNameForCode(d.unitCode));
+        channel.rangeLow = range.low;
+        channel.rangeHigh = range.high;
         // Room for every sample the blocks can hold plus two gap points a record, bounded by
         // what the file really has, so the arrays never grow by doubling.
         const uintmax_t blocks = std::min<uintmax_t>(blockCount, blocksLeftInFile);

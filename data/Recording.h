@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ struct ChannelInfo {
     std::string unit;            // engineering unit, GBK bytes
     std::vector<DateTime> times; // in source order, never sorted
     std::vector<float> values;   // values[i] belongs to times[i]; GapValue for gaps
+    // The instrument range from the file header's descriptor; NaN where the source has none
+    // (an import, a live record).
+    float rangeLow = std::numeric_limits<float>::quiet_NaN();
+    float rangeHigh = std::numeric_limits<float>::quiet_NaN();
 };
 
 struct RecordingInfo {

@@ -49,3 +49,19 @@ double NiceWholeStep(double atLeast) {
             return mantissa * power;
     return 10 * power;
 }
+
+double NiceDecimalStep(double atLeast) {
+    if (!std::isfinite(atLeast) || !(atLeast > 0))
+        return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(atLeast)));
+    for (double mantissa : {1.0, 2.0, 5.0, 10.0})
+        if (mantissa * power >= atLeast * (1 - 1e-9))
+            return mantissa * power;
+    return 10 * power;
+}
+
+int StepDecimals(double step) {
+    if (!std::isfinite(step) || !(step > 0) || step >= 1 - 1e-9)
+        return 0;
+    return std::min(9, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+}

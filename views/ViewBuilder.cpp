@@ -118,6 +118,9 @@ ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& i
         series.unit = channel.unit;
         series.channelPos = static_cast<int16_t>(pos);
         series.colour = ChannelColour(pos);
+        series.channel = channel.channel;
+        series.rangeLow = static_cast<double>(channel.rangeLow);
+        series.rangeHigh = static_cast<double>(channel.rangeHigh);
         series.points.reserve(range.end / stride + 16);
         double lastKey = -std::numeric_limits<double>::infinity();
         // i counts every sample of the channel, gap samples included; a sample is plotted

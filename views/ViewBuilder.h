@@ -3,13 +3,14 @@
 // places from a recording. Runs on the worker of a load, import or screening; the window applies
 // the result on the user-interface thread.
 
+#include "data/Recording.h"
 #include "views/Paging.h"
 #include "views/SheetRows.h"
-#include "data/Recording.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,10 @@ struct SeriesBuild {
     uint32_t colour = 0;
     std::vector<PlotPoint> points; // in the channel's stored order
     bool keysAscending = true;
+    int16_t channel = 0; // the channel's number
+    // The channel's instrument range (NaN when the recording has none).
+    double rangeLow = std::numeric_limits<double>::quiet_NaN();
+    double rangeHigh = std::numeric_limits<double>::quiet_NaN();
 };
 
 struct AxisSetting {

@@ -79,3 +79,44 @@ TEST(Readout, GapSamplesReadAsNoValue) {
     EXPECT_EQ(Read(gaps, At(2)), "Channel 01  ---");
     EXPECT_EQ(Read(gaps, At(3)), "Channel 01 -19.900\xA1\xE6");
 }
+
+TEST(PairReadout, ValuesAtBothCursorsTheirDifferenceAndTheElapsedTime) {
+    // 10:00:00 23.5, 10:00:05 gap, 10:00:10 25.25; the chart's gap points are NaN.
+    const std::vector<Point> points = {
+        {At(0), 23.5}, {At(5), std::numeric_limits<double>::quiet_NaN()}, {At(10), 25.25}};
+    const std::vector<ReadoutSeries<Point>> series = {
+        {"Channel 01", "C", points.data(), points.size()}};
+    struct Case {
+        double a, b;
+        const char* title;
+        const char* entry;
+    };
+    const Case cases[] = {
+        {0, 10, "A 2015-03-16 10:00:00 \u00B7 B 2015-03-16 10:00:10 \u00B7 \u0394t 00:00:10",
+         "Channel 01  A 23.500C  B 25.250C  B\u2212A 1.750C"},
+        {10, 0, "A 2015-03-16 10:00:10 \u00B7 B 2015-03-16 10:00:00 \u00B7 \u0394t -00:00:10",
+         "Channel 01  A 25.250C  B 23.500C  B\u2212A -1.750C"},
+        {5, 10, "A 2015-03-16 10:00:05 \u00B7 B 2015-03-16 10:00:10 \u00B7 \u0394t 00:00:05",
+         "Channel 01  A -  B 25.250C  B\u2212A -"}, // gap at A
+        {0, 5.2, "A 2015-03-16 10:00:00 \u00B7 B 2015-03-16 10:00:05 \u00B7 \u0394t 00:00:05",
+         "Channel 01  A 23.500C  B -  B\u2212A -"}, // gap at B
+        {0, 3600, "A 2015-03-16 10:00:00 \u00B7 B 2015-03-16 11:00:00 \u00B7 \u0394t 01:00:00",
+         "Channel 01  A 23.500C  B -  B\u2212A -"}, // B outside the series
+        {0, 0, "A 2015-03-16 10:00:00 \u00B7 B 2015-03-16 10:00:00 \u00B7 \u0394t 00:00:00",
+         "Channel 01  A 23.500C  B 23.500C  B\u2212A 0.000C"},
+    };
+    for (const Case& c : cases) {
+        const auto texts = ReadOutPair(At(c.a), At(c.b), series, GapLevel);
+        ASSERT_TRUE(texts);
+        EXPECT_EQ(texts->title, c.title);
+        EXPECT_EQ(texts->entries.at(0), c.entry);
+    }
+    EXPECT_FALSE(ReadOutPair(0.0, At(0), series, GapLevel));
+}
+
+TEST(PairReadout, ElapsedTimeCountsTheSecondsTheTitleShows) {
+    // 09:00:00.9 shows as 09:00:00 and 10:30:00.1 as 10:30:00: 01:30:00 as the texts say.
+    EXPECT_EQ(ElapsedText(At(-3600 + 0.9), At(1800.1)), "01:30:00");
+    EXPECT_EQ(ElapsedText(At(0), At(3 * 86400 + 61)), "72:01:01");
+    EXPECT_EQ(ElapsedText(At(0), At(120 * 3600)), "120:00:00");
+}

@@ -132,3 +132,44 @@ TEST_F(ReadoutCommandTest, RefusedFilesAndWrongArguments) {
         EXPECT_TRUE(r.out.empty()) << args.back();
     }
 }
+
+TEST_F(ReadoutCommandTest, SecondCursorReadsBothValuesAndTheirDifference) {
+    const ToolResult r = Run({file, "2015-03-16 09:00:01", "--cursor-b", "2015-03-16 09:00:10"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "A 2015-03-16 09:00:01 \u00B7 B 2015-03-16 09:00:10 \u00B7 \u0394t 00:00:09\n"
+                     "Channel 01  A 25.400℃  B 10.000℃  B\u2212A -15.400℃\n");
+    // B in the gap: no value, no difference.
+    const ToolResult gap = Run({file, "2015-03-16 09:00:01", "--cursor-b=2015-03-16 09:00:05"});
+    EXPECT_EQ(gap.out,
+              "A 2015-03-16 09:00:01 \u00B7 B 2015-03-16 09:00:05 \u00B7 \u0394t 00:00:04\n"
+              "Channel 01  A 25.400℃  B -  B\u2212A -\n");
+    EXPECT_EQ(Run({file, "2015-03-16 09:00:01", "--cursor-b", "soon"}).status, 2);
+    EXPECT_EQ(Run({file, "2015-03-16 09:00:01", "--cursor-b"}).status, 2);
+}
+
+TEST_F(ReadoutCommandTest, StatsPrintsTheIntervalAsCsv) {
+    const std::string header =
+        "channel,unit,count,min,min_time,max,max_time,mean,first,last,difference\n";
+    auto stats = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), "stats");
+        return RunTool(RECORDER_TOOL, args, dir);
+    };
+    // Ends in either order, both included; the gap points are no samples.
+    const ToolResult all = stats({file, "2015-03-16 09:00:10", "2015-03-16 09:00:00"});
+    EXPECT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(all.out, header + "1,℃,4,10.000,2015-03-16 09:00:10,26.000,2015-03-16 09:00:02,"
+                                "21.675,25.300,10.000,-15.300\n");
+    const ToolResult none = stats({file, "2015-03-16 09:00:03", "2015-03-16 09:00:09"});
+    EXPECT_EQ(none.out, header + "1,℃,0,,,,,,,,\n");
+    EXPECT_EQ(stats({file, "2015-03-16 09:00:00", "2015-03-16 09:00:10", "--channels", "2"}).out,
+              header);
+    EXPECT_EQ(stats({file, "2015-03-16 09:00:00"}).status, 2);
+    EXPECT_EQ(stats({file, "2015-03-16 09:00:00", "noon"}).status, 2);
+    EXPECT_EQ(
+        stats({file, "2015-03-16 09:00:00", "2015-03-16 09:00:10", "--from", "2015-03-16 09:00:00"})
+            .status,
+        2);
+    EXPECT_EQ(stats({(dir / "missing.bin").string(), "2015-03-16 09:00:00", "2015-03-16 09:00:10"})
+                  .status,
+              1);
+}

@@ -436,6 +436,13 @@ TEST_F(ReaderTest, EndOfDataPatternOnlyInTheEleventhRecord) {
     }
 }
 
+TEST_F(ReaderTest, ChannelsKeepTheirRangeFromTheHeader) {
+    ASSERT_FALSE(Read(WorkedExample().bytes).has_value());
+    ASSERT_FALSE(channels.empty());
+    EXPECT_EQ(channels[0].rangeLow, 0.0f);
+    EXPECT_EQ(channels[0].rangeHigh, 100.0f);
+}
+
 TEST_F(ReaderTest, LoadLogOnlyWhenSwitchedOn) {
     const FileImage f = WorkedExample();
     ASSERT_FALSE(Read(f.bytes, {false, dir.string()}).has_value());

@@ -134,6 +134,18 @@ TEST_F(ExportToolTest, ScreeningOptionsScreenTheWindowFirst) {
     EXPECT_FALSE(QImage(Path("screened.png")).isNull());
 }
 
+TEST_F(ExportToolTest, OwnScalesRedrawTheLinesAndOnlyWhenAsked) {
+    const QString sample = Path("sample.bin");
+    ASSERT_EQ(Tool({"picture", sample, Path("shared.png")}).status, 0);
+    ASSERT_EQ(Tool({"picture", sample, Path("own.png"), "--own-scales"}).status, 0);
+    const QImage shared(Path("shared.png")), own(Path("own.png"));
+    ASSERT_EQ(shared.size(), own.size());
+    EXPECT_NE(shared, own);
+    const Result report = Tool({"report", sample, Path("own.pdf"), "--chart", "--own-scales"});
+    EXPECT_EQ(report.status, 0) << report.err.toStdString();
+    EXPECT_TRUE(PdfText(Path("own.pdf")).contains(QStringLiteral("Trend diagram printing")));
+}
+
 TEST_F(ExportToolTest, RefusedFilesAndWrongArguments) {
     const QString garbage = Path("garbage.bin");
     for (const QStringList& args : {QStringList{"picture", garbage, Path("g.png")},
@@ -159,6 +171,7 @@ TEST_F(ExportToolTest, RefusedFilesAndWrongArguments) {
         {"report", sample, Path("r.pdf"), "--page", "99"},
         {"report", sample, Path("r.pdf"), "--page-size", "50"},
         {"report", sample, Path("r.pdf"), "--chart", "--page", "2"},
+        {"report", sample, Path("r.pdf"), "--own-scales"}, // only the chart has scales
         {"report", sample},
     };
     for (const QStringList& args : wrong)

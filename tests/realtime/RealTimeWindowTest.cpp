@@ -670,3 +670,36 @@ TEST_F(RealTimeWindowTest, OnSmallScreensEveryPanelAndTheWholeSummaryLineCanBeSe
         EXPECT_LE(summary->geometry().right(), w->ScrollBox->widget()->width());
     }
 }
+
+TEST_F(RealTimeWindowTest, OwnScalesSpanTheAlarmLimitsWidenedToTheValuesSeen) {
+    w->ShowOwnScales(true);
+    StartRun();
+    for (int i = 0; i < 3; ++i)
+        Tick();
+    ASSERT_EQ(w->SeriesInfos.size(), 3u);
+    const DeviceRecords& records = w->Monitor().Records();
+    for (size_t p = 0; p < 3; ++p) {
+        QCPGraph* series = w->SeriesInfos[p].series;
+        ASSERT_NE(series->valueAxis(), w->Chart->yAxis) << p;
+        const ChannelConfig& config =
+            records.channelConfig[static_cast<size_t>(w->ActiveChannels[p] - 1)];
+        double low = std::min(config.lowerLimit, config.upperLimit);
+        double high = std::max(config.lowerLimit, config.upperLimit);
+        for (auto it = series->data()->constBegin(); it != series->data()->constEnd(); ++it) {
+            low = std::min(low, it->value);
+            high = std::max(high, it->value);
+        }
+        // The scale fills the values' part of the shared axis, which keeps a margin of 5 % of
+        // the span above and below.
+        const QCPRange own = series->valueAxis()->range();
+        const double span = own.size() / 1.1;
+        EXPECT_NEAR(own.lower + 0.05 * span, low, 1e-6 * span) << p;
+        EXPECT_NEAR(own.upper - 0.05 * span, high, 1e-6 * span) << p;
+        if (series == w->Chart->AxisSeries()) {
+            EXPECT_TRUE(series->valueAxis()->label().startsWith(
+                QString("Channel %1 (").arg(w->ActiveChannels[p])))
+                << series->valueAxis()->label().toStdString();
+        }
+    }
+    w->StopButtonClick();
+}

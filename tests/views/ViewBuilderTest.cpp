@@ -217,6 +217,16 @@ TEST(AxisTicks, AutomaticValueStepsAreRoundWholeNumbers) {
         EXPECT_DOUBLE_EQ(NiceWholeStep(atLeast), nice) << atLeast;
 }
 
+TEST(AxisTicks, DecimalStepsForAChannelsOwnScale) {
+    const std::pair<double, double> cases[] = {{0.13, 0.2}, {0.2, 0.2}, {0.031, 0.05},
+                                               {0.7, 1},    {23, 50},   {0, 1}};
+    for (const auto& [atLeast, nice] : cases)
+        EXPECT_DOUBLE_EQ(NiceDecimalStep(atLeast), nice) << atLeast;
+    const std::pair<double, int> decimals[] = {{0.2, 1}, {0.1, 1}, {0.05, 2}, {1, 0}, {50, 0}};
+    for (const auto& [step, places] : decimals)
+        EXPECT_EQ(StepDecimals(step), places) << step;
+}
+
 TEST(AxisTicks, TimeStepsRoundUpToReadableSteps) {
     const std::pair<double, double> cases[] = {{0.2 * OneSecond, OneSecond},
                                                {OneSecond, OneSecond},

@@ -19,8 +19,13 @@
             "views' rows, or the file Save writes for one page")                                   \
     COMMAND("sample", Sample, "OUT [options]",                                                     \
             "write a realistic recorder data file (see --help)")                                   \
-    COMMAND("readout", Readout, "FILE TIME [--from T] [--to T] [--channels L] [--log[=DIR]]",      \
-            "the chart's read-out with the time cursor at TIME (yyyy-MM-dd HH:mm:ss[.zzz])")       \
+    COMMAND("readout", Readout,                                                                    \
+            "FILE TIME [--cursor-b TIME2] [--from T] [--to T] [--channels L] [--log[=DIR]]",       \
+            "the chart's read-out with the time cursor at TIME (yyyy-MM-dd HH:mm:ss[.zzz]), "      \
+            "with --cursor-b both cursors' values and their difference")                           \
+    COMMAND("stats", Stats, "FILE FROM TO [--channels L] [--log[=DIR]]",                           \
+            "statistics of every stored sample from FROM to TO (either order, ends included), "    \
+            "as CSV")                                                                              \
     COMMAND("poll", Poll, "[options]",                                                             \
             "poll one instrument live and print its clock and values each second (see --help)")    \
     COMMAND("import", Import, "CSVFILE",                                                           \
@@ -32,11 +37,12 @@
 #ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
 #define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)                                                     \
     COMMAND("picture", Picture,                                                                    \
-            "FILE OUT [--width W] [--height H] [--from T] [--to T] [--channels L]",                \
+            "FILE OUT [--width W] [--height H] [--own-scales] [--from T] [--to T] [--channels L]", \
             "the trend chart as the window draws it (BMP, JPEG or PNG by OUT's extension)")        \
     COMMAND(                                                                                       \
         "report", Report,                                                                          \
-        "FILE OUT.pdf [--page N] [--page-size P] | [--chart] [--from T] [--to T] [--channels L]",  \
+        "FILE OUT.pdf [--page N] [--page-size P] | [--chart [--own-scales]] [--from T] [--to T] "  \
+        "[--channels L]",                                                                          \
         "the printed list of a data sheet page, or the chart report, as PDF")
 #else
 #define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)

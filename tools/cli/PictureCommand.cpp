@@ -1,4 +1,5 @@
-// picture FILE OUT [--width W] [--height H] [--from T] [--to T] [--channels L]: the trend chart
+// picture FILE OUT [--width W] [--height H] [--own-scales] [--from T] [--to T] [--channels L]:
+// the trend chart
 // as the window draws it after opening FILE (and screening it with the options), written as BMP,
 // JPEG or PNG by OUT's extension; by default at the size the chart has in the window.
 
@@ -13,7 +14,7 @@
 #include <cstdio>
 
 int RunPictureCommand(const std::vector<std::string>& args) {
-    const auto options = ParseWindowOptions(args, {"--width", "--height"});
+    const auto options = ParseWindowOptions(args, {"--width", "--height", "--own-scales"});
     if (!options)
         return ExitUsage;
     if (options->paths.size() != 2)
@@ -28,6 +29,8 @@ int RunPictureCommand(const std::vector<std::string>& args) {
     if (!window.Screen(options->screening))
         return ExitUsage;
     TMainForm& form = window.Window();
+    // The option alone decides, whatever the user's config.ini remembers.
+    form.ShowOwnScales(options->ownScales);
     if (form.Chart->SeriesCount() == 0) {
         if (read)
             std::fprintf(stderr, "%s: %s: No content\n", ToolName, options->paths[0].c_str());

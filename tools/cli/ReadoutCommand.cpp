@@ -1,5 +1,6 @@
-// readout FILE TIME [--from TIME] [--to TIME] [--channels LIST] [--log[=DIR]]: the trend
-// chart's read-out with the time cursor at TIME
+// readout FILE TIME [--cursor-b TIME2] [--from TIME] [--to TIME] [--channels LIST]
+// [--log[=DIR]]: the trend chart's read-out with the time cursor at TIME (and the measuring
+// cursor B at TIME2: both values and their difference)
 // ("yyyy-MM-dd HH:mm:ss", optionally ".zzz"), from the series the window builds (decimated as
 // plotted): the legend title, then one legend entry per series in series order, UTF-8. A file
 // the reader refuses gives its message after the file's name on standard error; one it gives
@@ -37,7 +38,8 @@ std::optional<DateTime> ParseCursorTime(std::string_view text) {
 
 // The lines of the read-out over the views the window builds from the recording (the screened
 // views after a screening).
-std::vector<std::string> ReadoutLines(ViewBuild& build, const RecordingInfo& info, DateTime x) {
+std::vector<std::string> ReadoutLines(ViewBuild& build, const RecordingInfo& info, DateTime x,
+                                      std::optional<DateTime> b = std::nullopt) {
     std::vector<std::string> units;
     std::vector<ReadoutSeries<PlotPoint>> series;
     units.reserve(build.series.size());
@@ -52,6 +54,13 @@ std::vector<std::string> ReadoutLines(ViewBuild& build, const RecordingInfo& inf
         series.push_back({build.series[i].title, units[i], build.series[i].points.data(),
                           build.series[i].points.size()});
     std::vector<std::string> lines;
+    if (b) {
+        if (const auto texts = ReadOutPair(x, *b, series, info.valueMin - 10.0f)) {
+            lines.push_back(texts->title);
+            lines.insert(lines.end(), texts->entries.begin(), texts->entries.end());
+            return lines;
+        }
+    }
     if (const auto texts = ReadOut(x, series, info.valueMin - 10.0f)) {
         lines.push_back(texts->title);
         lines.insert(lines.end(), texts->entries.begin(), texts->entries.end());
@@ -68,6 +77,27 @@ std::vector<std::string> ReadoutLines(ViewBuild& build, const RecordingInfo& inf
 
 int RunReadoutCommand(const std::vector<std::string>& args) {
     std::vector<std::string> rest = args;
+    // --cursor-b TIME2 (or --cursor-b=TIME2): the measuring cursor's time.
+    std::optional<DateTime> cursorB;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        std::optional<std::string> value;
+        if (rest[i] == "--cursor-b") {
+            if (i + 1 >= rest.size())
+                return UsageError("--cursor-b needs a time");
+            value = rest[i + 1];
+            rest.erase(rest.begin() + static_cast<long>(i),
+                       rest.begin() + static_cast<long>(i) + 2);
+        } else if (rest[i].starts_with("--cursor-b=")) {
+            value = rest[i].substr(std::string_view("--cursor-b=").size());
+            rest.erase(rest.begin() + static_cast<long>(i));
+        } else {
+            continue;
+        }
+        cursorB = ParseCursorTime(*value);
+        if (!cursorB)
+            return UsageError("not a time (\"yyyy-MM-dd HH:mm:ss[.zzz]\"): " + *value);
+        --i;
+    }
     ScreeningOptions screening;
     if (!TakeViewOptions(rest, screening))
         return ExitUsage;
@@ -92,7 +122,7 @@ int RunReadoutCommand(const std::vector<std::string>& args) {
     const int status = file->readFailure ? ExitFailure : 0;
     if (file->readFailure && file->channels.empty())
         return status;
-    for (const std::string& line : ReadoutLines(file->views, file->info, *x))
+    for (const std::string& line : ReadoutLines(file->views, file->info, *x, cursorB))
         std::printf("%s\n", line.c_str());
     return status;
 }

@@ -1,4 +1,5 @@
-// report FILE OUT.pdf [--page N] [--page-size P] | [--chart], with the screening options
+// report FILE OUT.pdf [--page N] [--page-size P] | [--chart [--own-scales]], with the screening
+// options
 // --from, --to, --channels: the list report of page N of the data sheet (rows per page P, 500
 // unless given), or with --chart the chart report, as the window's Print command lays them out
 // after opening (and screening) FILE, written as PDF.
@@ -12,13 +13,16 @@
 #include <cstdio>
 
 int RunReportCommand(const std::vector<std::string>& args) {
-    const auto options = ParseWindowOptions(args, {"--page", "--page-size", "--chart"});
+    const auto options =
+        ParseWindowOptions(args, {"--page", "--page-size", "--chart", "--own-scales"});
     if (!options)
         return ExitUsage;
     if (options->paths.size() != 2)
         return UsageError("report needs a data file and a PDF file");
     if (options->chart && (options->page || options->pageSize))
         return UsageError("--chart prints the chart: no --page or --page-size with it");
+    if (options->ownScales && !options->chart)
+        return UsageError("--own-scales draws the chart: it needs --chart");
     if (options->pageSize && (*options->pageSize < 100 || *options->pageSize > 10000))
         return UsageError("--page-size must be 100 to 10000");
 
@@ -29,6 +33,8 @@ int RunReportCommand(const std::vector<std::string>& args) {
     if (!window.Screen(options->screening))
         return ExitUsage;
     TMainForm& form = window.Window();
+    // The option alone decides, whatever the user's config.ini remembers.
+    form.ShowOwnScales(options->ownScales);
 
     if (options->chart) {
         form.ChartMenuItemClick();

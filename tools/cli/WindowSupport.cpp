@@ -59,6 +59,10 @@ std::optional<WindowOptions> ParseWindowOptions(const std::vector<std::string>& 
             options.chart = true;
             continue;
         }
+        if (name == "--own-scales") {
+            options.ownScales = true;
+            continue;
+        }
         if (!value) {
             if (i + 1 >= rest.size()) {
                 UsageError(name + " needs a value");

@@ -26,6 +26,7 @@ struct WindowOptions {
     std::optional<int> width, height;  // picture
     std::optional<int> page, pageSize; // report
     bool chart = false;                // report
+    bool ownScales = false;            // picture, report --chart: each channel on its own scale
 };
 // Parses the words of a command; the names in `accepted` are the options the command takes.
 // Nullopt after printing what is wrong (exit status 2).
