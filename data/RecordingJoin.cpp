@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -32,7 +33,8 @@ struct Piece {
 // The joined channel under construction and what each file kept of it.
 class ChannelMerger {
 public:
-    ChannelMerger(ChannelInfo& out, std::vector<JoinedFile>& files) : out_(out), files_(files) {}
+    // kept counts, by file, the samples each file keeps in this channel.
+    ChannelMerger(ChannelInfo& out, std::vector<int32_t>& kept) : out_(out), kept_(kept) {}
 
     void Add(ChannelInfo& piece, size_t file) {
         const size_t n = std::min(piece.times.size(), piece.values.size());
@@ -61,7 +63,7 @@ private:
         out_.times.push_back(t);
         out_.values.push_back(v);
         if (!IsGapSampleValue(v))
-            ++files_[file].keptSamples;
+            ++kept_[file];
     }
 
     // The sampling interval near the join: the step of the last two samples before it or of
@@ -115,7 +117,7 @@ private:
         int32_t kept = 0;
         for (size_t i = from; i < piece.values.size(); ++i)
             kept += IsGapSampleValue(piece.values[i]) ? 0 : 1;
-        files_[file].keptSamples += kept;
+        kept_[file] += kept;
     }
 
     // A piece that begins inside what earlier files hold: the overlapping stretch is merged by
@@ -190,10 +192,52 @@ private:
     }
 
     ChannelInfo& out_;
-    std::vector<JoinedFile>& files_;
+    std::vector<int32_t>& kept_;
     bool ascending_ = true;
     std::vector<DateTime> held_;
 };
+
+void JoinChannel(int16_t number, std::vector<Piece>& parts, ChannelInfo& out,
+                 std::vector<int32_t>& kept) {
+    out.channel = number;
+    out.unit = parts.front().channel->unit;
+    if (parts.size() == 1) {
+        // Nothing to merge: the samples move over as they are.
+        ChannelInfo& only = *parts.front().channel;
+        for (float v : only.values)
+            kept[parts.front().file] += IsGapSampleValue(v) ? 0 : 1;
+        out.times = std::move(only.times);
+        out.values = std::move(only.values);
+        return;
+    }
+    size_t total = 0;
+    for (const Piece& part : parts)
+        total += part.channel->times.size() + 2; // room for the gap points of a join
+    out.times.reserve(total);
+    out.values.reserve(total);
+    // The samples an overlap drops leave a little room unused: cheaper than a second copy.
+    ChannelMerger merger(out, kept);
+    for (const Piece& part : parts)
+        merger.Add(*part.channel, part.file);
+}
+
+// Runs work on this thread and up to one more thread per further processor (never more
+// threads than jobs); returns when all have ended.
+template <typename Work> void RunOnWorkers(Work& work, size_t jobs, size_t limit = 0) {
+    size_t workers = limit ? limit : std::max(1u, std::thread::hardware_concurrency());
+    workers = std::min(workers, jobs);
+    std::vector<std::thread> threads;
+    for (size_t w = 1; w < workers; ++w) {
+        try {
+            threads.emplace_back(std::ref(work));
+        } catch (const std::exception&) {
+            break; // fewer workers then
+        }
+    }
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+}
 
 std::optional<UserMessage> CheckUnits(const std::vector<JoinSource>& sources) {
     struct FirstSeen {
@@ -249,30 +293,32 @@ std::optional<UserMessage> JoinRecordings(std::vector<JoinSource>& sources,
     }
     joined.info.sampleCount = 0;
 
-    joined.channels.reserve(pieces.size());
-    for (auto& [number, parts] : pieces) {
-        ChannelInfo& out = joined.channels.emplace_back();
-        out.channel = number;
-        out.unit = parts.front().channel->unit;
-        if (parts.size() == 1) {
-            // Nothing to merge: the samples move over as they are.
-            ChannelInfo& only = *parts.front().channel;
-            for (float v : only.values)
-                joined.files[parts.front().file].keptSamples += IsGapSampleValue(v) ? 0 : 1;
-            out.times = std::move(only.times);
-            out.values = std::move(only.values);
-            continue;
+    // Channels are independent: they are merged side by side, one worker per processor.
+    std::vector<std::pair<int16_t, std::vector<Piece>>> work(pieces.begin(), pieces.end());
+    joined.channels.resize(work.size());
+    std::vector<std::vector<int32_t>> kept(work.size(), std::vector<int32_t>(sources.size(), 0));
+    std::atomic<size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    auto merge = [&] {
+        for (size_t c; (c = next.fetch_add(1)) < work.size();) {
+            try {
+                JoinChannel(work[c].first, work[c].second, joined.channels[c], kept[c]);
+            } catch (...) { // out of memory: the join fails as a whole
+                std::lock_guard lock(failureMutex);
+                failure = std::current_exception();
+                next.store(work.size());
+            }
         }
-        size_t total = 0;
-        for (const Piece& part : parts)
-            total += part.channel->times.size() + 2; // room for the gap points of a join
-        out.times.reserve(total);
-        out.values.reserve(total);
-        // The samples an overlap drops leave a little room unused: cheaper than a second copy.
-        ChannelMerger merger(out, joined.files);
-        for (const Piece& part : parts)
-            merger.Add(*part.channel, part.file);
+    };
+    RunOnWorkers(merge, work.size());
+    if (failure) {
+        joined = JoinedRecording{};
+        std::rethrow_exception(failure);
     }
+    for (const std::vector<int32_t>& channelKept : kept)
+        for (size_t f = 0; f < channelKept.size(); ++f)
+            joined.files[f].keptSamples += channelKept[f];
     for (const JoinedFile& file : joined.files)
         joined.info.sampleCount += file.keptSamples;
     sources.clear();
@@ -356,19 +402,7 @@ std::optional<UserMessage> ReadJoinedRecording(const std::vector<std::string>& p
     };
     // The load log names its file by the second it is opened: files logged at once would
     // write into the same log, so a logged join reads one file after the other.
-    size_t workers = log.enabled ? 1 : std::max(1u, std::thread::hardware_concurrency());
-    workers = std::min(workers, paths.size());
-    std::vector<std::thread> threads;
-    for (size_t w = 1; w < workers; ++w) {
-        try {
-            threads.emplace_back(work);
-        } catch (const std::exception&) {
-            break; // fewer workers then
-        }
-    }
-    work();
-    for (std::thread& thread : threads)
-        thread.join();
+    RunOnWorkers(work, paths.size(), log.enabled ? 1 : 0);
 
     for (size_t f = 0; f < paths.size(); ++f)
         if (failures[f])
