@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// IsGapValue with a quick reject: almost every value lies far from the gap marker.
 bool IsGapSampleValue(float value) {
     return value > -158.02f && value < -157.98f && IsGapValue(value);
 }
