@@ -145,7 +145,8 @@ void TMainForm::UpdateSheetStatus() {
     if (!SheetStatusLabel)
         return;
     SheetStatus status;
-    status.fileName = QFileInfo(ShownFileName).fileName().toStdString();
+    status.fileName = JoinSummary.isEmpty() ? QFileInfo(ShownFileName).fileName().toStdString()
+                                            : JoinSummary.toStdString();
     status.rowCount = Rows.RowCount();
     status.pageStart = Page.pageStart;
     status.pageSize = PageSizeOf(DataFilterDlg);

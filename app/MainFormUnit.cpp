@@ -75,10 +75,30 @@ uint32_t PageSizeOf(const TDataFilterDlg* dialog) {
     return dialog ? dialog->ItemsPerPage : 500;
 }
 
-bool IsRecordingFile(const QString& path) {
+bool IsRecorderDataFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("bin") || suffix == QLatin1String("dat") ||
-           suffix == QLatin1String("csv");
+    return suffix == QLatin1String("bin") || suffix == QLatin1String("dat");
+}
+
+bool IsRecordingFile(const QString& path) {
+    return IsRecorderDataFile(path) || QFileInfo(path).suffix().toLower() == QLatin1String("csv");
+}
+
+// What a drop opens: one recording or folder, or several data files to join; nothing else.
+QStringList DroppedRecordings(const QList<QUrl>& urls) {
+    QStringList paths;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    if (paths.size() == 1)
+        return IsRecordingFile(paths.front()) || QFileInfo(paths.front()).isDir() ? paths
+                                                                                  : QStringList{};
+    for (const QString& path : paths)
+        if (!IsRecorderDataFile(path))
+            return {};
+    return paths;
 }
 
 } // namespace
@@ -176,6 +196,9 @@ void TMainForm::CreateMenus() {
     OpenFileMenuItem =
         MakeAction(this, QStringLiteral("Open(&O)"), {}, QKeySequence(QStringLiteral("Ctrl+O")));
     file->addAction(OpenFileMenuItem);
+    OpenFolderMenuItem = MakeAction(this, QStringLiteral("Open folder…"), {},
+                                    QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+    file->addAction(OpenFolderMenuItem);
     ImportDataMenuItem = MakeAction(this, QStringLiteral("Import data(&I)"), {},
                                     QKeySequence(QStringLiteral("Ctrl+I")));
     file->addAction(ImportDataMenuItem);
@@ -219,6 +242,7 @@ void TMainForm::CreateMenus() {
     about->addAction(AboutIMenuItem);
 
     connect(OpenFileMenuItem, &QAction::triggered, this, &TMainForm::OpenFileButtonClick);
+    connect(OpenFolderMenuItem, &QAction::triggered, this, &TMainForm::OpenFolderMenuItemClick);
     connect(ExitMenuItem, &QAction::triggered, this, &TMainForm::ExitMenuItemClick);
     connect(DataTableMenuItem, &QAction::triggered, this, &TMainForm::DataTableMenuItemClick);
     connect(ChartMenuItem, &QAction::triggered, this, &TMainForm::ChartMenuItemClick);
@@ -328,6 +352,7 @@ void TMainForm::ApplyCommandStates() {
     const CommandStates& c = Commands;
     OpenFileButton->setEnabled(c.open);
     OpenFileMenuItem->setEnabled(c.open);
+    OpenFolderMenuItem->setEnabled(c.open);
     ImportDataMenuItem->setVisible(c.importVisible);
     ImportDataMenuItem->setEnabled(c.importEnabled);
     DataFilterButton->setEnabled(c.filter);
@@ -404,6 +429,8 @@ void TMainForm::ClearViews() {
     Chart->replot();
     DataListModel->Clear();
     ShownScreening.reset();
+    JoinSummary.clear();
+    ShowRecordingTitle();
     UpdateSheetStatus();
     // The status line speaks of what is opened next, no longer of the last run.
     for (QLabel* runStatus : {LiveStatusLabel, NoAnswerStatusLabel})
@@ -414,24 +441,34 @@ void TMainForm::ClearViews() {
 }
 
 void TMainForm::OpenFileButtonClick() {
-    const QString path = QFileDialog::getOpenFileName(
+    // Several files selected are joined.
+    const QStringList paths = QFileDialog::getOpenFileNames(
         this, QString(), OpenFileName.isEmpty() ? QString() : QFileInfo(OpenFileName).path(),
         QStringLiteral("Binary file (*.bin);;Data file(*.dat);;Live record (*.csv);;"
                        "All recordings (*.bin *.dat *.csv)"));
-    if (path.isEmpty())
+    if (paths.isEmpty())
         return;
-    OpenDataFile(path);
+    OpenDataFiles(paths);
 }
 
 void TMainForm::OpenDataFile(const QString& path) {
+    if (QFileInfo(path).isDir()) {
+        OpenFolder(path);
+        return;
+    }
     OpenFileName = path;
     ShownFileName = path;
+    joinFileNames_.clear();
+    LoadOnWorker([this] { LoadThreadProc(); });
+}
+
+void TMainForm::LoadOnWorker(std::function<void()> load) {
     ClearViews();
     ResetRecordingInfo(recordingInfo);
     XZoomStopPending = YZoomStopPending = true;
     RealTimeMode = false;
     loadLogEnabled_ = ReadServiceSwitch(settings_, QStringLiteral("OpenLog"));
-    RunWorker(QStringLiteral("Data are loading..."), [this] { LoadThreadProc(); });
+    RunWorker(QStringLiteral("Data are loading..."), std::move(load));
     ApplyViewBuild();
     FinishViewUpdate(recordingInfo.startTime, true);
 }
@@ -591,18 +628,15 @@ void TMainForm::EndPageButtonClick() {
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (Commands.open && urls.size() == 1 && urls.front().isLocalFile() &&
-        IsRecordingFile(urls.front().toLocalFile()))
+    if (Commands.open && !DroppedRecordings(event->mimeData()->urls()).isEmpty())
         event->acceptProposedAction();
 }
 
 void TMainForm::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!Commands.open || urls.isEmpty())
+    const QStringList paths = DroppedRecordings(event->mimeData()->urls());
+    if (!Commands.open || paths.isEmpty())
         return;
-    const QString path = urls.front().toLocalFile();
     event->acceptProposedAction();
     // Open after the drop has finished, outside the drag-and-drop event.
-    QTimer::singleShot(0, this, [this, path] { OpenDataFile(path); });
+    QTimer::singleShot(0, this, [this, paths] { OpenDataFiles(paths); });
 }

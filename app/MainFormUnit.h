@@ -71,8 +71,21 @@ public:
 
     // The open command: the file dialog, then OpenDataFile.
     void OpenFileButtonClick();
-    // Everything after the file dialog: clear, load on the worker, build, complete.
+    // Everything after the file dialog: clear, load on the worker, build, complete. A folder
+    // opens as OpenFolder opens it.
     void OpenDataFile(const QString& path);
+
+    // Several recordings as one (MainFormJoin.cpp). The files are joined on the worker; one
+    // file opens as OpenDataFile opens it.
+    void OpenDataFiles(const QStringList& paths);
+    // The data files directly in a folder, joined; a folder of one file opens as that file,
+    // one without any says so and changes nothing.
+    void OpenFolder(const QString& folder);
+    // "Open folder…": the folder dialog, then OpenFolder.
+    void OpenFolderMenuItemClick();
+    // What a join shows ("12 files, 2015-03-01 00:00:00 to 2015-03-13 07:12:00"), in the
+    // title and the status line; empty when no join is shown.
+    QString JoinSummary;
 
     void ClearViews();
     // The data sheet's columns: captions (GBK) and designed widths.
@@ -249,6 +262,7 @@ public:
 
     // Controls, named as the design names them.
     QAction* OpenFileMenuItem;
+    QAction* OpenFolderMenuItem;
     QAction* ImportDataMenuItem;
     QAction* SaveFileMenuItem;
     QAction* PrintMenuItem;
@@ -329,6 +343,12 @@ private:
     // has dismissed it.
     void ShowWorkerMessage(const UserMessage& message);
     void LoadThreadProc();
+    // Clears, runs the load on the worker behind the progress dialog, builds and completes.
+    void LoadOnWorker(std::function<void()> load);
+    void JoinThreadProc();
+    void ShowRecordingTitle();
+    QStringList joinFileNames_;
+    std::string joinedSummary_; // set by the join's worker
     void BuildOnWorker(const ScreeningSelection* selection);
     void ApplyViewBuild();
 

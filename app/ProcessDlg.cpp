@@ -15,11 +15,20 @@ TProcessDlg::TProcessDlg(QWidget* parent)
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
     ProgressBar->setTextVisible(false);
+    DetailLabel = new QLabel(this);
+    DetailLabel->setGeometry(16, 68, 260, 17);
 }
 
 // AutoConnection: a direct call on the user-interface thread, a queued one from the worker.
 void TProcessDlg::SetProgressText(const QString& text) {
-    QMetaObject::invokeMethod(this, [this, text] { TextLabel->setText(text); });
+    QMetaObject::invokeMethod(this, [this, text] {
+        TextLabel->setText(text);
+        DetailLabel->clear();
+    });
+}
+
+void TProcessDlg::SetProgressDetail(const QString& detail) {
+    QMetaObject::invokeMethod(this, [this, detail] { DetailLabel->setText(detail); });
 }
 
 void TProcessDlg::SetProgressMax(int maximum) {
@@ -44,6 +53,9 @@ void TProcessDlg::PostCloseRequest() {
 
 QString TProcessDlg::ProgressText() const {
     return TextLabel->text();
+}
+QString TProcessDlg::ProgressDetail() const {
+    return DetailLabel->text();
 }
 int TProcessDlg::ProgressMax() const {
     return ProgressBar->maximum();

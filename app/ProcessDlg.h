@@ -13,7 +13,10 @@ class TProcessDlg : public QDialog {
 public:
     explicit TProcessDlg(QWidget* parent = nullptr);
 
+    // A new text also clears the detail line under it.
     void SetProgressText(const QString& text);
+    // A line under the text, as "file 3 of 12" while several files load.
+    void SetProgressDetail(const QString& detail);
     void SetProgressMax(int maximum);
     void StepProgress(int delta);
     void ResetProgress();
@@ -21,6 +24,7 @@ public:
     void PostCloseRequest();
 
     QString ProgressText() const;
+    QString ProgressDetail() const;
     int ProgressMax() const;
     int ProgressPosition() const;
 
@@ -30,5 +34,6 @@ protected:
 
 private:
     QLabel* TextLabel;
+    QLabel* DetailLabel;
     QProgressBar* ProgressBar;
 };

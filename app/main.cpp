@@ -54,11 +54,12 @@ int main(int argc, char* argv[]) {
         const std::unique_ptr<StartupObjects> objects = CreateStartupObjects(*switches);
         TMainForm* window = objects->MainForm.get();
         window->show();
-        // A data file named on the command line opens as if chosen in the open dialog.
+        // A data file named on the command line opens as if chosen in the open dialog; several
+        // files are joined, and so are the files of a folder.
         const QStringList arguments = QApplication::arguments();
         if (arguments.size() > 1) {
-            const QString path = arguments.at(1);
-            QTimer::singleShot(0, window, [window, path] { window->OpenDataFile(path); });
+            const QStringList paths = arguments.mid(1);
+            QTimer::singleShot(0, window, [window, paths] { window->OpenDataFiles(paths); });
         }
         return QApplication::exec();
     } catch (const std::exception& error) {

@@ -20,7 +20,8 @@ void Put16(uint8_t* p, uint16_t value) {
 // Copies what fits of [data, data + size) to block offset `at`.
 void PutClipped(std::array<uint8_t, BlockSize>& block, size_t at, const uint8_t* data,
                 size_t size) {
-    if (at >= BlockSize)
+    // A record without samples has no data to copy (and memcpy takes no null pointer).
+    if (at >= BlockSize || size == 0)
         return;
     std::memcpy(block.data() + at, data, std::min(size, BlockSize - at));
 }

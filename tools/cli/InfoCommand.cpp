@@ -1,5 +1,6 @@
 // info FILE: a summary of a data file for people: time window, value range, sample count and
-// each channel's unit, range and samples; or the reader's message.
+// each channel's unit, range and samples; or the reader's message. For a folder, the joined
+// recording, and each file with its time window and the samples the join kept of it.
 
 #include "tools/cli/Commands.h"
 #include "tools/cli/ToolSupport.h"
@@ -34,6 +35,23 @@ std::string RangeText(const ChannelDescriptor& d) {
     return text;
 }
 
+// The range of a channel as the descriptor of the first file holding it gives it.
+std::string ChannelRangeText(int16_t number, const std::vector<std::string>& paths) {
+    using namespace RecorderFileLayout;
+    if (number < 1 || number > static_cast<int>(MaxChannels))
+        return "?";
+    const auto index = static_cast<uint8_t>(number - 1);
+    for (const std::string& path : paths) {
+        const auto header = ReadHeaderBlock(path);
+        if (!header || (*header)[FirstChannelIndexOffset] > index ||
+            (*header)[LastChannelIndexOffset] < index)
+            continue;
+        return RangeText(
+            ChannelDescriptor::Decode(header->data() + DescriptorsOffset + DescriptorSize * index));
+    }
+    return "?";
+}
+
 } // namespace
 
 int RunInfoCommand(const std::vector<std::string>& args) {
@@ -42,9 +60,14 @@ int RunInfoCommand(const std::vector<std::string>& args) {
         return ExitUsage;
     RecordingInfo info;
     std::vector<ChannelInfo> channels;
-    if (LoadRecording(*arguments, info, channels))
+    std::vector<JoinedFile> files;
+    if (LoadRecording(*arguments, info, channels, &files))
         return ExitFailure;
-    const auto header = ReadHeaderBlock(arguments->path);
+    std::vector<std::string> headerPaths;
+    for (const JoinedFile& file : files)
+        headerPaths.push_back(file.path);
+    if (headerPaths.empty())
+        headerPaths.push_back(arguments->path);
 
     std::printf("File: %s\n", arguments->path.c_str());
     std::printf("Time window: %s to %s\n",
@@ -53,16 +76,17 @@ int RunInfoCommand(const std::vector<std::string>& args) {
     std::printf("Value range: %0.3f to %0.3f\n", static_cast<double>(info.valueMin),
                 static_cast<double>(info.valueMax));
     std::printf("Samples: %d\n", info.sampleCount);
+    if (IsRecordingFolder(arguments->path)) {
+        std::printf("Files: %zu\n", files.size());
+        for (const JoinedFile& file : files)
+            std::printf("  %s: %s to %s, %d samples kept\n", file.path.c_str(),
+                        FormatDateTime(file.startTime, ReadoutTimePattern).c_str(),
+                        FormatDateTime(file.endTime, ReadoutTimePattern).c_str(), file.keptSamples);
+    }
     std::printf("Channels: %zu\n", channels.size());
     for (const ChannelInfo& channel : channels) {
         const size_t gaps = CountGapValues(channel.values);
-        std::string range = "?";
-        if (header && channel.channel >= 1 &&
-            channel.channel <= static_cast<int>(RecorderFileLayout::MaxChannels)) {
-            const size_t at = RecorderFileLayout::DescriptorsOffset +
-                              RecorderFileLayout::DescriptorSize * (channel.channel - 1);
-            range = RangeText(ChannelDescriptor::Decode(header->data() + at));
-        }
+        const std::string range = ChannelRangeText(channel.channel, headerPaths);
         std::printf("  Channel %d: %s, range %s, %zu samples, %zu gap points", channel.channel,
                     GbkToUtf8(channel.unit).c_str(), range.c_str(), channel.values.size() - gaps,
                     gaps);

@@ -36,11 +36,28 @@ std::optional<LoadArguments> ParseLoadArguments(const std::vector<std::string>& 
     return parsed;
 }
 
-std::optional<UserMessage> LoadRecording(const LoadArguments& arguments, RecordingInfo& info,
-                                         std::vector<ChannelInfo>& channels) {
+std::optional<UserMessage> ReadDataPath(const LoadArguments& arguments, RecordingInfo& info,
+                                        std::vector<ChannelInfo>& channels,
+                                        std::vector<JoinedFile>* files) {
     ResetRecordingInfo(info);
     channels.clear();
-    auto message = ReadRecorderFile(arguments.path, info, channels, arguments.log);
+    if (files)
+        files->clear();
+    if (!IsRecordingFolder(arguments.path))
+        return ReadRecorderFile(arguments.path, info, channels, arguments.log);
+    JoinedRecording joined;
+    auto message = ReadRecordingPath(arguments.path, joined, arguments.log);
+    info = joined.info;
+    channels = std::move(joined.channels);
+    if (files)
+        *files = std::move(joined.files);
+    return message;
+}
+
+std::optional<UserMessage> LoadRecording(const LoadArguments& arguments, RecordingInfo& info,
+                                         std::vector<ChannelInfo>& channels,
+                                         std::vector<JoinedFile>* files) {
+    auto message = ReadDataPath(arguments, info, channels, files);
     if (message)
         std::fprintf(stderr, "%s\n", GbkToUtf8(message->text).c_str());
     return message;

@@ -2,6 +2,7 @@
 // What the commands of paperless-recorder-tool share: argument handling and loading a file.
 
 #include "data/RecorderFile.h"
+#include "data/RecordingJoin.h"
 
 #include <optional>
 #include <string>
@@ -14,8 +15,9 @@ constexpr int ExitUsage = 2;
 // Prints "paperless-recorder-tool: <text>" on standard error; returns ExitUsage.
 int UsageError(const std::string& text);
 
-// A data file argument and the load-log switch: "--log" writes the load log into the settings
-// directory, "--log=DIR" into DIR (the tool has no settings store to read "OpenLog" from).
+// A data file argument (a folder joins its data files) and the load-log switch: "--log" writes the
+// load log into the settings directory, "--log=DIR" into DIR (the tool has no settings store to
+// read "OpenLog" from).
 struct LoadArguments {
     std::string path;
     LoadLogOptions log;
@@ -23,9 +25,17 @@ struct LoadArguments {
 // Nullopt after printing what is wrong.
 std::optional<LoadArguments> ParseLoadArguments(const std::vector<std::string>& args);
 
-// Reads the file; a reader failure is printed on standard error and returned.
+// Reads the file, or joins the files of a folder; a failure is printed on standard error and
+// returned. files, when given, receives what each joined file contributed.
 std::optional<UserMessage> LoadRecording(const LoadArguments& arguments, RecordingInfo& info,
-                                         std::vector<ChannelInfo>& channels);
+                                         std::vector<ChannelInfo>& channels,
+                                         std::vector<JoinedFile>* files = nullptr);
+
+// The one reading step of the tool: a file as File > Open reads it, a folder as Open folder
+// joins it.
+std::optional<UserMessage> ReadDataPath(const LoadArguments& arguments, RecordingInfo& info,
+                                        std::vector<ChannelInfo>& channels,
+                                        std::vector<JoinedFile>* files = nullptr);
 
 // Prints a recording in the "dump" layout (see DumpCommand.cpp) on standard output. Returns
 // the exit status: ExitFailure after a failure message or when the output cannot be written.

@@ -112,7 +112,7 @@ std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
     // A live run's record opens as File > Open opens it.
     result.readFailure = IsLiveRecordName(load.path)
                              ? OpenLiveRecord(load.path, result.info, result.channels)
-                             : ReadRecorderFile(load.path, result.info, result.channels, load.log);
+                             : ReadDataPath(load, result.info, result.channels, &result.files);
     if (result.readFailure)
         std::fprintf(stderr, "%s: %s\n", load.path.c_str(),
                      GbkToUtf8(result.readFailure->text).c_str());

@@ -52,9 +52,12 @@ struct ViewsOfFile {
     std::optional<ScreeningSelection> screening; // set when the views are screened views
     // The reader's failure; the views show whatever it read, as the window does.
     std::optional<UserMessage> readFailure;
+    // For a folder, the joined files in join order.
+    std::vector<JoinedFile> files;
 };
 
-// Reads the file (a live run's record, named *.csv, as File > Open reads it) and builds its
+// Reads the file (a live run's record, named *.csv, as File > Open reads it; a folder joined as
+// Open folder joins it) and builds its
 // views. A reader failure is printed on standard error with the
 // file name ("FILE: File read failure!"). Nullopt (ExitUsage) when the screening window is
 // empty or reversed once the recording's own ends are filled in ("the input is not correct.").
