@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -202,6 +203,12 @@ void JoinChannel(int16_t number, std::vector<Piece>& parts, ChannelInfo& out,
                  std::vector<int32_t>& kept) {
     out.channel = number;
     out.unit = parts.front().channel->unit;
+    // The instrument range drawn with own scales: all the files' ranges together (fmin and
+    // fmax pass over a file without one).
+    for (const Piece& part : parts) {
+        out.rangeLow = std::fmin(out.rangeLow, part.channel->rangeLow);
+        out.rangeHigh = std::fmax(out.rangeHigh, part.channel->rangeHigh);
+    }
     if (parts.size() == 1) {
         // Nothing to merge: the samples move over as they are.
         ChannelInfo& only = *parts.front().channel;

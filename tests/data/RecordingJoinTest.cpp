@@ -185,6 +185,12 @@ TEST_F(RecordingJoinTest, ChannelsJoinByNumberAscendingAndTheInformationIsTheUni
     EXPECT_EQ(joined.info.sampleCount, 20);
     EXPECT_EQ(joined.files[0].keptSamples, 5);
     EXPECT_EQ(joined.files[1].keptSamples, 15);
+    // The instrument ranges own scales draw with: a channel in one file keeps its own, a
+    // channel in both spans both files' ranges.
+    EXPECT_EQ(joined.channels[0].rangeLow, 0.0f);
+    EXPECT_EQ(joined.channels[0].rangeHigh, 200.0f);
+    EXPECT_EQ(joined.channels[1].rangeLow, -50.0f);
+    EXPECT_EQ(joined.channels[1].rangeHigh, 1000.0f);
 }
 
 TEST_F(RecordingJoinTest, TimeBetweenFilesBecomesABreak) {
