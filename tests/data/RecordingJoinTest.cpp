@@ -42,19 +42,19 @@ struct FileSpec {
     bool truncated = false; // the last channel promises a block the file lacks
 };
 
-std::vector<uint8_t> Bytes(const FileSpec& spec) {
+std::vector<uint8_t> Bytes(const FileSpec& layout) {
     RecorderFileBuilder builder;
-    const auto first = static_cast<uint8_t>(spec.firstChannel - 1);
-    builder.SetChannelIndices(first, static_cast<uint8_t>(first + spec.channels.size() - 1));
-    builder.SetStartTime(*HeaderTimeFromDateTime(At(spec.start)));
-    builder.SetEndTime(*HeaderTimeFromDateTime(At(spec.end)));
-    for (size_t c = 0; c < spec.channels.size(); ++c) {
-        const ChannelSpec& channel = spec.channels[c];
-        const bool short_ = spec.truncated && c + 1 == spec.channels.size();
+    const auto first = static_cast<uint8_t>(layout.firstChannel - 1);
+    builder.SetChannelIndices(first, static_cast<uint8_t>(first + layout.channels.size() - 1));
+    builder.SetStartTime(*HeaderTimeFromDateTime(At(layout.start)));
+    builder.SetEndTime(*HeaderTimeFromDateTime(At(layout.end)));
+    for (size_t c = 0; c < layout.channels.size(); ++c) {
+        const ChannelSpec& channel = layout.channels[c];
+        const bool short_ = layout.truncated && c + 1 == layout.channels.size();
         builder.SetDescriptor(first + c, {channel.high, channel.low, 4, channel.unitCode,
                                           static_cast<uint16_t>(short_ ? 2 : 1)});
     }
-    for (const ChannelSpec& channel : spec.channels) {
+    for (const ChannelSpec& channel : layout.channels) {
         std::vector<DataRecord> records{{T0 + channel.start, 1, channel.raw, {}, {}}};
         for (const auto& [start, raw] : channel.more)
             records.push_back({T0 + start, 1, raw, {}, {}});
@@ -88,10 +88,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::string Write(const FileSpec& spec, const fs::path& folder = {}) {
-        const fs::path target = (folder.empty() ? dir : folder) / spec.name;
+    std::string Write(const FileSpec& layout, const fs::path& folder = {}) {
+        const fs::path target = (folder.empty() ? dir : folder) / layout.name;
         fs::create_directories(target.parent_path());
-        EXPECT_FALSE(WriteBinaryFile(target.string(), Bytes(spec)));
+        EXPECT_FALSE(WriteBinaryFile(target.string(), Bytes(layout)));
         return target.string();
     }
 
@@ -279,10 +279,10 @@ TEST_F(RecordingJoinTest, AFolderOfOneFileReadsExactlyAsThatFile) {
         {"whole.bin", 3, {{0, Ramp(1, 8)}, {2, Ramp(5, 4), 5}}, 0, 9},
         {"partial.bin", 1, {{0, Ramp(1, 5)}, {0, Ramp(1, 5)}}, 0, 4, true},
     };
-    for (const FileSpec& spec : specs) {
-        SCOPED_TRACE(spec.name);
-        const fs::path folder = dir / (spec.name + ".d");
-        const std::string path = Write(spec, folder);
+    for (const FileSpec& layout : specs) {
+        SCOPED_TRACE(layout.name);
+        const fs::path folder = dir / (layout.name + ".d");
+        const std::string path = Write(layout, folder);
         RecordingInfo info;
         std::vector<ChannelInfo> channels;
         const auto alone = ReadRecorderFile(path, info, channels);
