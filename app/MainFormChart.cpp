@@ -75,6 +75,11 @@ void TMainForm::ChartCursorToolChange(double xValue) {
         MeasureReadout(); // both cursors' values and their differences
         return;
     }
+    if (const auto texts = ReadOut(xValue, PlottedReadoutSeries(), recordingInfo.valueMin - 10.0f))
+        ShowReadoutTexts(*texts);
+}
+
+std::vector<ReadoutSeries<QCPGraphData>> TMainForm::PlottedReadoutSeries() const {
     std::vector<ReadoutSeries<QCPGraphData>> series;
     series.reserve(SeriesInfos.size());
     for (const ChartSeriesInfo& info : SeriesInfos) {
@@ -83,12 +88,13 @@ void TMainForm::ChartCursorToolChange(double xValue) {
                           data->isEmpty() ? nullptr : &*data->constBegin(),
                           static_cast<size_t>(data->size())});
     }
-    const auto texts = ReadOut(xValue, series, recordingInfo.valueMin - 10.0f);
-    if (!texts)
-        return;
+    return series;
+}
+
+void TMainForm::ShowReadoutTexts(const ReadoutTexts& texts) {
     for (size_t i = 0; i < SeriesInfos.size(); ++i)
-        SeriesInfos[i].series->setName(QString::fromStdString(texts->entries[i]));
-    Chart->SetLegendTitle(QString::fromStdString(texts->title)); // repaints the legend
+        SeriesInfos[i].series->setName(QString::fromStdString(texts.entries[i]));
+    Chart->SetLegendTitle(QString::fromStdString(texts.title)); // repaints the legend
 }
 
 void TMainForm::OnChartDoubleClick() {

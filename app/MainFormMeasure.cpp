@@ -124,21 +124,11 @@ void TMainForm::HideMeasuringCursor() {
 void TMainForm::MeasureReadout() {
     if (!ChartToolB->Active())
         return;
-    std::vector<ReadoutSeries<QCPGraphData>> series;
-    series.reserve(SeriesInfos.size());
-    for (const ChartSeriesInfo& info : SeriesInfos) {
-        const QCPGraphDataContainer* data = info.series->data().data();
-        series.push_back({info.title, info.unitUtf8,
-                          data->isEmpty() ? nullptr : &*data->constBegin(),
-                          static_cast<size_t>(data->size())});
-    }
-    const auto texts = ReadOutPair(ChartTool->XValue(), ChartToolB->XValue(), series,
-                                   recordingInfo.valueMin - 10.0f);
+    const auto texts = ReadOutPair(ChartTool->XValue(), ChartToolB->XValue(),
+                                   PlottedReadoutSeries(), recordingInfo.valueMin - 10.0f);
     if (!texts)
         return;
-    for (size_t i = 0; i < SeriesInfos.size(); ++i)
-        SeriesInfos[i].series->setName(QString::fromStdString(texts->entries[i]));
-    Chart->SetLegendTitle(QString::fromStdString(texts->title));
+    ShowReadoutTexts(*texts);
     if (StatisticsDlg && StatisticsDlg->isVisible())
         UpdateStatistics();
 }

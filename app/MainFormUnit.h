@@ -3,6 +3,7 @@
 // from it, the worker protocol with its progress dialog, opening files and paging.
 
 #include "app/realtime/RealTimeMonitor.h"
+#include "chart/ChartReadout.h"
 #include "chart/OwnScales.h"
 #include "chart/TrendChart.h"
 #include "data/RecorderFile.h"
@@ -309,6 +310,9 @@ private:
     // The channels' ranges (or a live run's alarm limits and values) to the chart.
     void ApplySeriesScales();
     void MeasureReadout();
+    // The plotted series as the read-out reads them, and its texts put on the legend.
+    std::vector<ReadoutSeries<QCPGraphData>> PlottedReadoutSeries() const;
+    void ShowReadoutTexts(const ReadoutTexts& texts);
     void UpdateStatistics();
     QMenu* ViewMenu = nullptr;
     QToolBar* ToolBar = nullptr;
