@@ -275,11 +275,11 @@ TEST_F(RecordingJoinTest, AFileThatDoesNotReadRefusesTheJoinWithItsNameAndMessag
 }
 
 TEST_F(RecordingJoinTest, AFolderOfOneFileReadsExactlyAsThatFile) {
-    const FileSpec specs[] = {
+    const FileSpec layouts[] = {
         {"whole.bin", 3, {{0, Ramp(1, 8)}, {2, Ramp(5, 4), 5}}, 0, 9},
         {"partial.bin", 1, {{0, Ramp(1, 5)}, {0, Ramp(1, 5)}}, 0, 4, true},
     };
-    for (const FileSpec& layout : specs) {
+    for (const FileSpec& layout : layouts) {
         SCOPED_TRACE(layout.name);
         const fs::path folder = dir / (layout.name + ".d");
         const std::string path = Write(layout, folder);
