@@ -44,11 +44,16 @@ DateTime ClockStartTime() {
     return EncodeDateTime({2015, 3, 16, 8, 5, 9}).value();
 }
 
-// The instrument's clock moves a second with every live read it answers.
+// The instrument's clock moves a second with every live read it answers; its values move
+// five seconds along their waves with every read, however fast the test reads (and also when
+// the test sets the clock back), so that consecutive reads show different values.
 SimulatorOptions SteppingClock(std::shared_ptr<std::atomic<int>> reads, std::string pictureOutput) {
     SimulatorOptions options;
     options.pictureOutput = std::move(pictureOutput);
     options.clock = [reads] { return ClockStartTime() + (*reads)++ * OneSecond; };
+    options.valueSeconds = [values = std::make_shared<std::atomic<int>>(0)] {
+        return 5.0 * (*values)++;
+    };
     return options;
 }
 

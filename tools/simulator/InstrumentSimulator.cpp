@@ -268,7 +268,9 @@ InstrumentSimulator::HandleRead(std::span<const uint8_t> frame) {
     if (functionCode == 4) {
         // One consistent snapshot of the clock and the values per read.
         const DateTimeFields now = DecodeDateTime(options.clock());
-        const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+        const double seconds = options.valueSeconds
+                                   ? options.valueSeconds()
+                                   : std::chrono::duration<double>(Clock::now() - started).count();
         liveBlock[0] = static_cast<uint16_t>(now.year % 100);
         liveBlock[1] = static_cast<uint16_t>(now.month);
         liveBlock[2] = static_cast<uint16_t>(now.day);

@@ -47,6 +47,9 @@ struct SimulatorOptions {
     SimulatorFaults faults;
     // The instrument's clock; the local time when empty.
     std::function<DateTime()> clock;
+    // Seconds the live values follow, asked once per live read; the time since the start
+    // when empty.
+    std::function<double()> valueSeconds;
 };
 
 struct SimulatorStats {
