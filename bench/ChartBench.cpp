@@ -6,7 +6,6 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_chart [benchmark options]
 
-#include "app/Startup.h"
 #include "chart/ChartReadout.h"
 
 #include <QApplication>
@@ -14,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include "bench/BenchSupport.h"
+#include "bench/BenchWindow.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -23,31 +23,11 @@ namespace {
 const std::string FilePath = std::string(RECORDER_GENERATED_DIR) + "/bench_chart_largest.bin";
 QTemporaryDir* SettingsDir = nullptr;
 
-struct Window {
-    QSettings settings{SettingsDir->filePath("Korvane.conf"), QSettings::IniFormat};
-    std::unique_ptr<StartupObjects> objects = CreateStartupObjects(settings);
-    TMainForm* form = objects->MainForm.get();
-    TrendChart* chart = form->Chart;
-    Window() {
-        form->SetMessagePresenter([](QWidget*, const UserMessage& message) {
-            std::fprintf(stderr, "%s\n", message.text.c_str());
-        });
-        form->show();
-        form->resize(1280, 956);
+struct Window : BenchWindow {
+    Window() : BenchWindow(*SettingsDir) {
         form->OpenDataFile(QString::fromStdString(FilePath));
         chart->replot(QCustomPlot::rpImmediateRefresh);
         chart->repaint();
-    }
-    size_t Points() const {
-        size_t points = 0;
-        for (int i = 0; i < chart->graphCount(); ++i)
-            points += static_cast<size_t>(chart->graph(i)->dataCount());
-        return points;
-    }
-    // Cursor times spread over the recording, so each read-out searches afresh.
-    DateTime CursorAt(size_t i) const {
-        const RecordingInfo& info = form->recordingInfo;
-        return info.startTime + (info.endTime - info.startTime) * double(i % 997 + 1) / 998.0;
     }
 };
 

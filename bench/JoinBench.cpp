@@ -14,7 +14,6 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_join [benchmark options]
 
-#include "app/Startup.h"
 #include "data/RecordingJoin.h"
 #include "views/SheetCells.h"
 
@@ -25,6 +24,7 @@
 #include <QTimer>
 
 #include "bench/BenchSupport.h"
+#include "bench/BenchWindow.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -155,18 +155,10 @@ void BM_JoinOnly(benchmark::State& state) {
 BENCHMARK(BM_JoinOnly)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
 // The joined recording opened in the program's window.
-struct Window {
-    QSettings settings{SettingsDir->filePath("Korvane.conf"), QSettings::IniFormat};
-    std::unique_ptr<StartupObjects> objects = CreateStartupObjects(settings);
-    TMainForm* form = objects->MainForm.get();
-    Window() {
-        form->SetMessagePresenter([](QWidget*, const UserMessage& message) {
-            std::fprintf(stderr, "%s\n", message.text.c_str());
-        });
-        form->show();
-        form->resize(1280, 956);
+struct Window : BenchWindow {
+    Window() : BenchWindow(*SettingsDir) {
         form->OpenFolder(QString::fromStdString(Folder));
-        form->Chart->replot(QCustomPlot::rpImmediateRefresh);
+        chart->replot(QCustomPlot::rpImmediateRefresh);
     }
 };
 Window* Shared = nullptr;
@@ -193,13 +185,9 @@ BENCHMARK(BM_CsvOfJoinedRows)
     ->UseRealTime();
 
 void BM_ChartFullRepaint(benchmark::State& state) {
-    TrendChart* chart = Shared->form->Chart;
     for (auto _ : state)
-        chart->replot(QCustomPlot::rpImmediateRefresh);
-    size_t points = 0;
-    for (int i = 0; i < chart->graphCount(); ++i)
-        points += static_cast<size_t>(chart->graph(i)->dataCount());
-    state.counters["points"] = static_cast<double>(points);
+        Shared->chart->replot(QCustomPlot::rpImmediateRefresh);
+    state.counters["points"] = static_cast<double>(Shared->Points());
 }
 BENCHMARK(BM_ChartFullRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->UseRealTime();
 

@@ -8,7 +8,6 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_measure [benchmark options]
 
-#include "app/Startup.h"
 #include "chart/ChartReadout.h"
 #include "views/IntervalStatistics.h"
 
@@ -17,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include "bench/BenchSupport.h"
+#include "bench/BenchWindow.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -61,27 +61,11 @@ BENCHMARK(BM_WeekStatistics)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
 QTemporaryDir* SettingsDir = nullptr;
 
-struct Window {
-    QSettings settings{SettingsDir->filePath("Korvane.conf"), QSettings::IniFormat};
-    std::unique_ptr<StartupObjects> objects = CreateStartupObjects(settings);
-    TMainForm* form = objects->MainForm.get();
-    TrendChart* chart = form->Chart;
-    Window() {
+struct Window : BenchWindow {
+    Window() : BenchWindow(*SettingsDir) {
         form->SetConfigFilePath(SettingsDir->filePath("config.ini").toStdString());
-        form->show();
-        form->resize(1280, 956);
         form->OpenDataFile(QString::fromStdString(FilePath));
         chart->replot(QCustomPlot::rpImmediateRefresh);
-    }
-    size_t Points() const {
-        size_t points = 0;
-        for (int i = 0; i < chart->graphCount(); ++i)
-            points += static_cast<size_t>(chart->graph(i)->dataCount());
-        return points;
-    }
-    DateTime CursorAt(size_t i) const {
-        const RecordingInfo& info = form->recordingInfo;
-        return info.startTime + (info.endTime - info.startTime) * double(i % 997 + 1) / 998.0;
     }
 };
 

@@ -8,7 +8,6 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_screening [benchmark options]
 
 #include "app/DataSheetModel.h"
-#include "app/Startup.h"
 #include "data/RecorderFile.h"
 #include "views/ViewBuilder.h"
 
@@ -18,6 +17,7 @@
 #include <QTemporaryDir>
 
 #include "bench/BenchSupport.h"
+#include "bench/BenchWindow.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -67,18 +67,8 @@ void BM_ScreenOneDayFourChannels(benchmark::State& state) {
 }
 BENCHMARK(BM_ScreenOneDayFourChannels)->Unit(benchmark::kMillisecond)->Repetitions(5);
 
-struct Window {
-    QSettings settings{SettingsDir->filePath("Korvane.conf"), QSettings::IniFormat};
-    std::unique_ptr<StartupObjects> objects = CreateStartupObjects(settings);
-    TMainForm* form = objects->MainForm.get();
-    Window() {
-        form->SetMessagePresenter([](QWidget*, const UserMessage& message) {
-            std::fprintf(stderr, "%s\n", message.text.c_str());
-        });
-        form->show();
-        form->resize(1280, 956);
-        form->OpenDataFile(QString::fromStdString(FilePath));
-    }
+struct Window : BenchWindow {
+    Window() : BenchWindow(*SettingsDir) { form->OpenDataFile(QString::fromStdString(FilePath)); }
 };
 
 // A row of a page far into the recording, double-clicked: cursor set, chart scrolled to it

@@ -10,10 +10,9 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_views [benchmark options]
 
 #include "app/DataSheetModel.h"
-#include "app/Startup.h"
-#include "views/ViewBuilder.h"
 #include "data/RecorderFile.h"
 #include "data/RecorderFileWriter.h"
+#include "views/ViewBuilder.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -21,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include "bench/BenchSupport.h"
+#include "bench/BenchWindow.h"
 
 #include <benchmark/benchmark.h>
 #include <climits>
@@ -39,17 +39,8 @@ bool PrepareFile() {
     return WriteLargestSampleFile(FilePath);
 }
 
-struct Window {
-    QSettings settings{SettingsDir->filePath("Korvane.conf"), QSettings::IniFormat};
-    std::unique_ptr<StartupObjects> objects = CreateStartupObjects(settings);
-    TMainForm* form = objects->MainForm.get();
-    Window() {
-        form->SetMessagePresenter([](QWidget*, const UserMessage& message) {
-            std::fprintf(stderr, "%s\n", message.text.c_str());
-        });
-        form->show();
-        form->resize(1280, 956); // the offscreen screen is smaller than the designed window
-    }
+struct Window : BenchWindow {
+    Window() : BenchWindow(*SettingsDir) {}
 };
 
 // What the user sees first: the chart drawn and the visible rows of the sheet's first page.
