@@ -17,9 +17,10 @@ namespace {
 
 // The recording keeps only the value range of the whole file; a channel's own range is in its
 // descriptor in the header block.
-std::optional<std::array<uint8_t, RecorderFileLayout::BlockSize>>
-ReadHeaderBlock(const std::string& path) {
-    std::array<uint8_t, RecorderFileLayout::BlockSize> block{};
+using HeaderBlock = std::array<uint8_t, RecorderFileLayout::BlockSize>;
+
+std::optional<HeaderBlock> ReadHeaderBlock(const std::string& path) {
+    HeaderBlock block{};
     std::ifstream in(path, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(block.data()), block.size()) && in.gcount() == 0)
         return std::nullopt;
@@ -36,18 +37,16 @@ std::string RangeText(const ChannelDescriptor& d) {
 }
 
 // The range of a channel as the descriptor of the first file holding it gives it.
-std::string ChannelRangeText(int16_t number, const std::vector<std::string>& paths) {
+std::string ChannelRangeText(int16_t number, const std::vector<HeaderBlock>& headers) {
     using namespace RecorderFileLayout;
     if (number < 1 || number > static_cast<int>(MaxChannels))
         return "?";
     const auto index = static_cast<uint8_t>(number - 1);
-    for (const std::string& path : paths) {
-        const auto header = ReadHeaderBlock(path);
-        if (!header || (*header)[FirstChannelIndexOffset] > index ||
-            (*header)[LastChannelIndexOffset] < index)
+    for (const HeaderBlock& header : headers) {
+        if (header[FirstChannelIndexOffset] > index || header[LastChannelIndexOffset] < index)
             continue;
         return RangeText(
-            ChannelDescriptor::Decode(header->data() + DescriptorsOffset + DescriptorSize * index));
+            ChannelDescriptor::Decode(header.data() + DescriptorsOffset + DescriptorSize * index));
     }
     return "?";
 }
@@ -63,11 +62,16 @@ int RunInfoCommand(const std::vector<std::string>& args) {
     std::vector<JoinedFile> files;
     if (LoadRecording(*arguments, info, channels, &files))
         return ExitFailure;
+    // Each file's header block read once, in the join's order.
     std::vector<std::string> headerPaths;
     for (const JoinedFile& file : files)
         headerPaths.push_back(file.path);
     if (headerPaths.empty())
         headerPaths.push_back(arguments->path);
+    std::vector<HeaderBlock> headers;
+    for (const std::string& path : headerPaths)
+        if (auto header = ReadHeaderBlock(path))
+            headers.push_back(*header);
 
     std::printf("File: %s\n", arguments->path.c_str());
     std::printf("Time window: %s to %s\n",
@@ -86,7 +90,7 @@ int RunInfoCommand(const std::vector<std::string>& args) {
     std::printf("Channels: %zu\n", channels.size());
     for (const ChannelInfo& channel : channels) {
         const size_t gaps = CountGapValues(channel.values);
-        const std::string range = ChannelRangeText(channel.channel, headerPaths);
+        const std::string range = ChannelRangeText(channel.channel, headers);
         std::printf("  Channel %d: %s, range %s, %zu samples, %zu gap points", channel.channel,
                     GbkToUtf8(channel.unit).c_str(), range.c_str(), channel.values.size() - gaps,
                     gaps);
