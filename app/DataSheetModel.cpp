@@ -24,6 +24,8 @@ void DataSheetModel::Clear() {
     beginResetModel();
     captions_.clear();
     pageStart_ = itemCount_ = 0;
+    page_.Release();
+    pageOf_.reset();
     endResetModel();
 }
 
@@ -35,12 +37,24 @@ int DataSheetModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(captions_.size());
 }
 
+const SheetRowsPage& DataSheetModel::PageRows() const {
+    const auto of = std::make_tuple(rows_.Generation(), pageStart_, itemCount_);
+    if (pageOf_ != of) {
+        rows_.ReadPage(pageStart_, itemCount_, page_);
+        pageOf_ = of;
+    }
+    return page_;
+}
+
 QString DataSheetModel::CellText(size_t row, int column) const {
     if (column == 0)
         return QString::fromStdString(SheetSerialText(row));
+    const SheetRowsPage& page = PageRows();
+    if (!page.Holds(row))
+        return {};
     if (column == 1)
-        return QString::fromStdString(SheetTimeText(rows_.Time(row)));
-    return QString::fromStdString(SheetValueText(rows_.Entries(row), columnChannels_, channels_,
+        return QString::fromStdString(SheetTimeText(page.Time(row)));
+    return QString::fromStdString(SheetValueText(page.Entries(row), columnChannels_, channels_,
                                                  static_cast<size_t>(column - 2)));
 }
 

@@ -2,12 +2,14 @@
 // The data sheet as a virtual list: it holds no rows of its own, only the current page's place
 // in the row index, and produces the texts of a cell when the view asks for them.
 
-#include "views/SheetRows.h"
 #include "data/Recording.h"
+#include "views/SheetRows.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <optional>
+#include <tuple>
 #include <vector>
 
 class DataSheetModel : public QAbstractTableModel {
@@ -36,6 +38,8 @@ public:
 
 private:
     QString CellText(size_t row, int column) const;
+    // The page's rows, read from the index when the page or the index has changed.
+    const SheetRowsPage& PageRows() const;
 
     const SheetRows& rows_;
     const std::vector<ChannelInfo>& channels_;
@@ -43,4 +47,6 @@ private:
     QStringList captions_;
     uint32_t pageStart_ = 0;
     uint32_t itemCount_ = 0;
+    mutable SheetRowsPage page_;
+    mutable std::optional<std::tuple<uint64_t, uint32_t, uint32_t>> pageOf_; // generation, page
 };

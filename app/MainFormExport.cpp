@@ -207,7 +207,8 @@ std::unique_ptr<PrintedReport> TMainForm::MakeListReport() {
     if (content.headers.size() > 1)
         content.headers[1] = QStringLiteral("Time");
     content.printInfo = FromUtf8(ListPrintInfoText(NowLocal()));
-    const SheetPage page{channels, Rows, ColumnChannels, Page.pageStart, Page.itemCount};
+    SheetPage page{channels, Rows, ColumnChannels, Page.pageStart, Page.itemCount};
+    page.ReadRows(); // the report asks for each cell on its own
     content.records = page.RowCount();
     // The report is shown before this returns to the event loop: the page stays as it is.
     content.value = [page](const QString& name, size_t recNo) -> std::optional<QString> {

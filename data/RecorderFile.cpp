@@ -9,7 +9,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,70 +135,6 @@ bool IsEndOfData(const uint8_t* p) {
     return true;
 }
 
-// Random-access sequences of a record's samples as the reader stores them, computed on access:
-// the time of sample k and the scaled value of the raw sample k.
-template <typename Derived, typename Value> class ComputedSequence {
-public:
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = Value;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const Value*;
-    using reference = Value;
-
-    Derived& operator++() {
-        ++index;
-        return Self();
-    }
-    Derived operator++(int) {
-        Derived old = Self();
-        ++index;
-        return old;
-    }
-    Derived& operator--() {
-        --index;
-        return Self();
-    }
-    Derived& operator+=(difference_type n) {
-        index += static_cast<size_t>(n);
-        return Self();
-    }
-    Derived operator+(difference_type n) const {
-        Derived moved = Self();
-        return moved += n;
-    }
-    difference_type operator-(const Derived& other) const {
-        return static_cast<difference_type>(index) - static_cast<difference_type>(other.index);
-    }
-    Value operator[](difference_type n) const { return *(*this + n); }
-    Value operator*() const { return Self().At(index); }
-    bool operator==(const ComputedSequence& other) const { return index == other.index; }
-    auto operator<=>(const ComputedSequence& other) const { return index <=> other.index; }
-
-    size_t index = 0;
-
-private:
-    Derived& Self() { return static_cast<Derived&>(*this); }
-    const Derived& Self() const { return static_cast<const Derived&>(*this); }
-};
-
-struct SampleTimes : ComputedSequence<SampleTimes, DateTime> {
-    SampleTimes(DateTime recordTime, DateTime step, size_t k) : recordTime(recordTime), step(step) {
-        index = k;
-    }
-    DateTime At(size_t k) const { return recordTime + static_cast<int>(k) * step; }
-    DateTime recordTime;
-    DateTime step;
-};
-
-struct ScaledSamples : ComputedSequence<ScaledSamples, float> {
-    ScaledSamples(const uint8_t* raw, double divisor, size_t k) : raw(raw), divisor(divisor) {
-        index = k;
-    }
-    float At(size_t k) const { return static_cast<float>(S16(raw + 2 * k) / divisor); }
-    const uint8_t* raw;
-    double divisor;
-};
-
 class BlockWalker {
 public:
     BlockWalker(int channelNumber, const ChannelRange& range, const RecordingInfo& info,
@@ -272,13 +207,14 @@ private:
                     continue;
                 }
             }
-            ReadSample(raw, k, recordTime + static_cast<int>(k) * step, step);
+            ReadSample(raw, k, recordTime, step);
             ++k;
         }
     }
 
     // One sample: dropped outside the time window, replaced out of the range, logged either way.
-    void ReadSample(const uint8_t* raw, size_t k, DateTime t, DateTime step) {
+    void ReadSample(const uint8_t* raw, size_t k, DateTime recordTime, DateTime step) {
+        const DateTime t = recordTime + static_cast<int>(k) * step;
         if (IsBeforeWindow(t) || IsAfterWindow(t)) {
             if (log_.IsOpen())
                 log_.Line("\t Channel %d Filter out invalid time record: %s\r\n", number_,
@@ -298,7 +234,9 @@ private:
             state_.invalidRun = 0;
             state_.lastGood = v;
         }
-        Append(t, v);
+        // The record's time arithmetic again, so the time joins the record's run.
+        channel_.times.AppendRun(recordTime, step, static_cast<int32_t>(k), 1);
+        channel_.values.push_back(v);
         ++sampleCount_;
         ++state_.takenInRecord;
     }
@@ -362,12 +300,11 @@ private:
     // Samples from..to of the record, all inside the window and the range, with the state the
     // sample-by-sample rules would leave.
     void AppendRun(const uint8_t* raw, DateTime recordTime, DateTime step, size_t from, size_t to) {
-        // Appended as ranges, which compile to plain loops over the arrays' memory.
+        // The raw words as they are and the record's time run: nothing is computed here.
         auto& values = channel_.values;
-        values.insert(values.end(), ScaledSamples{raw, range_.divisor, from},
-                      ScaledSamples{raw, range_.divisor, to});
-        channel_.times.insert(channel_.times.end(), SampleTimes{recordTime, step, from},
-                              SampleTimes{recordTime, step, to});
+        values.AppendRaw(raw + 2 * from, to - from, range_.divisor);
+        channel_.times.AppendRun(recordTime, step, static_cast<int32_t>(from),
+                                 static_cast<uint32_t>(to - from));
         const DateTime lastTime = recordTime + static_cast<int>(to - 1) * step;
         state_.prevLast = lastTime;
         state_.expectedNext = lastTime + step;
@@ -395,7 +332,8 @@ private:
         if (state_.invalidRun == 4) {
             auto& values = channel_.values;
             const size_t n = std::min<size_t>(3, values.size());
-            std::fill(values.end() - static_cast<std::ptrdiff_t>(n), values.end(), range_.low);
+            for (size_t i = values.size() - n; i < values.size(); ++i)
+                values.Set(i, range_.low);
         }
         return range_.low;
     }
@@ -497,13 +435,11 @@ std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingIn
         channel.unit = std::string(UnitNameForCode(d.unitCode));
         channel.rangeLow = range.low;
         channel.rangeHigh = range.high;
-        // Room for every sample the blocks can hold plus two gap points a record, bounded by
-        // what the file really has, so the arrays never grow by doubling.
+        // Room for every raw word the blocks can hold, bounded by what the file really has, so
+        // the words never grow by doubling.
         const uintmax_t blocks = std::min<uintmax_t>(blockCount, blocksLeftInFile);
-        const size_t capacity = static_cast<size_t>(blocks) *
-                                ((BlockSize - RecordHeadSize) / 2 + 2 * MaxRecordsPerBlock);
-        channel.times.reserve(capacity);
-        channel.values.reserve(capacity);
+        channel.values.reserve(static_cast<size_t>(blocks) * ((BlockSize - RecordHeadSize) / 2));
+        channel.values.PreferDivisor(range.divisor);
 
         ChannelState state;
         state.lastGood = range.low;

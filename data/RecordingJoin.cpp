@@ -57,8 +57,8 @@ public:
 
 private:
     static void Release(ChannelInfo& piece) {
-        std::vector<DateTime>().swap(piece.times);
-        std::vector<float>().swap(piece.values);
+        piece.times = SampleTimes();
+        piece.values = SampleValues();
     }
 
     void Keep(DateTime t, float v, size_t file) {
@@ -104,18 +104,19 @@ private:
             out_.values.push_back(GapValue);
             return;
         }
-        out_.times.insert(out_.times.end(), {last + OneSecond, first - OneSecond});
-        out_.values.insert(out_.values.end(), {GapValue, GapValue});
+        out_.times.push_back(last + OneSecond);
+        out_.times.push_back(first - OneSecond);
+        out_.values.push_back(GapValue);
+        out_.values.push_back(GapValue);
     }
 
     // Samples [from, end) of a piece that starts after everything so far.
     void Append(const ChannelInfo& piece, size_t from, size_t file, bool joinBreak) {
         if (joinBreak)
             BreakBefore(piece);
-        out_.times.insert(out_.times.end(), piece.times.begin() + static_cast<ptrdiff_t>(from),
-                          piece.times.end());
-        out_.values.insert(out_.values.end(), piece.values.begin() + static_cast<ptrdiff_t>(from),
-                           piece.values.end());
+        // Runs and raw words move over as they are.
+        out_.times.Append(piece.times, from, piece.times.size());
+        out_.values.Append(piece.values, from, piece.values.size());
         int32_t kept = 0;
         for (size_t i = from; i < piece.values.size(); ++i)
             kept += IsGapSampleValue(piece.values[i]) ? 0 : 1;

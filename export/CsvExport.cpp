@@ -13,6 +13,24 @@ size_t SheetPage::RowCount() const {
     return std::min(itemCount, rows.RowCount() - pageStart);
 }
 
+void SheetPage::ReadRows() {
+    auto page = std::make_shared<SheetRowsPage>();
+    rows.ReadPage(pageStart, RowCount(), *page);
+    read = std::move(page);
+}
+
+DateTime SheetPage::Time(size_t row) const {
+    return read && read->Holds(row) ? read->Time(row) : rows.Time(row);
+}
+
+std::vector<SheetEntry> SheetPage::Entries(size_t row) const {
+    if (read && read->Holds(row)) {
+        const auto entries = read->Entries(row);
+        return {entries.begin(), entries.end()};
+    }
+    return rows.Entries(row);
+}
+
 FileSink::~FileSink() {
     if (fd_ >= 0)
         ::close(fd_);
@@ -74,18 +92,25 @@ CsvExportResult WriteSheetPageCsv(const SheetPage& page, ByteSink& sink,
     if (!sink.Write(SheetCsvHeader(page.columnChannels, page.channels)))
         return CsvExportResult::WriteFailed;
     std::string chunk;
-    for (size_t j = 0; j < count; ++j) {
-        AppendSheetCsvLine(chunk, page.rows, page.pageStart + j, page.columnChannels,
-                           page.channels);
-        if ((j != 0 && j % CsvChunkRows == 0) || j + 1 == count) {
-            if (!sink.Write(chunk))
-                return CsvExportResult::WriteFailed;
-            chunk.clear();
-            if (progress.step)
-                progress.step(1);
-        }
-    }
-    return CsvExportResult::Written;
+    std::vector<size_t> hints(page.channels.size(), 0);
+    bool failed = false;
+    page.rows.ForEachRow(page.pageStart, count,
+                         [&](size_t row, DateTime time, std::span<const SheetEntry> entries) {
+                             const size_t j = row - page.pageStart;
+                             AppendSheetCsvLine(chunk, row, time, entries, page.columnChannels,
+                                                page.channels, &hints);
+                             if ((j != 0 && j % CsvChunkRows == 0) || j + 1 == count) {
+                                 if (!sink.Write(chunk)) {
+                                     failed = true;
+                                     return false;
+                                 }
+                                 chunk.clear();
+                                 if (progress.step)
+                                     progress.step(1);
+                             }
+                             return true;
+                         });
+    return failed ? CsvExportResult::WriteFailed : CsvExportResult::Written;
 }
 
 CsvExportResult ExportSheetPageCsv(const SheetPage& page, const std::string& path,

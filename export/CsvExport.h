@@ -8,6 +8,7 @@
 #include "views/ViewBuilder.h"
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,10 +22,17 @@ struct SheetPage {
     size_t pageStart = 0;
     size_t itemCount = 0;
 
+    // The page's rows read once (ReadRows), for work that visits each row's cells apart.
+    std::shared_ptr<const SheetRowsPage> read = {};
+
     // The rows the page really shows: never past the end of the index.
     size_t RowCount() const;
     // The data sheet's column count: serial number, time and the channel columns.
     int ColumnCount() const { return static_cast<int>(columnChannels.size()) + 2; }
+    void ReadRows();
+    // Row `row` of the index (one of the page's).
+    DateTime Time(size_t row) const;
+    std::vector<SheetEntry> Entries(size_t row) const;
 };
 
 // Where the CSV bytes go. Write returns false unless every byte was taken.

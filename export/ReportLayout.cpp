@@ -89,7 +89,7 @@ std::optional<std::string> OnGetListValue(std::string_view varName, const SheetP
     if (EqualsIgnoringCase(varName, "number"))
         return SheetSerialText(row);
     if (EqualsIgnoringCase(varName, "dateTime"))
-        return SheetTimeText(page.rows.Time(row));
+        return SheetTimeText(page.Time(row));
     constexpr std::string_view Prefix = "value";
     if (!varName.starts_with(Prefix))
         return std::nullopt;
@@ -101,7 +101,7 @@ std::optional<std::string> OnGetListValue(std::string_view varName, const SheetP
         return std::nullopt;
     if (k < 1 || k > page.ColumnCount() - 2)
         return std::nullopt;
-    return SheetValueText(page.rows.Entries(row), page.columnChannels, page.channels,
+    return SheetValueText(page.Entries(row), page.columnChannels, page.channels,
                           static_cast<size_t>(k - 1));
 }
 

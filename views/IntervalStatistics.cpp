@@ -10,11 +10,10 @@
 #include <limits>
 
 bool TimesAscend(const ChannelInfo& channel) {
-    return std::is_sorted(channel.times.begin(), channel.times.end());
+    return channel.times.Ascending();
 }
 
-std::pair<size_t, size_t> IntervalIndices(const std::vector<DateTime>& times, DateTime from,
-                                          DateTime to) {
+std::pair<size_t, size_t> IntervalIndices(const SampleTimes& times, DateTime from, DateTime to) {
     if (to < from)
         std::swap(from, to);
     // Both ends within a millisecond, as screening includes them.
@@ -61,103 +60,144 @@ struct Accumulator {
 
 namespace {
 
-// One pass over [begin, end) of ascending samples: count, sum, minimum and maximum, with four
-// partial sums so that the additions do not wait for each other; then the first samples at the
-// minimum and maximum and the interval's first and last values, found from the ends.
-IntervalStatistics ScanInterval(const float* values, const DateTime* times, size_t begin,
-                                size_t end) {
-    // Four lanes of partial results, so that no addition or comparison waits for the last.
-    constexpr float Infinity = std::numeric_limits<float>::infinity();
-    double sums[4] = {0, 0, 0, 0};
-    size_t counts[4] = {0, 0, 0, 0};
-    float minima[4] = {Infinity, Infinity, Infinity, Infinity};
-    float maxima[4] = {-Infinity, -Infinity, -Infinity, -Infinity};
-    auto add = [&](float v, int lane) {
+constexpr size_t Batch = 4096; // values decoded at a time; a multiple of the four lanes
+
+// One pass over the values of an interval of ascending samples, fed batch by batch in order:
+// count, sum, minimum and maximum, with four partial sums so that the additions do not wait for
+// each other. Every batch but the last holds a multiple of four values, so the additions happen
+// in the same order as in one pass over the whole interval.
+class IntervalScan {
+public:
+    void Add(const float* values, size_t n) {
+        size_t i = 0;
+#if defined(__SSE2__)
+        // Four samples a step in one register each: gap-free steps (nearly all) add, compare
+        // and count without a branch; a step with a value near the gap level goes one by one.
+        const __m128 nearBelow = _mm_set1_ps(-158.1f), nearAbove = _mm_set1_ps(-157.9f);
+        for (; i + 4 <= n; i += 4) {
+            const __m128 v = _mm_loadu_ps(values + i);
+            const __m128 near = _mm_and_ps(_mm_cmpgt_ps(v, nearBelow), _mm_cmplt_ps(v, nearAbove));
+            if (_mm_movemask_ps(near) != 0) {
+                for (int k = 0; k < 4; ++k)
+                    AddOne(values[i + static_cast<size_t>(k)], k);
+                continue;
+            }
+            sumLow_ = _mm_add_pd(sumLow_, _mm_cvtps_pd(v));
+            sumHigh_ = _mm_add_pd(sumHigh_, _mm_cvtps_pd(_mm_movehl_ps(v, v)));
+            low_ = _mm_min_ps(low_, v);
+            high_ = _mm_max_ps(high_, v);
+            vectorCount_ += 4;
+        }
+#else
+        for (; i + 4 <= n; i += 4) {
+            AddOne(values[i], 0);
+            AddOne(values[i + 1], 1);
+            AddOne(values[i + 2], 2);
+            AddOne(values[i + 3], 3);
+        }
+#endif
+        for (; i < n; ++i)
+            AddOne(values[i], 0);
+    }
+
+    // count, minimum, maximum and mean; the times and the first and last values are the
+    // caller's to find.
+    IntervalStatistics Result() {
+#if defined(__SSE2__)
+        double lanes[4];
+        _mm_storeu_pd(lanes, sumLow_);
+        _mm_storeu_pd(lanes + 2, sumHigh_);
+        float lows[4], highs[4];
+        _mm_storeu_ps(lows, low_);
+        _mm_storeu_ps(highs, high_);
+        for (int k = 0; k < 4; ++k) {
+            sums_[k] += lanes[k];
+            minima_[k] = std::min(minima_[k], lows[k]);
+            maxima_[k] = std::max(maxima_[k], highs[k]);
+        }
+        counts_[0] += vectorCount_;
+#endif
+        IntervalStatistics s;
+        const size_t count = counts_[0] + counts_[1] + counts_[2] + counts_[3];
+        if (count == 0)
+            return s;
+        s.count = count;
+        s.minimum = std::min({minima_[0], minima_[1], minima_[2], minima_[3]});
+        s.maximum = std::max({maxima_[0], maxima_[1], maxima_[2], maxima_[3]});
+        s.mean = (sums_[0] + sums_[1] + sums_[2] + sums_[3]) / static_cast<double>(count);
+        return s;
+    }
+
+private:
+    static constexpr float Infinity = std::numeric_limits<float>::infinity();
+    void AddOne(float v, int lane) {
         if (IsGap(v))
             return;
-        sums[lane] += v;
-        ++counts[lane];
-        minima[lane] = std::min(minima[lane], v);
-        maxima[lane] = std::max(maxima[lane], v);
-    };
-    size_t i = begin;
+        sums_[lane] += v;
+        ++counts_[lane];
+        minima_[lane] = std::min(minima_[lane], v);
+        maxima_[lane] = std::max(maxima_[lane], v);
+    }
+
+    double sums_[4] = {0, 0, 0, 0};
+    size_t counts_[4] = {0, 0, 0, 0};
+    float minima_[4] = {Infinity, Infinity, Infinity, Infinity};
+    float maxima_[4] = {-Infinity, -Infinity, -Infinity, -Infinity};
 #if defined(__SSE2__)
-    // Four samples a step in one register each: gap-free steps (nearly all) add, compare and
-    // count without a branch; a step with a value near the gap level goes one by one.
-    __m128d sumLow = _mm_setzero_pd(), sumHigh = _mm_setzero_pd();
-    __m128 low = _mm_set1_ps(Infinity), high = _mm_set1_ps(-Infinity);
-    const __m128 nearBelow = _mm_set1_ps(-158.1f), nearAbove = _mm_set1_ps(-157.9f);
-    size_t vectorCount = 0;
-    for (; i + 4 <= end; i += 4) {
-        const __m128 v = _mm_loadu_ps(values + i);
-        const __m128 near = _mm_and_ps(_mm_cmpgt_ps(v, nearBelow), _mm_cmplt_ps(v, nearAbove));
-        if (_mm_movemask_ps(near) != 0) {
-            for (int k = 0; k < 4; ++k)
-                add(values[i + static_cast<size_t>(k)], k);
-            continue;
-        }
-        sumLow = _mm_add_pd(sumLow, _mm_cvtps_pd(v));
-        sumHigh = _mm_add_pd(sumHigh, _mm_cvtps_pd(_mm_movehl_ps(v, v)));
-        low = _mm_min_ps(low, v);
-        high = _mm_max_ps(high, v);
-        vectorCount += 4;
-    }
-    double lanes[4];
-    _mm_storeu_pd(lanes, sumLow);
-    _mm_storeu_pd(lanes + 2, sumHigh);
-    float lows[4], highs[4];
-    _mm_storeu_ps(lows, low);
-    _mm_storeu_ps(highs, high);
-    for (int k = 0; k < 4; ++k) {
-        sums[k] += lanes[k];
-        minima[k] = std::min(minima[k], lows[k]);
-        maxima[k] = std::max(maxima[k], highs[k]);
-    }
-    counts[0] += vectorCount;
-#else
-    for (; i + 4 <= end; i += 4) {
-        add(values[i], 0);
-        add(values[i + 1], 1);
-        add(values[i + 2], 2);
-        add(values[i + 3], 3);
-    }
+    __m128d sumLow_ = _mm_setzero_pd(), sumHigh_ = _mm_setzero_pd();
+    __m128 low_ = _mm_set1_ps(Infinity), high_ = _mm_set1_ps(-Infinity);
+    size_t vectorCount_ = 0;
 #endif
-    for (; i < end; ++i)
-        add(values[i], 0);
-    const size_t count = counts[0] + counts[1] + counts[2] + counts[3];
-    const float minimum = std::min({minima[0], minima[1], minima[2], minima[3]});
-    const float maximum = std::max({maxima[0], maxima[1], maxima[2], maxima[3]});
-    IntervalStatistics s;
-    if (count == 0)
+};
+
+// The statistics of samples [begin, end) of a channel whose times ascend: one pass for count,
+// sum, minimum and maximum; then the first samples at the minimum and maximum and the
+// interval's first and last values, found from the ends.
+IntervalStatistics ScanInterval(const ChannelInfo& channel, size_t begin, size_t end) {
+    float values[Batch];
+    DateTime times[Batch];
+    IntervalScan scan;
+    for (size_t from = begin; from < end; from += Batch) {
+        const size_t n = std::min(Batch, end - from);
+        channel.values.Copy(from, n, values);
+        scan.Add(values, n);
+    }
+    IntervalStatistics s = scan.Result();
+    if (s.count == 0)
         return s;
-    s.count = count;
-    s.minimum = minimum;
-    s.maximum = maximum;
-    s.mean = (sums[0] + sums[1] + sums[2] + sums[3]) / static_cast<double>(count);
-    bool minimumFound = false, maximumFound = false;
-    for (size_t j = begin; j < end && !(minimumFound && maximumFound); ++j) {
-        const float v = values[j];
-        if (IsGap(v))
-            continue;
-        if (!minimumFound && v == minimum) {
-            s.minimumTime = times[j];
-            minimumFound = true;
-        }
-        if (!maximumFound && v == maximum) {
-            s.maximumTime = times[j];
-            maximumFound = true;
+    bool minimumFound = false, maximumFound = false, firstFound = false;
+    for (size_t from = begin; from < end && !(minimumFound && maximumFound); from += Batch) {
+        const size_t n = std::min(Batch, end - from);
+        channel.values.Copy(from, n, values);
+        channel.times.Copy(from, n, times);
+        for (size_t j = 0; j < n && !(minimumFound && maximumFound); ++j) {
+            const float v = values[j];
+            if (IsGap(v))
+                continue;
+            if (!firstFound) {
+                s.first = v;
+                firstFound = true;
+            }
+            if (!minimumFound && v == s.minimum) {
+                s.minimumTime = times[j];
+                minimumFound = true;
+            }
+            if (!maximumFound && v == s.maximum) {
+                s.maximumTime = times[j];
+                maximumFound = true;
+            }
         }
     }
-    for (size_t j = begin; j < end; ++j)
-        if (!IsGap(values[j])) {
-            s.first = values[j];
-            break;
-        }
-    for (size_t j = end; j > begin; --j)
-        if (!IsGap(values[j - 1])) {
-            s.last = values[j - 1];
-            break;
-        }
+    for (size_t to = end; to > begin;) {
+        const size_t n = std::min(Batch, to - begin);
+        to -= n;
+        channel.values.Copy(to, n, values);
+        for (size_t j = n; j > 0; --j)
+            if (!IsGap(values[j - 1])) {
+                s.last = values[j - 1];
+                return s;
+            }
+    }
     return s;
 }
 
@@ -170,13 +210,20 @@ IntervalStatistics StatisticsOf(const ChannelInfo& channel, DateTime from, DateT
     const size_t n = std::min(channel.times.size(), channel.values.size());
     if (timesAscend) {
         auto [begin, end] = IntervalIndices(channel.times, from, to);
-        return ScanInterval(channel.values.data(), channel.times.data(), begin, std::min(end, n));
+        return ScanInterval(channel, begin, std::min(end, n));
     }
     Accumulator a;
-    for (size_t i = 0; i < n; ++i) {
-        const DateTime t = channel.times[i];
-        if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsGap(channel.values[i]))
-            a.Add(channel.values[i], t);
+    float values[Batch];
+    DateTime times[Batch];
+    for (size_t at = 0; at < n; at += Batch) {
+        const size_t count = std::min(Batch, n - at);
+        channel.values.Copy(at, count, values);
+        channel.times.Copy(at, count, times);
+        for (size_t j = 0; j < count; ++j) {
+            const DateTime t = times[j];
+            if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsGap(values[j]))
+                a.Add(values[j], t);
+        }
     }
     return a.Result();
 }

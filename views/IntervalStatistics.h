@@ -29,8 +29,7 @@ bool TimesAscend(const ChannelInfo& channel);
 
 // The indices [begin, end) of the samples whose time lies in [from, to] (either order) of
 // ascending times.
-std::pair<size_t, size_t> IntervalIndices(const std::vector<DateTime>& times, DateTime from,
-                                          DateTime to);
+std::pair<size_t, size_t> IntervalIndices(const SampleTimes& times, DateTime from, DateTime to);
 
 IntervalStatistics StatisticsOf(const ChannelInfo& channel, DateTime from, DateTime to,
                                 bool timesAscend);

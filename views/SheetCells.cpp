@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 std::string ChannelColumnCaption(const ChannelInfo& channel) {
     return "Channel " + std::to_string(channel.channel) + "(" + channel.unit + ")";
@@ -60,9 +61,12 @@ namespace {
 
 // Calls emit(value) once per channel column, walking the entries as the sheet does: the
 // sample shown in the column, or nullptr for "-".
+// hints, when given, holds each channel's segment of its last value, so that rows read in order
+// find each value without a search.
 template <typename Emit>
 void WalkValueColumns(std::span<const SheetEntry> entries, std::span<const int16_t> columnChannels,
-                      const std::vector<ChannelInfo>& channels, Emit&& emit) {
+                      const std::vector<ChannelInfo>& channels, Emit&& emit,
+                      std::vector<size_t>* hints = nullptr) {
     size_t next = 0;
     for (const int16_t columnPos : columnChannels) {
         if (next < entries.size() && entries[next].channelPos == columnPos) {
@@ -70,10 +74,14 @@ void WalkValueColumns(std::span<const SheetEntry> entries, std::span<const int16
             const auto pos = static_cast<size_t>(entry.channelPos);
             const auto index = static_cast<size_t>(entry.sampleIndex);
             if (entry.channelPos >= 0 && entry.sampleIndex >= 0 && pos < channels.size() &&
-                index < channels[pos].values.size())
-                emit(&channels[pos].values[index]);
-            else
+                index < channels[pos].values.size()) {
+                size_t scratch = 0;
+                size_t& hint = hints && pos < hints->size() ? (*hints)[pos] : scratch;
+                const float value = channels[pos].values.At(index, hint);
+                emit(&value);
+            } else {
                 emit(nullptr);
+            }
         } else {
             emit(nullptr);
         }
@@ -98,11 +106,12 @@ std::string SheetValueText(std::span<const SheetEntry> entries,
                            const std::vector<ChannelInfo>& channels, size_t column) {
     if (column >= columnChannels.size())
         return {};
-    const float* shown = nullptr;
+    std::optional<float> shown;
     // The walk up to this column decides which entry, if any, lands in it.
-    WalkValueColumns(entries, columnChannels.first(column + 1), channels,
-                     [&](const float* value) { shown = value; });
-    return CellText(shown);
+    WalkValueColumns(entries, columnChannels.first(column + 1), channels, [&](const float* value) {
+        shown = value ? std::optional<float>(*value) : std::nullopt;
+    });
+    return CellText(shown ? &*shown : nullptr);
 }
 
 std::string SheetCsvHeader(std::span<const int16_t> columnChannels,
@@ -117,35 +126,47 @@ std::string SheetCsvHeader(std::span<const int16_t> columnChannels,
     return header;
 }
 
+void AppendSheetCsvLine(std::string& out, size_t row, DateTime time,
+                        std::span<const SheetEntry> entries,
+                        std::span<const int16_t> columnChannels,
+                        const std::vector<ChannelInfo>& channels, std::vector<size_t>* hints) {
+    out += SheetSerialText(row);
+    out += ',';
+    AppendDateTime(out, time, SheetTimePattern); // SheetTimeText, appended
+    WalkValueColumns(
+        entries, columnChannels, channels,
+        [&](const float* value) {
+            out += ',';
+            if (value)
+                AppendSampleValueText(out, *value);
+            else
+                out += '-';
+        },
+        hints);
+    out += '\n';
+}
+
 void AppendSheetCsvLine(std::string& out, const SheetRows& rows, size_t row,
                         std::span<const int16_t> columnChannels,
                         const std::vector<ChannelInfo>& channels) {
-    out += SheetSerialText(row);
-    out += ',';
-    AppendDateTime(out, rows.Time(row), SheetTimePattern); // SheetTimeText, appended
-    WalkValueColumns(rows.Entries(row), columnChannels, channels, [&](const float* value) {
-        out += ',';
-        if (value)
-            AppendSampleValueText(out, *value);
-        else
-            out += '-';
-    });
-    out += '\n';
+    AppendSheetCsvLine(out, row, rows.Time(row), rows.Entries(row), columnChannels, channels);
 }
 
 bool WriteSheetCsv(const SheetRows& rows, size_t first, size_t count,
                    std::span<const int16_t> columnChannels,
                    const std::vector<ChannelInfo>& channels, std::ostream& out) {
     out << SheetCsvHeader(columnChannels, channels);
-    const size_t last = std::min(rows.RowCount(), first + count);
     std::string chunk;
-    for (size_t row = first; row < last && out; ++row) {
-        AppendSheetCsvLine(chunk, rows, row, columnChannels, channels);
-        if (chunk.size() >= (1u << 16)) {
-            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-            chunk.clear();
-        }
-    }
+    std::vector<size_t> hints(channels.size(), 0);
+    rows.ForEachRow(
+        first, count, [&](size_t row, DateTime time, std::span<const SheetEntry> entries) {
+            AppendSheetCsvLine(chunk, row, time, entries, columnChannels, channels, &hints);
+            if (chunk.size() >= (1u << 16)) {
+                out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                chunk.clear();
+            }
+            return static_cast<bool>(out);
+        });
     out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     out.flush();
     return static_cast<bool>(out);

@@ -38,6 +38,13 @@ std::string SheetCsvHeader(std::span<const int16_t> columnChannels,
 void AppendSheetCsvLine(std::string& out, const SheetRows& rows, size_t row,
                         std::span<const int16_t> columnChannels,
                         const std::vector<ChannelInfo>& channels);
+// The same for a row at hand: its number in the index, its time and entries. hints (one per
+// channel, from 0) lets rows written in order find their values without a search.
+void AppendSheetCsvLine(std::string& out, size_t row, DateTime time,
+                        std::span<const SheetEntry> entries,
+                        std::span<const int16_t> columnChannels,
+                        const std::vector<ChannelInfo>& channels,
+                        std::vector<size_t>* hints = nullptr);
 
 // Writes the header and rows [first, first + count) of the index, as the CSV export of a data
 // sheet page does. False when the stream fails.

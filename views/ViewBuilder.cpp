@@ -2,9 +2,81 @@
 
 #include "views/SheetCells.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+
+void PlotChannelPoints(const ChannelInfo& channel, size_t end, std::optional<DateTime> notBefore,
+                       size_t stride, SeriesBuild& series) {
+    end = std::min(end, std::min(channel.times.size(), channel.values.size()));
+    stride = std::max<size_t>(stride, 1);
+    series.points.reserve(series.points.size() + end / stride + 16);
+    constexpr double Null = std::numeric_limits<double>::quiet_NaN();
+    if (stride > 1 && channel.times.Ascending() && channel.times.Finite()) {
+        // Only the plotted samples and the gap samples are looked at: every stride-th index from
+        // the first not before the window, and the gaps the values know of.
+        size_t first = 0;
+        if (notBefore)
+            first = static_cast<size_t>(
+                std::partition_point(channel.times.begin(),
+                                     channel.times.begin() + static_cast<std::ptrdiff_t>(end),
+                                     [&](DateTime t) { return CompareTimes(t, *notBefore) < 0; }) -
+                channel.times.begin());
+        size_t plotted = (first + stride - 1) / stride * stride;
+        size_t gap = channel.values.NextGap(first, end);
+        auto times = channel.times.begin();
+        auto values = channel.values.begin();
+        while (true) {
+            const size_t i = std::min(plotted, gap);
+            if (i >= end)
+                break;
+            const DateTime t = times[static_cast<std::ptrdiff_t>(i)];
+            if (i == gap) {
+                series.points.push_back({t, Null});
+                gap = channel.values.NextGap(i + 1, end);
+                if (i == plotted)
+                    plotted += stride;
+            } else {
+                series.points.push_back(
+                    {t, static_cast<double>(values[static_cast<std::ptrdiff_t>(i)])});
+                plotted += stride;
+            }
+        }
+        return;
+    }
+    double lastKey =
+        series.points.empty() ? -std::numeric_limits<double>::infinity() : series.points.back().key;
+    constexpr size_t Batch = 4096;
+    DateTime times[Batch];
+    float values[Batch];
+    // i counts every sample of the channel, gap samples included; a sample is plotted when i is a
+    // multiple of the step.
+    for (size_t from = 0; from < end; from += Batch) {
+        const size_t n = std::min(Batch, end - from);
+        channel.times.Copy(from, n, times);
+        channel.values.Copy(from, n, values);
+        for (size_t j = 0; j < n; ++j) {
+            const size_t i = from + j;
+            const DateTime t = times[j];
+            if (!std::isfinite(t))
+                continue;
+            if (notBefore && CompareTimes(t, *notBefore) < 0)
+                continue;
+            const float v = values[j];
+            PlotPoint point;
+            if (IsGapSample(v))
+                point = {t, Null};
+            else if (i % stride == 0)
+                point = {t, static_cast<double>(v)};
+            else
+                continue;
+            series.keysAscending = series.keysAscending && t >= lastKey;
+            lastKey = t;
+            series.points.push_back(point);
+        }
+    }
+}
 
 const std::array<uint32_t, 16> ChannelColours = {
     0xFFFFFF, 0xFF0000, 0xFFFF00, 0x00FF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xC0C0C0,
@@ -50,14 +122,63 @@ std::string SeriesTitle(int16_t channelNumber, bool screened) {
     return buffer;
 }
 
+// Whether the channel's times ascend without a NaN among them: then the samples in a window
+// are one stretch that bisection finds.
+bool Bisectable(const ChannelInfo& channel) {
+    return channel.times.Ascending() && channel.times.Finite();
+}
+
+size_t SampleCount(const ChannelInfo& channel) {
+    return std::min(channel.times.size(), channel.values.size());
+}
+
 // Index of the first sample later than the window's end; the scan of a screened channel stops
 // there because its times are taken to ascend.
 size_t ScreenedEnd(const ChannelInfo& channel, DateTime windowEnd) {
-    const size_t n = std::min(channel.times.size(), channel.values.size());
-    for (size_t i = 0; i < n; ++i)
-        if (CompareTimes(channel.times[i], windowEnd) > 0)
-            return i;
+    const size_t n = SampleCount(channel);
+    const auto later = [windowEnd](DateTime t) { return CompareTimes(t, windowEnd) > 0; };
+    if (Bisectable(channel))
+        return static_cast<size_t>(
+            std::partition_point(channel.times.begin(),
+                                 channel.times.begin() + static_cast<std::ptrdiff_t>(n),
+                                 [&](DateTime t) { return !later(t); }) -
+            channel.times.begin());
+    constexpr size_t Batch = 4096;
+    DateTime times[Batch];
+    for (size_t from = 0; from < n; from += Batch) {
+        const size_t count = std::min(Batch, n - from);
+        channel.times.Copy(from, count, times);
+        for (size_t j = 0; j < count; ++j)
+            if (later(times[j]))
+                return from + j;
+    }
     return n;
+}
+
+// The first sample not earlier than the window's start (by CompareTimes), for ascending times.
+size_t FirstNotBefore(const ChannelInfo& channel, size_t end, DateTime start) {
+    return static_cast<size_t>(
+        std::partition_point(channel.times.begin(),
+                             channel.times.begin() + static_cast<std::ptrdiff_t>(end),
+                             [start](DateTime t) { return CompareTimes(t, start) < 0; }) -
+        channel.times.begin());
+}
+
+// Samples [0, end) of the channel not earlier than start: what a screening counts for its
+// decimation step.
+size_t CountNotBefore(const ChannelInfo& channel, size_t end, DateTime start) {
+    if (Bisectable(channel))
+        return end - FirstNotBefore(channel, end, start);
+    constexpr size_t Batch = 4096;
+    DateTime times[Batch];
+    size_t count = 0;
+    for (size_t from = 0; from < end; from += Batch) {
+        const size_t n = std::min(Batch, end - from);
+        channel.times.Copy(from, n, times);
+        for (size_t j = 0; j < n; ++j)
+            count += CompareTimes(times[j], start) >= 0;
+    }
+    return count;
 }
 
 ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& info,
@@ -84,13 +205,12 @@ ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& i
         const ChannelInfo& channel = channels[pos];
         if (screened && !selection->Selects(channel.channel))
             continue;
-        const size_t n = std::min(channel.times.size(), channel.values.size());
-        ChannelSampleRange range{static_cast<int16_t>(pos), n, std::nullopt};
+        ChannelSampleRange range{static_cast<int16_t>(pos), SampleCount(channel), std::nullopt};
         if (screened) {
             range.end = ScreenedEnd(channel, selection->end);
             range.notBefore = selection->start;
-            for (size_t i = 0; i < range.end; ++i)
-                decimationCount += CompareTimes(channel.times[i], selection->start) >= 0;
+            decimationCount +=
+                static_cast<long long>(CountNotBefore(channel, range.end, selection->start));
         }
         ranges.push_back(range);
     }
@@ -121,30 +241,7 @@ ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& i
         series.channel = channel.channel;
         series.rangeLow = static_cast<double>(channel.rangeLow);
         series.rangeHigh = static_cast<double>(channel.rangeHigh);
-        series.points.reserve(range.end / stride + 16);
-        double lastKey = -std::numeric_limits<double>::infinity();
-        // i counts every sample of the channel, gap samples included; a sample is plotted
-        // when i is a multiple of the step.
-        size_t untilPlotted = 0;
-        for (size_t i = 0; i < range.end;
-             ++i, untilPlotted = untilPlotted == 0 ? stride - 1 : untilPlotted - 1) {
-            const DateTime t = channel.times[i];
-            if (!std::isfinite(t))
-                continue;
-            if (range.notBefore && CompareTimes(t, *range.notBefore) < 0)
-                continue;
-            const float v = channel.values[i];
-            PlotPoint point;
-            if (IsGapSample(v))
-                point = {t, std::numeric_limits<double>::quiet_NaN()};
-            else if (untilPlotted == 0)
-                point = {t, static_cast<double>(v)};
-            else
-                continue;
-            series.keysAscending = series.keysAscending && t >= lastKey;
-            lastKey = t;
-            series.points.push_back(point);
-        }
+        PlotChannelPoints(channel, range.end, range.notBefore, stride, series);
         build.series.push_back(std::move(series));
     }
 

@@ -60,6 +60,12 @@ struct SeriesBuild {
     double rangeHigh = std::numeric_limits<double>::quiet_NaN();
 };
 
+// The points of a series over samples [0, end) of a channel, those earlier than notBefore (by
+// CompareTimes) left out: a sample whose index in the channel is a multiple of stride, and every
+// gap sample as a null point; appended to series.points in stored order.
+void PlotChannelPoints(const ChannelInfo& channel, size_t end, std::optional<DateTime> notBefore,
+                       size_t stride, SeriesBuild& series);
+
 struct AxisSetting {
     double minimum = 0;
     double maximum = 0;

@@ -95,8 +95,7 @@ protected:
         return target.string();
     }
 
-    static void ExpectTimes(const std::vector<DateTime>& actual,
-                            const std::vector<DateTime>& expected) {
+    static void ExpectTimes(const SampleTimes& actual, const std::vector<DateTime>& expected) {
         ASSERT_EQ(actual.size(), expected.size());
         for (size_t i = 0; i < actual.size(); ++i)
             EXPECT_EQ(CompareTimes(actual[i], expected[i]), 0)

@@ -46,6 +46,10 @@ TEST(Comparisons, GapCountAgreesWithTheMarkerTest) {
     }
     EXPECT_GT(expected, 1000u);
     EXPECT_EQ(CountGapValues(values), expected);
+    // The store counts its gap markers as it takes them, as floats and as raw words alike.
+    const SampleValues stored(values);
+    EXPECT_EQ(stored.GapCount(), expected);
+    EXPECT_EQ(stored.CountGaps(0, stored.size()), expected);
 }
 
 TEST(Comparisons, TimesWithinAMillisecond) {

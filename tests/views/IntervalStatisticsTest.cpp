@@ -54,7 +54,9 @@ TEST(IntervalStatistics, CountsMinimumMaximumMeanAndDifferenceByHand) {
 
 TEST(IntervalStatistics, ScansAChannelWhoseTimesDoNotAscend) {
     ChannelInfo c = Fixture();
-    std::swap(c.times[1], c.times[5]); // 3.0 now at 09:00:50, 4.0 at 09:00:10
+    const DateTime second = c.times[1]; // 3.0 now at 09:00:50, 4.0 at 09:00:10
+    c.times[1] = c.times[5];
+    c.times[5] = second;
     ASSERT_FALSE(TimesAscend(c));
     const IntervalStatistics s = StatisticsOf(c, At(5), At(15), false);
     EXPECT_EQ(s.count, 1u);

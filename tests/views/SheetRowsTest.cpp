@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <limits>
 #include <random>
 
 namespace {
@@ -92,7 +94,9 @@ TEST(RowIndex, InstantsThatDifferInTheLastBitsShareARow) {
     auto a = Channel(1, {0}, {1});
     auto b = Channel(2, {0}, {2});
     b.times[0] = std::nextafter(a.times[0], 0.0);
-    const SheetRows rows = BuildAll({a, b});
+    // The index reads the channels when asked: they outlive it.
+    const std::vector<ChannelInfo> channels = {a, b};
+    const SheetRows rows = BuildAll(channels);
     ASSERT_EQ(rows.RowCount(), 1u);
     const auto entries = rows.Entries(0);
     ASSERT_EQ(entries.size(), 2u);
@@ -202,5 +206,122 @@ TEST(RowIndex, MergeAndSortBothGiveTheSpecifiedOrder) {
             std::sort(e.begin(), e.end(), bySample);
             EXPECT_EQ(a, e) << "round " << round << " row " << r;
         }
+    }
+}
+
+// The merge as it was written when every row was kept: one row at a time, each channel's leading
+// samples at the earliest head's instant, the row's time its first entry's.
+struct ExactRow {
+    DateTime time;
+    std::vector<SheetEntry> entries;
+    friend bool operator==(const ExactRow&, const ExactRow&) = default;
+};
+
+std::vector<ExactRow> LiteralMerge(const std::vector<ChannelInfo>& channels) {
+    std::vector<std::vector<DateTime>> times;
+    std::vector<std::vector<float>> values;
+    for (const ChannelInfo& c : channels) {
+        times.push_back(c.times.ToVector());
+        values.push_back(c.values.ToVector());
+    }
+    std::vector<size_t> index(channels.size(), 0);
+    auto settle = [&](size_t k) {
+        while (index[k] < times[k].size() && IsGapValue(values[k][index[k]]))
+            ++index[k];
+    };
+    auto head = [&](size_t k) {
+        return index[k] < times[k].size() ? times[k][index[k]]
+                                          : std::numeric_limits<double>::infinity();
+    };
+    for (size_t k = 0; k < channels.size(); ++k)
+        settle(k);
+    std::vector<ExactRow> rows;
+    while (true) {
+        DateTime earliest = std::numeric_limits<double>::infinity();
+        for (size_t k = 0; k < channels.size(); ++k)
+            earliest = std::min(earliest, head(k));
+        if (earliest == std::numeric_limits<double>::infinity())
+            return rows;
+        ExactRow row{0, {}};
+        for (size_t k = 0; k < channels.size(); ++k)
+            while (index[k] < times[k].size() &&
+                   (head(k) == earliest || SameDouble(head(k), earliest))) {
+                if (row.entries.empty())
+                    row.time = head(k);
+                row.entries.push_back({static_cast<int16_t>(k), static_cast<int32_t>(index[k])});
+                ++index[k];
+                settle(k);
+            }
+        rows.push_back(std::move(row));
+    }
+}
+
+TEST(RowIndex, RowsFoundWhenAskedAreThoseOfTheLiteralMerge) {
+    // Records as the reader stores them: runs of computed times with gap points between, one
+    // channel from a later start, one whose records are cut elsewhere (the same instants
+    // computed from other record times), one every 2 s, one ending early, a record of interval 0
+    // and a raw word that is itself a gap marker.
+    std::vector<ChannelInfo> channels(6);
+    const DateTime base = T0;
+    const DateTime second = OneSecond;
+    for (int c = 0; c < 6; ++c) {
+        ChannelInfo& ch = channels[static_cast<size_t>(c)];
+        ch.channel = static_cast<int16_t>(c + 1);
+        ch.values.PreferDivisor(1);
+        const int recordLength = c == 2 ? 170 : 300;
+        const int interval = c == 3 ? 2 : 1;
+        const int first = c == 1 ? 1500 : 0;
+        const int last = c == 4 ? 2500 : 6000;
+        for (int start = first; start < last; start += recordLength * interval) {
+            if (start == 3000 && c != 3) {
+                // An interruption: gap points, then the record after it.
+                ch.times.push_back(base + (start - 1 + 1) * second);
+                ch.values.push_back(GapValue);
+                continue;
+            }
+            const DateTime recordTime = RecorderSecondsToDateTime(479811600 + start);
+            const int count = std::min(recordLength, (last - start) / interval);
+            ch.times.AppendRun(recordTime, interval * second, 0, static_cast<uint32_t>(count));
+            for (int k = 0; k < count; ++k)
+                ch.values.push_back(c == 5 && k == 7 ? -158.0f : static_cast<float>(k % 50));
+        }
+        if (c == 5)
+            ch.times.AppendRun(RecorderSecondsToDateTime(479811600 + 7000), 0, 0, 5);
+        while (ch.values.size() < ch.times.size())
+            ch.values.push_back(1);
+    }
+    const std::vector<ExactRow> expected = LiteralMerge(channels);
+    const SheetRows rows = BuildAll(channels);
+    ASSERT_TRUE(rows.FoundWhenAsked());
+    ASSERT_GT(rows.RowCount(), 2 * SheetRows::CheckpointRows);
+    ASSERT_EQ(rows.RowCount(), expected.size());
+    // Walked in one go, read a page at a time, and asked for one row at a time.
+    std::vector<ExactRow> walked;
+    rows.ForEachRow(0, rows.RowCount(), [&](size_t r, DateTime t, std::span<const SheetEntry> e) {
+        EXPECT_EQ(r, walked.size());
+        walked.push_back({t, {e.begin(), e.end()}});
+        return true;
+    });
+    ASSERT_EQ(walked.size(), expected.size());
+    for (size_t r = 0; r < expected.size(); ++r) {
+        ASSERT_EQ(walked[r].entries, expected[r].entries) << "row " << r;
+        ASSERT_EQ(std::bit_cast<uint64_t>(walked[r].time),
+                  std::bit_cast<uint64_t>(expected[r].time))
+            << "row " << r;
+    }
+    SheetRowsPage page;
+    for (size_t first :
+         {size_t{0}, size_t{1000}, SheetRows::CheckpointRows - 3, expected.size() - 7}) {
+        rows.ReadPage(first, 500, page);
+        ASSERT_EQ(page.RowCount(), std::min<size_t>(500, expected.size() - first));
+        for (size_t r = first; r < first + page.RowCount(); ++r) {
+            const auto entries = page.Entries(r);
+            ASSERT_EQ(std::vector<SheetEntry>(entries.begin(), entries.end()), expected[r].entries);
+            ASSERT_EQ(page.Time(r), expected[r].time);
+        }
+    }
+    for (size_t r = 0; r < expected.size(); r += 97) {
+        ASSERT_EQ(rows.Entries(r), expected[r].entries) << "row " << r;
+        ASSERT_EQ(rows.Time(r), expected[r].time) << "row " << r;
     }
 }

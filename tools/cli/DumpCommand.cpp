@@ -10,6 +10,7 @@
 
 #include "data/Text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -62,9 +63,19 @@ int PrintDump(const std::optional<UserMessage>& message, const RecordingInfo& in
     for (const ChannelInfo& channel : channels) {
         const std::string unit = GbkToUtf8(channel.unit);
         out.Line("channel,%d,%s\n", channel.channel, unit.c_str());
-        for (size_t i = 0; i < channel.times.size(); ++i)
-            out.Line("%d,%s,%s,%0.3f\n", channel.channel, unit.c_str(),
-                     Time(channel.times[i]).c_str(), static_cast<double>(channel.values[i]));
+        // Decoded a batch at a time from the compact store.
+        constexpr size_t Batch = 4096;
+        DateTime times[Batch];
+        float values[Batch];
+        const size_t n = std::min(channel.times.size(), channel.values.size());
+        for (size_t from = 0; from < n; from += Batch) {
+            const size_t count = std::min(Batch, n - from);
+            channel.times.Copy(from, count, times);
+            channel.values.Copy(from, count, values);
+            for (size_t j = 0; j < count; ++j)
+                out.Line("%d,%s,%s,%0.3f\n", channel.channel, unit.c_str(), Time(times[j]).c_str(),
+                         static_cast<double>(values[j]));
+        }
     }
     out.Flush();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -89,7 +89,7 @@ int RunInfoCommand(const std::vector<std::string>& args) {
     }
     std::printf("Channels: %zu\n", channels.size());
     for (const ChannelInfo& channel : channels) {
-        const size_t gaps = CountGapValues(channel.values);
+        const size_t gaps = channel.values.GapCount();
         const std::string range = ChannelRangeText(channel.channel, headers);
         std::printf("  Channel %d: %s, range %s, %zu samples, %zu gap points", channel.channel,
                     GbkToUtf8(channel.unit).c_str(), range.c_str(), channel.values.size() - gaps,
