@@ -32,6 +32,12 @@ inline bool IsGap(float v) {
     return v < -157.9f && v > -158.1f && IsGapValue(v);
 }
 
+// A value that is no measurement: a gap, or not finite (NaN would poison every comparison, an
+// infinity every sum). Both ways of scanning leave out the same values.
+inline bool IsSkipped(float v) {
+    return !std::isfinite(v) || IsGap(v);
+}
+
 struct Accumulator {
     IntervalStatistics s;
     double sum = 0;
@@ -73,7 +79,7 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
     float minima[4] = {Infinity, Infinity, Infinity, Infinity};
     float maxima[4] = {-Infinity, -Infinity, -Infinity, -Infinity};
     auto add = [&](float v, int lane) {
-        if (IsGap(v))
+        if (IsSkipped(v))
             return;
         sums[lane] += v;
         ++counts[lane];
@@ -82,16 +88,21 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
     };
     size_t i = begin;
 #if defined(__SSE2__)
-    // Four samples a step in one register each: gap-free steps (nearly all) add, compare and
-    // count without a branch; a step with a value near the gap level goes one by one.
+    // Four samples a step in one register each: steps of finite values away from the gap
+    // level (nearly all) add, compare and count without a branch; any other step goes one by
+    // one.
     __m128d sumLow = _mm_setzero_pd(), sumHigh = _mm_setzero_pd();
     __m128 low = _mm_set1_ps(Infinity), high = _mm_set1_ps(-Infinity);
     const __m128 nearBelow = _mm_set1_ps(-158.1f), nearAbove = _mm_set1_ps(-157.9f);
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 largest = _mm_set1_ps(std::numeric_limits<float>::max());
     size_t vectorCount = 0;
     for (; i + 4 <= end; i += 4) {
         const __m128 v = _mm_loadu_ps(values + i);
         const __m128 near = _mm_and_ps(_mm_cmpgt_ps(v, nearBelow), _mm_cmplt_ps(v, nearAbove));
-        if (_mm_movemask_ps(near) != 0) {
+        // False for NaN and both infinities.
+        const __m128 finite = _mm_cmple_ps(_mm_and_ps(v, absMask), largest);
+        if (_mm_movemask_ps(near) != 0 || _mm_movemask_ps(finite) != 0xF) {
             for (int k = 0; k < 4; ++k)
                 add(values[i + static_cast<size_t>(k)], k);
             continue;
@@ -137,7 +148,7 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
     bool minimumFound = false, maximumFound = false;
     for (size_t j = begin; j < end && !(minimumFound && maximumFound); ++j) {
         const float v = values[j];
-        if (IsGap(v))
+        if (IsSkipped(v))
             continue;
         if (!minimumFound && v == minimum) {
             s.minimumTime = times[j];
@@ -149,12 +160,12 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
         }
     }
     for (size_t j = begin; j < end; ++j)
-        if (!IsGap(values[j])) {
+        if (!IsSkipped(values[j])) {
             s.first = values[j];
             break;
         }
     for (size_t j = end; j > begin; --j)
-        if (!IsGap(values[j - 1])) {
+        if (!IsSkipped(values[j - 1])) {
             s.last = values[j - 1];
             break;
         }
@@ -175,7 +186,7 @@ IntervalStatistics StatisticsOf(const ChannelInfo& channel, DateTime from, DateT
     Accumulator a;
     for (size_t i = 0; i < n; ++i) {
         const DateTime t = channel.times[i];
-        if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsGap(channel.values[i]))
+        if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsSkipped(channel.values[i]))
             a.Add(channel.values[i], t);
     }
     return a.Result();
