@@ -10,6 +10,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // IsGapValue with a quick reject: almost every value lies far from the gap marker.
-bool IsGapSampleValue(float value) {
+inline bool IsGapSampleValue(float value) {
     return value > -158.02f && value < -157.98f && IsGapValue(value);
 }
 
@@ -58,14 +59,37 @@ struct Stretch {
     size_t piece;
 };
 
+// Entries [begin, end) of a piece.
+struct Span {
+    size_t begin;
+    size_t end;
+};
+
+// Moves a cursor over [cursor, size) past the elements `before` holds for, which form a prefix:
+// a few steps, then by bisection.
+template <typename T, typename Before>
+void AdvancePast(const T* data, size_t size, size_t& cursor, Before before) {
+    for (int steps = 0; cursor < size && before(data[cursor]); ++steps) {
+        if (steps == 8) {
+            cursor = static_cast<size_t>(std::partition_point(data + cursor, data + size, before) -
+                                         data);
+            return;
+        }
+        ++cursor;
+    }
+}
+
 // One file's part of a joined channel, and what the join finds out about it.
 struct Piece {
     ChannelInfo* channel = nullptr;
     size_t file = 0;
     size_t size = 0;
-    bool ascending = true;       // the times never go down
-    std::vector<size_t> gaps;    // indices of the gap points
-    std::vector<size_t> dropped; // indices of the samples an earlier file holds, ascending
+    bool ascending = true;    // the times never go down
+    std::vector<size_t> gaps; // indices of the gap points
+    // The samples an earlier file holds: ascending spans, never touching (an overlap drops
+    // whole stretches).
+    std::vector<Span> dropped;
+    size_t droppedCount = 0;
     // When the times do not ascend: the merge keys (see Keys) and the kept samples' times,
     // sorted, to look instants up in.
     std::vector<DateTime> keys;
@@ -73,6 +97,11 @@ struct Piece {
     bool hasSamples = false;
     DateTime low = 0; // earliest and latest sample, gap points aside
     DateTime high = 0;
+    // The same of the samples it keeps, once the drops are known: only there can it drop a
+    // later file's samples.
+    bool hasKept = false;
+    DateTime keptLow = 0;
+    DateTime keptHigh = 0;
 
     const DateTime* Times() const { return channel->times.data(); }
     bool IsGap(size_t i) const { return IsGapSampleValue(channel->values[i]); }
@@ -80,7 +109,7 @@ struct Piece {
     // time among the kept entries up to it, so that an entry earlier than one before it in the
     // file stays behind that one. Keys never go down.
     const DateTime* Keys() const { return ascending ? Times() : keys.data(); }
-    size_t KeptSamples() const { return size - gaps.size() - dropped.size(); }
+    size_t KeptSamples() const { return size - gaps.size() - droppedCount; }
 };
 
 // The gap points, the stretches and the time range of a piece, in one pass over it.
@@ -137,7 +166,12 @@ public:
           size_(piece.ascending ? piece.size : piece.heldTimes.size()) {}
 
     bool Holds(DateTime t) {
-        MoveTo(t - Slack);
+        const DateTime from = t - Slack;
+        if (cursor_ > 0 && times_[cursor_ - 1] >= from) {
+            cursor_ = 0; // an instant before the last one asked for
+            droppedCursor_ = 0;
+        }
+        AdvancePast(times_, size_, cursor_, [from](DateTime x) { return x < from; });
         for (size_t i = cursor_; i < size_ && times_[i] <= t + Slack; ++i)
             if (CompareTimes(times_[i], t) == 0 && IsKept(i))
                 return true;
@@ -145,43 +179,16 @@ public:
     }
 
 private:
-    // The cursor to the first time not before `from`, the dropped cursor to the first dropped
-    // index not before it.
-    void MoveTo(DateTime from) {
-        if (cursor_ > 0 && times_[cursor_ - 1] >= from) {
-            cursor_ = 0; // an instant before the last one asked for
-            droppedCursor_ = 0;
-        }
-        AdvanceTo(times_, size_, cursor_, from);
-        const std::vector<size_t>& dropped = piece_.dropped;
-        AdvanceTo(dropped.data(), dropped.size(), droppedCursor_, cursor_);
-    }
-
-    // Moves a cursor over sorted data to the first element not below value: a few steps, then
-    // by bisection.
-    template <typename T>
-    static void AdvanceTo(const T* data, size_t size, size_t& cursor, T value) {
-        for (int steps = 0; cursor < size && data[cursor] < value; ++steps) {
-            if (steps == 8) {
-                cursor =
-                    static_cast<size_t>(std::lower_bound(data + cursor, data + size, value) - data);
-                return;
-            }
-            ++cursor;
-        }
-    }
-
     // heldTimes holds kept samples only; the times of an ascending piece hold all its entries.
-    bool IsKept(size_t i) const {
+    bool IsKept(size_t i) {
         if (!piece_.ascending)
             return true;
         if (piece_.IsGap(i))
             return false;
-        const std::vector<size_t>& dropped = piece_.dropped;
-        size_t d = droppedCursor_;
-        while (d < dropped.size() && dropped[d] < i)
-            ++d;
-        return d == dropped.size() || dropped[d] != i;
+        const std::vector<Span>& dropped = piece_.dropped;
+        AdvancePast(dropped.data(), dropped.size(), droppedCursor_,
+                    [i](const Span& s) { return s.end <= i; });
+        return droppedCursor_ == dropped.size() || dropped[droppedCursor_].begin > i;
     }
 
     const Piece& piece_;
@@ -191,36 +198,90 @@ private:
     size_t droppedCursor_ = 0;
 };
 
-// Marks the samples of piece that an earlier file's piece keeps.
+// Marks the samples of piece that an earlier file's piece keeps, past those already marked.
 void MarkHeld(Piece& piece, const Piece& earlier) {
-    if (!piece.hasSamples || !earlier.hasSamples || CompareTimes(piece.high, earlier.low) < 0 ||
-        CompareTimes(piece.low, earlier.high) > 0)
+    if (!piece.hasSamples || !earlier.hasKept || CompareTimes(piece.high, earlier.keptLow) < 0 ||
+        CompareTimes(piece.low, earlier.keptHigh) > 0)
         return;
     const DateTime* t = piece.Times();
     size_t from = 0, to = piece.size;
     if (piece.ascending) {
-        from = static_cast<size_t>(std::lower_bound(t, t + to, earlier.low - Slack) - t);
-        to = static_cast<size_t>(std::upper_bound(t + from, t + to, earlier.high + Slack) - t);
+        from = static_cast<size_t>(std::lower_bound(t, t + to, earlier.keptLow - Slack) - t);
+        to = static_cast<size_t>(std::upper_bound(t + from, t + to, earlier.keptHigh + Slack) - t);
     }
+    std::vector<Span>& dropped = piece.dropped;
+    std::vector<Span> marked;
+    size_t d = 0;
+    AdvancePast(dropped.data(), dropped.size(), d, [from](const Span& s) { return s.end <= from; });
     HeldLookup lookup(earlier);
-    for (size_t i = from; i < to; ++i)
-        if (!piece.IsGap(i) && lookup.Holds(t[i]))
-            piece.dropped.push_back(i);
+    for (size_t i = from; i < to; ++i) {
+        if (d < dropped.size() && dropped[d].begin <= i) {
+            i = dropped[d++].end - 1; // dropped already
+            continue;
+        }
+        if (piece.IsGap(i) || !lookup.Holds(t[i]))
+            continue;
+        if (!marked.empty() && marked.back().end == i)
+            ++marked.back().end;
+        else
+            marked.push_back({i, i + 1});
+        ++piece.droppedCount;
+    }
+    if (marked.empty())
+        return;
+    // Two sets of spans that do not overlap: merged by start, touching ones joined.
+    std::vector<Span> all;
+    all.reserve(dropped.size() + marked.size());
+    std::merge(dropped.begin(), dropped.end(), marked.begin(), marked.end(),
+               std::back_inserter(all),
+               [](const Span& a, const Span& b) { return a.begin < b.begin; });
+    dropped.clear();
+    for (const Span& s : all) {
+        if (!dropped.empty() && dropped.back().end == s.begin)
+            dropped.back().end = s.end;
+        else
+            dropped.push_back(s);
+    }
 }
 
-// After the drops are known: what a piece whose times do not ascend needs for the merge and
-// for later files' lookups.
-void PrepareUnordered(Piece& piece) {
-    if (piece.ascending)
-        return;
+// After the drops are known: the range of the kept samples, and what a piece whose times do
+// not ascend needs for the merge and for later files' lookups.
+void PrepareForLaterFiles(Piece& piece) {
     const DateTime* t = piece.Times();
+    if (piece.ascending) {
+        // Walked in from either end, past the drops of an overlap.
+        const std::vector<Span>& dropped = piece.dropped;
+        size_t first = 0, last = piece.size;
+        for (size_t d = 0; first < piece.size;) {
+            if (d < dropped.size() && dropped[d].begin == first)
+                first = dropped[d++].end;
+            else if (piece.IsGap(first))
+                ++first;
+            else
+                break;
+        }
+        for (size_t d = dropped.size(); last > first;) {
+            if (d > 0 && dropped[d - 1].end == last)
+                last = dropped[--d].begin;
+            else if (piece.IsGap(last - 1))
+                --last;
+            else
+                break;
+        }
+        if (first < last) {
+            piece.hasKept = true;
+            piece.keptLow = t[first];
+            piece.keptHigh = t[last - 1];
+        }
+        return;
+    }
     piece.keys.resize(piece.size);
     DateTime latest = -std::numeric_limits<DateTime>::infinity();
     size_t d = 0;
     for (size_t i = 0; i < piece.size; ++i) {
-        const bool dropped = d < piece.dropped.size() && piece.dropped[d] == i;
-        d += dropped ? 1 : 0;
-        if (!dropped) {
+        while (d < piece.dropped.size() && piece.dropped[d].end <= i)
+            ++d;
+        if (d == piece.dropped.size() || piece.dropped[d].begin > i) {
             latest = std::max(latest, t[i]);
             if (!piece.IsGap(i))
                 piece.heldTimes.push_back(t[i]);
@@ -228,6 +289,11 @@ void PrepareUnordered(Piece& piece) {
         piece.keys[i] = latest;
     }
     std::sort(piece.heldTimes.begin(), piece.heldTimes.end());
+    if (!piece.heldTimes.empty()) {
+        piece.hasKept = true;
+        piece.keptLow = piece.heldTimes.front();
+        piece.keptHigh = piece.heldTimes.back();
+    }
 }
 
 // Entries [begin, end) of one piece, consecutive in the joined channel.
@@ -243,12 +309,11 @@ struct Run {
 std::vector<Run> MergeOrder(const std::vector<Piece>& pieces) {
     const size_t m = pieces.size();
     std::vector<size_t> next(m, 0), nextDropped(m, 0);
+    // Spans never touch: one skip leaves next on a kept entry.
     auto skipDropped = [&](size_t p) {
-        const std::vector<size_t>& dropped = pieces[p].dropped;
-        while (nextDropped[p] < dropped.size() && dropped[nextDropped[p]] == next[p]) {
-            ++next[p];
-            ++nextDropped[p];
-        }
+        const std::vector<Span>& dropped = pieces[p].dropped;
+        if (nextDropped[p] < dropped.size() && dropped[nextDropped[p]].begin == next[p])
+            next[p] = dropped[nextDropped[p]++].end;
     };
     for (size_t p = 0; p < m; ++p)
         skipDropped(p);
@@ -278,17 +343,17 @@ std::vector<Run> MergeOrder(const std::vector<Piece>& pieces) {
                                : std::lower_bound(keys + next[best], keys + piece.size, bound)) -
                 keys);
         }
-        // [next, limit) without its dropped entries.
+        // [next, limit) without its dropped entries; a dropped span may reach beyond limit.
         size_t from = next[best];
-        const std::vector<size_t>& dropped = piece.dropped;
-        for (size_t& d = nextDropped[best]; d < dropped.size() && dropped[d] < limit; ++d) {
-            if (dropped[d] > from)
-                runs.push_back({best, from, dropped[d]});
-            from = dropped[d] + 1;
+        const std::vector<Span>& dropped = piece.dropped;
+        for (size_t& d = nextDropped[best]; d < dropped.size() && dropped[d].begin < limit; ++d) {
+            if (dropped[d].begin > from)
+                runs.push_back({best, from, dropped[d].begin});
+            from = dropped[d].end;
         }
         if (limit > from)
             runs.push_back({best, from, limit});
-        next[best] = limit;
+        next[best] = std::max(limit, from);
         skipDropped(best);
     }
     return runs;
@@ -480,10 +545,7 @@ void JoinChannel(int16_t number, const std::vector<Part>& parts, ChannelInfo& ou
         Survey(piece, p, stretches);
         for (size_t e = 0; e < p; ++e)
             MarkHeld(piece, pieces[e]);
-        std::sort(piece.dropped.begin(), piece.dropped.end());
-        piece.dropped.erase(std::unique(piece.dropped.begin(), piece.dropped.end()),
-                            piece.dropped.end());
-        PrepareUnordered(piece);
+        PrepareForLaterFiles(piece);
     }
     const std::vector<Run> runs = MergeOrder(pieces);
     const Coverage coverage(stretches);
