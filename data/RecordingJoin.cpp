@@ -86,8 +86,8 @@ struct Piece {
     size_t size = 0;
     bool ascending = true;    // the times never go down
     std::vector<size_t> gaps; // indices of the gap points
-    // The samples an earlier file holds: ascending spans, never touching (an overlap drops
-    // whole stretches).
+    // The samples an earlier file holds, as ascending spans (an overlap drops a stretch at a
+    // time); touching spans are joined.
     std::vector<Span> dropped;
     size_t droppedCount = 0;
     // When the times do not ascend: the merge keys (see Keys) and the kept samples' times,
