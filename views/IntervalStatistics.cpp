@@ -88,21 +88,16 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
     };
     size_t i = begin;
 #if defined(__SSE2__)
-    // Four samples a step in one register each: steps of finite values away from the gap
-    // level (nearly all) add, compare and count without a branch; any other step goes one by
-    // one.
+    // Four samples a step in one register each: gap-free steps (nearly all) add, compare and
+    // count without a branch; a step with a value near the gap level goes one by one.
     __m128d sumLow = _mm_setzero_pd(), sumHigh = _mm_setzero_pd();
     __m128 low = _mm_set1_ps(Infinity), high = _mm_set1_ps(-Infinity);
     const __m128 nearBelow = _mm_set1_ps(-158.1f), nearAbove = _mm_set1_ps(-157.9f);
-    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    const __m128 largest = _mm_set1_ps(std::numeric_limits<float>::max());
     size_t vectorCount = 0;
     for (; i + 4 <= end; i += 4) {
         const __m128 v = _mm_loadu_ps(values + i);
         const __m128 near = _mm_and_ps(_mm_cmpgt_ps(v, nearBelow), _mm_cmplt_ps(v, nearAbove));
-        // False for NaN and both infinities.
-        const __m128 finite = _mm_cmple_ps(_mm_and_ps(v, absMask), largest);
-        if (_mm_movemask_ps(near) != 0 || _mm_movemask_ps(finite) != 0xF) {
+        if (_mm_movemask_ps(near) != 0) {
             for (int k = 0; k < 4; ++k)
                 add(values[i + static_cast<size_t>(k)], k);
             continue;
@@ -116,15 +111,30 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
     double lanes[4];
     _mm_storeu_pd(lanes, sumLow);
     _mm_storeu_pd(lanes + 2, sumHigh);
-    float lows[4], highs[4];
-    _mm_storeu_ps(lows, low);
-    _mm_storeu_ps(highs, high);
-    for (int k = 0; k < 4; ++k) {
-        sums[k] += lanes[k];
-        minima[k] = std::min(minima[k], lows[k]);
-        maxima[k] = std::max(maxima[k], highs[k]);
+    // Finite floats never add up to an infinity in double precision: a sum that is not finite
+    // took in a NaN or an infinity, which the registers' minimum and maximum cannot leave out.
+    // Then the interval is scanned again one by one, which does.
+    if (!std::isfinite(lanes[0] + lanes[1] + lanes[2] + lanes[3])) {
+        for (int k = 0; k < 4; ++k) {
+            sums[k] = 0;
+            counts[k] = 0;
+            minima[k] = Infinity;
+            maxima[k] = -Infinity;
+        }
+        for (i = begin; i + 4 <= end; i += 4)
+            for (int k = 0; k < 4; ++k)
+                add(values[i + static_cast<size_t>(k)], k);
+    } else {
+        float lows[4], highs[4];
+        _mm_storeu_ps(lows, low);
+        _mm_storeu_ps(highs, high);
+        for (int k = 0; k < 4; ++k) {
+            sums[k] += lanes[k];
+            minima[k] = std::min(minima[k], lows[k]);
+            maxima[k] = std::max(maxima[k], highs[k]);
+        }
+        counts[0] += vectorCount;
     }
-    counts[0] += vectorCount;
 #else
     for (; i + 4 <= end; i += 4) {
         add(values[i], 0);
