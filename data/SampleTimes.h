@@ -171,6 +171,18 @@ public:
     const std::vector<Run>& Runs() const { return runs_; }
     // The run holding sample i (i < size()).
     size_t RunIndexOf(size_t i) const;
+    // Time i, starting the search at run `hint` and leaving there the run of i: walking forward
+    // costs no search.
+    DateTime At(size_t i, size_t& hint) const {
+        if (hint >= runs_.size() || i < runs_[hint].begin || i >= runs_[hint].End()) {
+            if (hint + 1 < runs_.size() && i >= runs_[hint + 1].begin && i < runs_[hint + 1].End())
+                ++hint;
+            else
+                hint = RunIndexOf(i);
+        }
+        const Run& run = runs_[hint];
+        return TimeInRun(run, i - run.begin);
+    }
     // Times of a held run.
     const DateTime* HeldTimes(const Run& run) const { return held_.data() + run.held; }
     DateTime TimeInRun(const Run& run, size_t j) const {

@@ -31,6 +31,12 @@ inline bool IsGap(float v) {
     return v < -157.9f && v > -158.1f && IsGapValue(v);
 }
 
+// A value that is no measurement: a gap, or not finite (NaN would poison every comparison, an
+// infinity every sum). Both ways of scanning leave out the same values.
+inline bool IsSkipped(float v) {
+    return !std::isfinite(v) || IsGap(v);
+}
+
 struct Accumulator {
     IntervalStatistics s;
     double sum = 0;
@@ -65,11 +71,19 @@ constexpr size_t Batch = 4096; // values decoded at a time; a multiple of the fo
 // One pass over the values of an interval of ascending samples, fed batch by batch in order:
 // count, sum, minimum and maximum, with four partial sums so that the additions do not wait for
 // each other. Every batch but the last holds a multiple of four values, so the additions happen
-// in the same order as in one pass over the whole interval.
+// in the same order as in one pass over the whole interval. oneByOne takes every group of four
+// into the lanes one value at a time, as a scan must that met a value which is not finite.
 class IntervalScan {
 public:
+    explicit IntervalScan(bool oneByOne = false) : oneByOne_(oneByOne) {}
+
     void Add(const float* values, size_t n) {
         size_t i = 0;
+        if (oneByOne_) {
+            for (; i + 4 <= n; i += 4)
+                for (int k = 0; k < 4; ++k)
+                    AddOne(values[i + static_cast<size_t>(k)], k);
+        }
 #if defined(__SSE2__)
         // Four samples a step in one register each: gap-free steps (nearly all) add, compare
         // and count without a branch; a step with a value near the gap level goes one by one.
@@ -98,6 +112,20 @@ public:
 #endif
         for (; i < n; ++i)
             AddOne(values[i], 0);
+    }
+
+    // Finite floats never add up to an infinity in double precision: a sum that is not finite
+    // took in a NaN or an infinity, which the registers' minimum and maximum cannot leave out.
+    // Then the interval is to be scanned again one by one, which does.
+    bool TookNonFinite() const {
+#if defined(__SSE2__)
+        double lanes[4];
+        _mm_storeu_pd(lanes, sumLow_);
+        _mm_storeu_pd(lanes + 2, sumHigh_);
+        return !std::isfinite(lanes[0] + lanes[1] + lanes[2] + lanes[3]);
+#else
+        return false;
+#endif
     }
 
     // count, minimum, maximum and mean; the times and the first and last values are the
@@ -131,7 +159,7 @@ public:
 private:
     static constexpr float Infinity = std::numeric_limits<float>::infinity();
     void AddOne(float v, int lane) {
-        if (IsGap(v))
+        if (IsSkipped(v))
             return;
         sums_[lane] += v;
         ++counts_[lane];
@@ -139,6 +167,7 @@ private:
         maxima_[lane] = std::max(maxima_[lane], v);
     }
 
+    bool oneByOne_;
     double sums_[4] = {0, 0, 0, 0};
     size_t counts_[4] = {0, 0, 0, 0};
     float minima_[4] = {Infinity, Infinity, Infinity, Infinity};
@@ -156,12 +185,18 @@ private:
 IntervalStatistics ScanInterval(const ChannelInfo& channel, size_t begin, size_t end) {
     float values[Batch];
     DateTime times[Batch];
-    IntervalScan scan;
-    for (size_t from = begin; from < end; from += Batch) {
-        const size_t n = std::min(Batch, end - from);
-        channel.values.Copy(from, n, values);
-        scan.Add(values, n);
-    }
+    auto scanAll = [&](bool oneByOne) {
+        IntervalScan scan(oneByOne);
+        for (size_t from = begin; from < end; from += Batch) {
+            const size_t n = std::min(Batch, end - from);
+            channel.values.Copy(from, n, values);
+            scan.Add(values, n);
+        }
+        return scan;
+    };
+    IntervalScan scan = scanAll(false);
+    if (scan.TookNonFinite())
+        scan = scanAll(true);
     IntervalStatistics s = scan.Result();
     if (s.count == 0)
         return s;
@@ -172,7 +207,7 @@ IntervalStatistics ScanInterval(const ChannelInfo& channel, size_t begin, size_t
         channel.times.Copy(from, n, times);
         for (size_t j = 0; j < n && !(minimumFound && maximumFound); ++j) {
             const float v = values[j];
-            if (IsGap(v))
+            if (IsSkipped(v))
                 continue;
             if (!firstFound) {
                 s.first = v;
@@ -193,7 +228,7 @@ IntervalStatistics ScanInterval(const ChannelInfo& channel, size_t begin, size_t
         to -= n;
         channel.values.Copy(to, n, values);
         for (size_t j = n; j > 0; --j)
-            if (!IsGap(values[j - 1])) {
+            if (!IsSkipped(values[j - 1])) {
                 s.last = values[j - 1];
                 return s;
             }
@@ -221,7 +256,7 @@ IntervalStatistics StatisticsOf(const ChannelInfo& channel, DateTime from, DateT
         channel.times.Copy(at, count, times);
         for (size_t j = 0; j < count; ++j) {
             const DateTime t = times[j];
-            if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsGap(values[j]))
+            if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsSkipped(values[j]))
                 a.Add(values[j], t);
         }
     }
