@@ -265,6 +265,34 @@ ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& i
 
 } // namespace
 
+int ScreenedWindowStep(const std::vector<ChannelInfo>& channels, std::span<const int16_t> positions,
+                       DateTime start, DateTime end) {
+    long long count = 0;
+    for (const int16_t pos : positions) {
+        if (pos < 0 || static_cast<size_t>(pos) >= channels.size())
+            continue;
+        const ChannelInfo& channel = channels[static_cast<size_t>(pos)];
+        count += static_cast<long long>(CountNotBefore(channel, ScreenedEnd(channel, end), start));
+    }
+    return DecimationStep(count);
+}
+
+std::vector<std::vector<PlotPoint>> PlotScreenedWindow(const std::vector<ChannelInfo>& channels,
+                                                       std::span<const int16_t> positions,
+                                                       DateTime start, DateTime end, int step) {
+    std::vector<std::vector<PlotPoint>> points;
+    for (const int16_t pos : positions) {
+        SeriesBuild series;
+        if (pos >= 0 && static_cast<size_t>(pos) < channels.size()) {
+            const ChannelInfo& channel = channels[static_cast<size_t>(pos)];
+            PlotChannelPoints(channel, ScreenedEnd(channel, end), start,
+                              static_cast<size_t>(step), series);
+        }
+        points.push_back(std::move(series.points));
+    }
+    return points;
+}
+
 ViewBuild BuildViews(const std::vector<ChannelInfo>& channels, const RecordingInfo& info,
                      uint32_t pageSize, const BuildProgress& progress) {
     return Build(channels, info, nullptr, pageSize, progress);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,15 @@ struct ScreeningSelection {
     std::array<bool, 16> channelFlags{};
     bool Selects(int16_t channelNumber) const;
 };
+
+// Detail on zoom: the decimation step a screening of the window [start, end] with the channels
+// at `positions` would take (from the samples in the window, gap samples included), and the
+// points it would plot for each of them, in the order of positions.
+int ScreenedWindowStep(const std::vector<ChannelInfo>& channels, std::span<const int16_t> positions,
+                       DateTime start, DateTime end);
+std::vector<std::vector<PlotPoint>> PlotScreenedWindow(const std::vector<ChannelInfo>& channels,
+                                                       std::span<const int16_t> positions,
+                                                       DateTime start, DateTime end, int step);
 
 ViewBuild BuildViews(const std::vector<ChannelInfo>& channels, const RecordingInfo& info,
                      uint32_t pageSize, const BuildProgress& progress = {});

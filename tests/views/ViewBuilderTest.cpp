@@ -299,3 +299,62 @@ TEST(BuildScreenedViews, ScanStopsAtTheFirstSampleAfterTheEnd) {
     EXPECT_EQ(b.rows.Entries(1)[0].sampleIndex, 2);
     EXPECT_EQ(b.series[0].points.size(), 3u);
 }
+
+TEST(DetailOnZoom, AZoomedWindowPlotsWhatAScreeningOfItPlots) {
+    // Three channels of 700,000 one-second samples in records, as a data file gives them, with
+    // interruptions (gap points) and gap values among the words: the views plot every third
+    // sample. A window of a little over 1,100,000 samples is plotted every second sample, one of
+    // an hour every sample; both exactly as a screening of the window with those channels.
+    std::vector<ChannelInfo> channels(3);
+    for (size_t c = 0; c < channels.size(); ++c) {
+        ChannelInfo& ch = channels[c];
+        ch.channel = static_cast<int16_t>(c + 1);
+        ch.unit = "V";
+        ch.values.PreferDivisor(10);
+        for (int start = 0; start < 700000; start += 8000) {
+            if (start == 320000) {
+                ch.times.push_back(T0 + (start - 1) * OneSecond);
+                ch.values.push_back(GapValue);
+            }
+            const DateTime recordTime = RecorderSecondsToDateTime(479811600 + start);
+            const auto count = static_cast<uint32_t>(std::min(8000, 700000 - start));
+            ch.times.AppendRun(recordTime, OneSecond, 0, count);
+            for (uint32_t k = 0; k < count; ++k)
+                ch.values.push_back(k == 77 * (c + 1) ? GapValue : static_cast<float>(k % 997) / 10);
+        }
+    }
+    const RecordingInfo info = Info(channels, 700000);
+    const ViewBuild built = BuildViews(channels, info, 500);
+    const std::vector<int16_t> positions = {0, 1, 2};
+    ASSERT_EQ(DecimationStep(info.sampleCount), 3);
+    for (const auto& [fromSecond, toSecond, step] :
+         {std::tuple{100000.0, 470000.0, 2}, {300000.5, 303600.5, 1}, {-50.0, 1000.0, 1}}) {
+        SCOPED_TRACE(fromSecond);
+        const DateTime from = T0 + fromSecond * OneSecond, to = T0 + toSecond * OneSecond;
+        ScreeningSelection selection;
+        selection.start = from;
+        selection.end = to;
+        selection.channelFlags.fill(true);
+        const ViewBuild screened = BuildScreenedViews(channels, info, selection, 500);
+        ASSERT_EQ(ScreenedWindowStep(channels, positions, from, to), step);
+        const auto refined = PlotScreenedWindow(channels, positions, from, to, step);
+        ASSERT_EQ(refined.size(), screened.series.size());
+        for (size_t s = 0; s < refined.size(); ++s) {
+            const std::vector<PlotPoint>& expected = screened.series[s].points;
+            ASSERT_EQ(refined[s].size(), expected.size()) << "series " << s;
+            size_t nulls = 0;
+            for (size_t i = 0; i < expected.size(); ++i) {
+                ASSERT_EQ(refined[s][i].key, expected[i].key) << "series " << s << " point " << i;
+                ASSERT_EQ(std::isnan(refined[s][i].value), std::isnan(expected[i].value));
+                if (std::isnan(expected[i].value))
+                    ++nulls;
+                else
+                    ASSERT_EQ(refined[s][i].value, expected[i].value) << "series " << s;
+            }
+            EXPECT_LT(expected.size(), built.series[s].points.size() + 1);
+            if (step == 2) {
+                EXPECT_GT(nulls, 0u); // the interruption and the gap values lie in the window
+            }
+        }
+    }
+}
