@@ -105,8 +105,7 @@ bool ResolveScreening(const ScreeningOptions& screening, const RecordingInfo& in
     return true;
 }
 
-std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
-                                         const ScreeningOptions& screening, uint32_t pageSize) {
+ViewsOfFile LoadFileRecording(const LoadArguments& load) {
     ViewsOfFile result;
     ResetRecordingInfo(result.info);
     // A live run's record opens as File > Open opens it.
@@ -116,6 +115,12 @@ std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
     if (result.readFailure)
         std::fprintf(stderr, "%s: %s\n", load.path.c_str(),
                      GbkToUtf8(result.readFailure->text).c_str());
+    return result;
+}
+
+std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
+                                         const ScreeningOptions& screening, uint32_t pageSize) {
+    ViewsOfFile result = LoadFileRecording(load);
     if (!screening.Screens()) {
         result.views = BuildViews(result.channels, result.info, pageSize);
         return result;

@@ -64,6 +64,9 @@ struct ViewsOfFile {
 std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
                                          const ScreeningOptions& screening,
                                          uint32_t pageSize = DefaultItemsPerPage);
+// The same reading without the views (they stay empty): for commands that need the samples
+// only. The unscreened views would show every channel, in the recording's order.
+ViewsOfFile LoadFileRecording(const LoadArguments& load);
 
 // Rows [first, first + count) of the index that page N shows, as paging reaches it in the
 // window; nullopt for a page beyond the last (or any page of an empty sheet).
