@@ -14,6 +14,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -759,24 +760,15 @@ std::optional<UserMessage> ListRecorderFiles(const std::string& folder,
     return std::nullopt;
 }
 
-std::optional<UserMessage> ReadJoinedRecording(const std::vector<std::string>& paths,
-                                               JoinedRecording& joined, const LoadLogOptions& log,
-                                               const JoinProgress& progress) {
-    joined = JoinedRecording{};
-    if (paths.empty())
-        return UserMessage{"No recorder data files (*.bin, *.dat) to open.",
-                           MessageIcon::Information};
-    if (paths.size() == 1) {
-        // One file is read exactly as File > Open reads it, a partial read included.
-        auto message = ReadRecorderFile(paths.front(), joined.info, joined.channels, log);
-        joined.files.push_back(
-            {paths.front(), joined.info.startTime, joined.info.endTime, joined.info.sampleCount});
-        if (progress)
-            progress(1, 1);
-        return message;
-    }
+namespace {
 
-    std::vector<JoinSource> sources(paths.size());
+// Reads every file, one worker per processor; after each read, `done` may keep of the source
+// what it needs. The first failure in path order (with the file's name), when one stops it.
+std::optional<UserMessage> ReadSources(const std::vector<std::string>& paths,
+                                       std::vector<JoinSource>& sources, const LoadLogOptions& log,
+                                       const JoinProgress& progress,
+                                       const std::function<void(JoinSource&)>& done = {}) {
+    sources.assign(paths.size(), JoinSource{});
     std::vector<std::optional<UserMessage>> failures(paths.size());
     std::atomic<size_t> nextFile{0};
     size_t filesDone = 0;
@@ -787,6 +779,8 @@ std::optional<UserMessage> ReadJoinedRecording(const std::vector<std::string>& p
             source.path = paths[f];
             try {
                 failures[f] = ReadRecorderFile(source.path, source.info, source.channels, log);
+                if (!failures[f] && done)
+                    done(source);
             } catch (const std::exception& error) { // out of memory, for one
                 failures[f] = UserMessage{error.what(), MessageIcon::Error};
             }
@@ -806,10 +800,226 @@ std::optional<UserMessage> ReadJoinedRecording(const std::vector<std::string>& p
     RunOnWorkers(work, paths.size(), log.enabled ? 1 : 0);
 
     for (size_t f = 0; f < paths.size(); ++f)
-        if (failures[f])
+        if (failures[f]) {
+            sources.clear();
             return UserMessage{NameForMessage(paths[f]) + ": " + failures[f]->text,
                                failures[f]->icon};
+        }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<UserMessage> ReadJoinedRecording(const std::vector<std::string>& paths,
+                                               JoinedRecording& joined, const LoadLogOptions& log,
+                                               const JoinProgress& progress) {
+    joined = JoinedRecording{};
+    if (paths.empty())
+        return UserMessage{"No recorder data files (*.bin, *.dat) to open.",
+                           MessageIcon::Information};
+    if (paths.size() == 1) {
+        // One file is read exactly as File > Open reads it, a partial read included.
+        auto message = ReadRecorderFile(paths.front(), joined.info, joined.channels, log);
+        joined.files.push_back(
+            {paths.front(), joined.info.startTime, joined.info.endTime, joined.info.sampleCount});
+        if (progress)
+            progress(1, 1);
+        return message;
+    }
+    std::vector<JoinSource> sources;
+    if (auto failure = ReadSources(paths, sources, log, progress))
+        return failure;
     return JoinRecordings(sources, joined);
+}
+
+namespace {
+
+// Around a cut no file has a sample this close: then no instant of the data sheet (samples
+// within SameDouble of each other) lies across it, and a join's samples within a millisecond
+// of each other lie on one side.
+DateTime CutMargin(DateTime t) {
+    return 10 * OneMillisecond + 3e-12 * std::fabs(t);
+}
+
+// What the chunked join knows of a file from reading it once.
+struct FileSummary {
+    std::string path;
+    RecordingInfo info;
+    std::vector<ChannelInfo> channels; // number, unit and range only
+    bool ascending = true;             // every channel's times ascend
+    bool hasSamples = false;
+    DateTime low = 0; // its earliest and latest sample time (gap points too)
+    DateTime high = 0;
+};
+
+class ChunkedJoin {
+public:
+    ChunkedJoin(std::vector<FileSummary> files, const JoinedChunkVisitor& visit)
+        : files_(std::move(files)), visit_(visit) {
+        // The whole join's channels: numbers ascending, the unit of the first file in join order
+        // that has the channel, the files' ranges together.
+        std::map<int16_t, ChannelInfo> channels;
+        for (const FileSummary& file : files_)
+            for (const ChannelInfo& c : file.channels) {
+                auto [it, added] = channels.try_emplace(c.channel, c);
+                if (!added) {
+                    it->second.rangeLow = std::fmin(it->second.rangeLow, c.rangeLow);
+                    it->second.rangeHigh = std::fmax(it->second.rangeHigh, c.rangeHigh);
+                }
+            }
+        for (auto& [number, channel] : channels) {
+            position_[number] = channels_.size();
+            channels_.push_back(channel);
+        }
+    }
+
+    void Run() {
+        DateTime from = -std::numeric_limits<DateTime>::infinity();
+        for (size_t next = 1;;) {
+            DateTime to = std::numeric_limits<DateTime>::infinity();
+            for (; next < files_.size(); ++next)
+                if (const auto cut = CutBefore(next); cut && *cut > from) {
+                    to = *cut;
+                    ++next;
+                    break;
+                }
+            if (!Visit(from, to) || to == std::numeric_limits<DateTime>::infinity())
+                return;
+            from = to;
+            Forget(from);
+        }
+    }
+
+private:
+    const JoinSource& Loaded(size_t f) {
+        auto it = loaded_.find(f);
+        if (it == loaded_.end()) {
+            JoinSource source;
+            source.path = files_[f].path;
+            if (ReadRecorderFile(source.path, source.info, source.channels))
+                throw std::runtime_error(NameForMessage(source.path) + ": File read failure!");
+            it = loaded_.emplace(f, std::move(source)).first;
+        }
+        return it->second;
+    }
+
+    // The decoded files no later chunk reaches.
+    void Forget(DateTime from) {
+        for (auto it = loaded_.begin(); it != loaded_.end();)
+            if (files_[it->first].high < from - 2 * CutMargin(from))
+                it = loaded_.erase(it);
+            else
+                ++it;
+    }
+
+    // A time before file `next` (in join order) at which no file has a sample nearby, within the
+    // last two minutes before its start; nullopt when every moment there is taken.
+    std::optional<DateTime> CutBefore(size_t next) {
+        // Files from `next` on have no sample before its start, less the window's millisecond.
+        const DateTime fence = files_[next].info.startTime - OneMillisecond;
+        const DateTime margin = CutMargin(fence);
+        const DateTime from = fence - 120 * OneSecond;
+        std::vector<DateTime> times;
+        for (size_t f = 0; f < next; ++f) {
+            const FileSummary& file = files_[f];
+            if (!file.hasSamples || file.high < from - margin || file.low > fence)
+                continue;
+            for (const ChannelInfo& channel : Loaded(f).channels) {
+                const auto begin =
+                    std::lower_bound(channel.times.begin(), channel.times.end(), from - margin);
+                const auto end = std::upper_bound(begin, channel.times.end(), fence);
+                for (auto t = begin; t != end; ++t)
+                    times.push_back(*t);
+            }
+        }
+        times.push_back(fence);
+        std::sort(times.begin(), times.end());
+        for (size_t i = times.size() - 1; i > 0; --i)
+            if (times[i] - times[i - 1] > 2 * margin && times[i] > from)
+                return (times[i] + times[i - 1]) / 2;
+        return std::nullopt;
+    }
+
+    bool Visit(DateTime from, DateTime to) {
+        // Every file with a sample that can bear on [from, to).
+        const DateTime low = from - 2 * CutMargin(from), high = to + 2 * CutMargin(to);
+        std::vector<JoinSource> sources;
+        for (size_t f = 0; f < files_.size(); ++f)
+            if (files_[f].hasSamples && files_[f].low <= high && files_[f].high >= low)
+                sources.push_back(Loaded(f));
+        JoinedChunk chunk{{}, from, to};
+        if (!sources.empty())
+            if (auto failure = JoinRecordings(sources, chunk.part))
+                throw std::runtime_error(failure->text);
+        // Every channel of the whole join at its place, as the whole join names it.
+        std::vector<ChannelInfo> placed = channels_;
+        for (ChannelInfo& channel : chunk.part.channels) {
+            const size_t at = position_.at(channel.channel);
+            placed[at].times = std::move(channel.times);
+            placed[at].values = std::move(channel.values);
+        }
+        chunk.part.channels = std::move(placed);
+        return visit_(chunk);
+    }
+
+    std::vector<FileSummary> files_; // in join order
+    const JoinedChunkVisitor& visit_;
+    std::vector<ChannelInfo> channels_;
+    std::map<int16_t, size_t> position_;
+    std::map<size_t, JoinSource> loaded_;
+};
+
+} // namespace
+
+std::optional<UserMessage> ReadJoinedRecordingInChunks(const std::vector<std::string>& paths,
+                                                       const JoinedChunkVisitor& visit,
+                                                       std::optional<JoinedRecording>& whole) {
+    whole.reset();
+    auto joinWhole = [&] {
+        whole.emplace();
+        return ReadJoinedRecording(paths, *whole);
+    };
+    if (paths.size() < 2)
+        return joinWhole();
+    // A first reading checks every file as the join would and notes what the plan needs.
+    std::vector<JoinSource> sources;
+    if (auto failure = ReadSources(paths, sources, {}, {}, [](JoinSource& source) {
+            for (ChannelInfo& channel : source.channels) {
+                channel.times.shrink_to_fit();
+                channel.values = SampleValues();
+            }
+        }))
+        return failure;
+    std::stable_sort(sources.begin(), sources.end(), [](const JoinSource& a, const JoinSource& b) {
+        if (a.info.startTime != b.info.startTime)
+            return a.info.startTime < b.info.startTime;
+        return a.path < b.path;
+    });
+    if (auto conflict = CheckUnits(sources))
+        return conflict;
+    std::vector<FileSummary> files;
+    for (JoinSource& source : sources) {
+        FileSummary file{source.path, source.info, {}, true, false, 0, 0};
+        for (ChannelInfo& channel : source.channels) {
+            file.ascending = file.ascending && channel.times.Ascending() && channel.times.Finite();
+            if (!channel.times.empty()) {
+                file.low = file.hasSamples ? std::min(file.low, channel.times.front())
+                                           : channel.times.front();
+                file.high = file.hasSamples ? std::max(file.high, channel.times.back())
+                                            : channel.times.back();
+                file.hasSamples = true;
+            }
+            channel.times = SampleTimes();
+            file.channels.push_back(std::move(channel));
+        }
+        files.push_back(std::move(file));
+    }
+    // The join orders a file whose times do not ascend by the file, across every later one:
+    // no chunk could stand for it.
+    if (!std::all_of(files.begin(), files.end(), [](const FileSummary& f) { return f.ascending; }))
+        return joinWhole();
+    ChunkedJoin(std::move(files), visit).Run();
+    return std::nullopt;
 }
 
 std::optional<UserMessage> ReadRecordingPath(const std::string& path, JoinedRecording& joined,

@@ -82,6 +82,29 @@ std::optional<UserMessage> ReadJoinedRecording(const std::vector<std::string>& p
                                                const LoadLogOptions& log = {},
                                                const JoinProgress& progress = {});
 
+// A stretch of a join, for going through a joined recording in time order without holding all
+// of it: the join of the files that reach into [from, to), with every channel of the whole join
+// at its place (empty where none of these files has it). Between from and to it holds exactly
+// the samples the join of all the files holds there, in the same order; no file has a sample
+// near either end, so that no instant of the data sheet lies across one.
+struct JoinedChunk {
+    JoinedRecording part;
+    DateTime from; // -infinity for the first chunk
+    DateTime to;   // +infinity for the last
+};
+// Returns false to stop.
+using JoinedChunkVisitor = std::function<bool(const JoinedChunk& chunk)>;
+
+// Joins the files chunk by chunk in time order, calling visit for each: each file is read once
+// to check it and plan the chunks, and again for the chunks it reaches into, so that a few files
+// are held at a time. A refused join returns its message as ReadJoinedRecording gives it,
+// before any chunk. Where chunks cannot stand for the join (a single file; a file whose times
+// do not ascend, which the join orders by the file), whole receives the complete join instead
+// and no chunk is visited.
+std::optional<UserMessage> ReadJoinedRecordingInChunks(const std::vector<std::string>& paths,
+                                                       const JoinedChunkVisitor& visit,
+                                                       std::optional<JoinedRecording>& whole);
+
 // A file, or a folder whose files are joined, as ReadJoinedRecording reads them.
 std::optional<UserMessage> ReadRecordingPath(const std::string& path, JoinedRecording& joined,
                                              const LoadLogOptions& log = {},

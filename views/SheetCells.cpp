@@ -172,6 +172,39 @@ bool WriteSheetCsv(const SheetRows& rows, size_t first, size_t count,
     return static_cast<bool>(out);
 }
 
+size_t WriteSheetCsvRowsBetween(const SheetRows& rows, DateTime from, DateTime to, size_t firstRow,
+                                std::span<const int16_t> columnChannels,
+                                const std::vector<ChannelInfo>& channels, std::ostream& out,
+                                bool& ok) {
+    // Rows ascend by time: the first at or after `from` by bisection.
+    size_t low = 0, high = rows.RowCount();
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (rows.Time(middle) < from)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    std::string chunk;
+    std::vector<size_t> hints(channels.size(), 0);
+    size_t written = 0;
+    rows.ForEachRow(low, rows.RowCount() - low,
+                    [&](size_t, DateTime time, std::span<const SheetEntry> entries) {
+                        if (!(time < to))
+                            return false;
+                        AppendSheetCsvLine(chunk, firstRow + written++, time, entries,
+                                           columnChannels, channels, &hints);
+                        if (chunk.size() >= (1u << 16)) {
+                            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                            chunk.clear();
+                        }
+                        return static_cast<bool>(out);
+                    });
+    out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    ok = static_cast<bool>(out);
+    return written;
+}
+
 bool WriteRecordingCsv(const std::vector<ChannelInfo>& channels, std::ostream& out) {
     std::vector<int16_t> columns;
     std::vector<ChannelSampleRange> ranges;

@@ -52,6 +52,13 @@ bool WriteSheetCsv(const SheetRows& rows, size_t first, size_t count,
                    std::span<const int16_t> columnChannels,
                    const std::vector<ChannelInfo>& channels, std::ostream& out);
 
+// Writes, without the header, the rows of the index whose time lies in [from, to), numbered as
+// rows from firstRow on. Returns how many were written; false in ok when the stream fails.
+size_t WriteSheetCsvRowsBetween(const SheetRows& rows, DateTime from, DateTime to, size_t firstRow,
+                                std::span<const int16_t> columnChannels,
+                                const std::vector<ChannelInfo>& channels, std::ostream& out,
+                                bool& ok);
+
 // Writes the whole recording, every row rather than one page, in the data sheet's CSV layout
 // with one column per channel. False when the stream fails.
 bool WriteRecordingCsv(const std::vector<ChannelInfo>& channels, std::ostream& out);

@@ -11,6 +11,8 @@
 #include "tools/cli/ToolSupport.h"
 #include "tools/cli/ToolViews.h"
 
+#include "data/RecordingJoin.h"
+#include "data/Text.h"
 #include "views/SheetCells.h"
 
 #include <cerrno>
@@ -18,7 +20,70 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
+
+namespace {
+
+// The data sheet of a folder's join, every row, as the whole join's views would show it.
+int WriteFolderCsv(const std::string& folder, const std::function<std::ostream*()>& open,
+                   const std::function<int()>& failedWriting) {
+    std::vector<std::string> files;
+    auto failed = [&folder](const UserMessage& message) {
+        std::fprintf(stderr, "%s: %s\n", folder.c_str(), GbkToUtf8(message.text).c_str());
+        return ExitFailure;
+    };
+    if (auto message = ListRecorderFiles(folder, files))
+        return failed(*message);
+    auto allRows = [](const std::vector<ChannelInfo>& channels, std::vector<int16_t>& columns) {
+        std::vector<ChannelSampleRange> ranges;
+        columns.clear();
+        for (size_t pos = 0; pos < channels.size(); ++pos) {
+            columns.push_back(static_cast<int16_t>(pos));
+            ranges.push_back({static_cast<int16_t>(pos), channels[pos].times.size(), std::nullopt});
+        }
+        return BuildSheetRows(channels, ranges);
+    };
+    std::ostream* out = nullptr;
+    bool writeFailed = false;
+    size_t written = 0;
+    std::vector<int16_t> columns;
+    std::optional<JoinedRecording> whole;
+    const auto message = ReadJoinedRecordingInChunks(
+        files,
+        [&](const JoinedChunk& chunk) {
+            const SheetRows rows = allRows(chunk.part.channels, columns);
+            if (!out) {
+                if (!(out = open()))
+                    return false;
+                *out << SheetCsvHeader(columns, chunk.part.channels);
+            }
+            bool ok = true;
+            written += WriteSheetCsvRowsBetween(rows, chunk.from, chunk.to, written, columns,
+                                                chunk.part.channels, *out, ok);
+            writeFailed = !ok;
+            return ok;
+        },
+        whole);
+    if (message)
+        return failed(*message);
+    if (whole) {
+        const SheetRows rows = allRows(whole->channels, columns);
+        if (!(out = open()))
+            return ExitFailure;
+        if (!WriteSheetCsv(rows, 0, rows.RowCount(), columns, whole->channels, *out))
+            return failedWriting();
+        return 0;
+    }
+    if (!out)
+        return ExitFailure;
+    out->flush();
+    if (writeFailed || !*out)
+        return failedWriting();
+    return 0;
+}
+
+} // namespace
 
 int RunCsvCommand(const std::vector<std::string>& args) {
     std::vector<std::string> rest = args;
@@ -36,6 +101,37 @@ int RunCsvCommand(const std::vector<std::string>& args) {
     const auto arguments = ParseLoadArguments(loadArgs);
     if (!arguments)
         return ExitUsage;
+    const std::string& out = paths[1];
+    // The output is opened once there is something to write.
+    std::ofstream stream;
+    std::ostream* sink = nullptr;
+    auto open = [&]() -> std::ostream* {
+        if (sink || out == "-")
+            return sink = &std::cout;
+        stream.open(out, std::ios::binary | std::ios::trunc);
+        if (!stream) {
+            std::fprintf(stderr, "%s: cannot write %s: %s\n", ToolName, out.c_str(),
+                         std::strerror(errno));
+            return nullptr;
+        }
+        return sink = &stream;
+    };
+    auto failedWriting = [&] {
+        std::fprintf(stderr, "%s: writing %s failed\n", ToolName, out.c_str());
+        if (out != "-") {
+            stream.close();
+            std::error_code ignored;
+            std::filesystem::remove(out, ignored);
+        }
+        return ExitFailure;
+    };
+
+    // Every row of a folder's join goes out as it is joined, a few files at a time: a year of
+    // files is never held at once.
+    if (IsRecordingFolder(arguments->path) && !screening.Screens() && !pages.page &&
+        !arguments->log.enabled)
+        return WriteFolderCsv(arguments->path, open, failedWriting);
+
     const auto file = LoadFileViews(*arguments, screening, pages.pageSize);
     if (!file)
         return ExitUsage;
@@ -48,26 +144,11 @@ int RunCsvCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "No content\n");
         return ExitFailure;
     }
-
-    auto write = [&](std::ostream& out) {
-        return WriteSheetCsv(file->views.rows, page->first, page->count, file->views.columnChannels,
-                             file->channels, out);
-    };
-    const std::string& out = paths[1];
-    if (out == "-")
-        return write(std::cout) ? status : ExitFailure;
-    std::ofstream stream(out, std::ios::binary | std::ios::trunc);
-    if (!stream) {
-        std::fprintf(stderr, "%s: cannot write %s: %s\n", ToolName, out.c_str(),
-                     std::strerror(errno));
+    std::ostream* target = open();
+    if (!target)
         return ExitFailure;
-    }
-    if (!write(stream)) {
-        std::fprintf(stderr, "%s: writing %s failed\n", ToolName, out.c_str());
-        stream.close();
-        std::error_code ignored;
-        std::filesystem::remove(out, ignored);
-        return ExitFailure;
-    }
+    if (!WriteSheetCsv(file->views.rows, page->first, page->count, file->views.columnChannels,
+                       file->channels, *target))
+        return failedWriting();
     return status;
 }
