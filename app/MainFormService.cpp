@@ -1,34 +1,22 @@
-// The main window's two service functions, shown only when switched on in the settings store:
-// importing a recording from a CSV file of single samples, and downloading a picture into
-// the instrument.
+// The import of a CSV file of single samples, asked for by the service command
+// (ServiceCommands), and the opening of a live run's record, which reads the same lines.
 
 #include "app/MainFormUnit.h"
-#include "app/OEMDLDlg.h"
 #include "app/ProcessDlg.h"
 #include "data/CsvImport.h"
 #include "data/LiveRecord.h"
 
 #include <QAction>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 
 void TMainForm::ConnectServiceCommands() {
+    service_ = std::make_unique<ServiceCommands>(this, *realTime_);
     connect(ImportDataMenuItem, &QAction::triggered, this, &TMainForm::ImportData);
     connect(OEMDownLoad, &QAction::triggered, this, &TMainForm::OnOEMDLClick);
+    connect(service_.get(), &ServiceCommands::ImportRequested, this, &TMainForm::ImportRecording);
 }
 
-void TMainForm::ImportData() {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QString(), ImportFileName.isEmpty() ? QString() : QFileInfo(ImportFileName).path(),
-        QStringLiteral("CSV file(*.csv)"));
-    if (path.isEmpty())
-        return;
-    ImportDataFile(path);
-}
-
-void TMainForm::ImportDataFile(const QString& path) {
-    ImportFileName = path;
+void TMainForm::ImportRecording(const QString& path) {
     ShownFileName = path;
     // Unlike a data file load, the recording info is kept: an import that takes no line
     // leaves the previous window and range standing.
@@ -36,7 +24,7 @@ void TMainForm::ImportDataFile(const QString& path) {
     XZoomStopPending = YZoomStopPending = true;
     RealTimeMode = false;
     importConvertedNothing_ = false;
-    RunWorker(QStringLiteral("Data are loading..."), [this] { ImportThreadProc(); });
+    RunWorker(QStringLiteral("Data are loading..."), [this, path] { ImportThreadProc(path); });
     ApplyViewBuild();
     FinishViewUpdate(recordingInfo.startTime, true);
     // An empty chart and sheet alone do not say why: a file of other lines (the sheet's own
@@ -45,8 +33,8 @@ void TMainForm::ImportDataFile(const QString& path) {
         presentMessage_(this, {ImportNoSampleText, MessageIcon::Information});
 }
 
-void TMainForm::ImportThreadProc() {
-    const bool read = ImportOnWorker(QFile::encodeName(ImportFileName).toStdString(), false);
+void TMainForm::ImportThreadProc(const QString& path) {
+    const bool read = ImportOnWorker(QFile::encodeName(path).toStdString(), false);
     importConvertedNothing_ = read && recordingInfo.sampleCount == 0;
 }
 
@@ -71,15 +59,4 @@ bool TMainForm::ImportOnWorker(const std::string& path, bool liveRecord) {
     ProcessDlg->ResetProgress();
     BuildOnWorker(nullptr);
     return !message;
-}
-
-void TMainForm::OnOEMDLClick() {
-    // The download and a live run would share the port; the menu entry is off during a run.
-    if (realTime_->LinkActive())
-        return;
-    TOEMDLDlg dialog(realTime_->Connection(), realTime_->ConfigPath(), this);
-    // After Stop a read may still be outstanding on the poller, which closes the port when it
-    // ends: the transfer waits for that on its worker, behind the dialog.
-    dialog.SetLinkWait([this] { realTime_->WaitIdle(); });
-    dialog.exec();
 }

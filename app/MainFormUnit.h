@@ -3,6 +3,7 @@
 // from it, the worker protocol with its progress dialog, opening files and paging.
 
 #include "app/realtime/RealTimeMonitor.h"
+#include "app/service/ServiceCommands.h"
 #include "chart/ChartReadout.h"
 #include "chart/OwnScales.h"
 #include "chart/TrendChart.h"
@@ -189,13 +190,12 @@ public:
     std::unique_ptr<PrintedReport> MakeListReport();
     std::unique_ptr<PrintedReport> MakeChartReport();
 
-    // Service functions (MainFormService.cpp): the CSV import and the picture download.
-    void ImportData();
+    // Service functions: the CSV import command and the picture download.
+    void ImportData() { service_->ImportData(); }
     // Everything after the file dialog: clear, import on the worker, build, complete.
-    void ImportDataFile(const QString& path);
-    // A fresh download dialog for each use, shown modally.
-    void OnOEMDLClick();
-    QString ImportFileName;
+    void ImportDataFile(const QString& path) { service_->ImportDataFile(path); }
+    void OnOEMDLClick() { service_->OnOEMDLClick(); }
+    ServiceCommands& Service() { return *service_; }
 
     // Live-run results off the poller thread, lost contact and the run's record
     // (MainFormRealTime.cpp).
@@ -327,7 +327,9 @@ private:
     void ConnectChartEvents();
     void ApplyNavigation(const NavigationOutcome& outcome);
     void ConnectServiceCommands();
-    void ImportThreadProc();
+    // The import the service command asks for (MainFormService.cpp).
+    void ImportRecording(const QString& path);
+    void ImportThreadProc(const QString& path);
     // On the worker: the import of a CSV file, or the opening of a live run's record (the
     // same lines, the value range without its gap markers); then the views. False when the
     // file could not be read (its message shown).
@@ -376,6 +378,7 @@ private:
     TOKBottomDlg* OKBottomDlg = nullptr;
     TRealComSettingDlg* RealComSettingDlg = nullptr;
     std::unique_ptr<RealTimeMonitor> realTime_;
+    std::unique_ptr<ServiceCommands> service_;
     MessagePresenter presentMessage_;
     bool loadLogEnabled_ = false;
     bool importConvertedNothing_ = false;
