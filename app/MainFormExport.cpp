@@ -4,14 +4,12 @@
 
 #include "app/DataSheetModel.h"
 #include "app/MainFormUnit.h"
-#include "app/ProcessDlg.h"
 #include "data/Text.h"
 #include "export/ChartPicture.h"
 #include "export/CsvExport.h"
 #include "export/ReportLayout.h"
 #include "export/ReportPrinting.h"
 
-#include <QAction>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -80,10 +78,6 @@ void TMainForm::ConnectExportCommands() {
     saveDialog_ = ShowSaveDialog;
     saveBox_ = ShowSaveBox;
     showReport_ = ShowReportPreview;
-    for (QAction* action : {SaveFileButton, SaveFileMenuItem})
-        connect(action, &QAction::triggered, this, &TMainForm::SaveFileButtonClick);
-    for (QAction* action : {PrintButton, PrintMenuItem})
-        connect(action, &QAction::triggered, this, &TMainForm::PrintButtonClick);
 }
 
 std::unique_ptr<QFileDialog> TMainForm::MakeSaveDialog(QWidget* parent,
@@ -147,7 +141,7 @@ std::optional<TMainForm::SaveDialogChoice> TMainForm::AskSaveTarget() {
 }
 
 void TMainForm::SaveSheetPage() {
-    if (Page.itemCount == 0 || Rows.Empty()) {
+    if (Recording().Page.itemCount == 0 || Recording().Rows.Empty()) {
         saveBox_(this, {"No content", MessageIcon::Information});
         return;
     }
@@ -158,18 +152,17 @@ void TMainForm::SaveSheetPage() {
     if (!choice)
         return;
     csvExportPath_ = choice->fileName;
-    RunWorker(QStringLiteral("Data exporting，just a moment,please..."),
-              [this] { CsvExportThreadProc(); });
+    worker_->Run(QStringLiteral("Data exporting，just a moment,please..."),
+                 [this] { CsvExportThreadProc(); });
 }
 
 void TMainForm::CsvExportThreadProc() {
-    const SheetPage page{channels, Rows, ColumnChannels, Page.pageStart, Page.itemCount};
-    const BuildProgress progress{[this](int n) { ProcessDlg->SetProgressMax(n); },
-                                 [this](int n) { ProcessDlg->StepProgress(n); }};
-    const CsvExportResult result =
-        ExportSheetPageCsv(page, QFile::encodeName(csvExportPath_).toStdString(), progress);
+    const SheetPage page{Recording().channels, Recording().Rows, Recording().ColumnChannels,
+                         Recording().Page.pageStart, Recording().Page.itemCount};
+    const CsvExportResult result = ExportSheetPageCsv(
+        page, QFile::encodeName(csvExportPath_).toStdString(), worker_->Progress());
     if (result == CsvExportResult::OpenFailed || result == CsvExportResult::WriteFailed)
-        ShowWorkerMessage({FileSaveFailedText, MessageIcon::Stop});
+        worker_->ShowMessage({FileSaveFailedText, MessageIcon::Stop});
 }
 
 QImage TMainForm::ChartPicture(QSize size) {
@@ -196,7 +189,7 @@ void TMainForm::SaveChartPicture() {
 }
 
 std::unique_ptr<PrintedReport> TMainForm::MakeListReport() {
-    if (Page.itemCount == 0 || Rows.Empty())
+    if (Recording().Page.itemCount == 0 || Recording().Rows.Empty())
         return nullptr;
     ListReportContent content;
     content.columnCount = DataListModel->columnCount();
@@ -207,7 +200,8 @@ std::unique_ptr<PrintedReport> TMainForm::MakeListReport() {
     if (content.headers.size() > 1)
         content.headers[1] = QStringLiteral("Time");
     content.printInfo = FromUtf8(ListPrintInfoText(NowLocal()));
-    const SheetPage page{channels, Rows, ColumnChannels, Page.pageStart, Page.itemCount};
+    const SheetPage page{Recording().channels, Recording().Rows, Recording().ColumnChannels,
+                         Recording().Page.pageStart, Recording().Page.itemCount};
     content.records = page.RowCount();
     // The report is shown before this returns to the event loop: the page stays as it is.
     content.value = [page](const QString& name, size_t recNo) -> std::optional<QString> {

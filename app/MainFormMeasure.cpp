@@ -14,8 +14,6 @@
 #include "views/IntervalStatistics.h"
 
 #include <QAction>
-#include <QMenu>
-#include <QToolBar>
 
 #include <algorithm>
 
@@ -27,27 +25,13 @@ constexpr const char* OwnScalesKey = "ownScales";
 
 } // namespace
 
-void TMainForm::CreateMeasureCommands() {
-    ChartToolB = Chart->ToolB();
-    OwnScalesMenuItem = new QAction(QStringLiteral("Each channel on its own scale"), this);
-    OwnScalesMenuItem->setCheckable(true);
-    OwnScalesMenuItem->setIcon(QIcon(QStringLiteral(":/icons/scales.svg")));
-    OwnScalesMenuItem->setToolTip(QStringLiteral("Each channel on its own scale"));
-    ViewMenu->addSeparator();
-    ViewMenu->addAction(OwnScalesMenuItem);
-    ToolBar->addAction(OwnScalesMenuItem);
-    ToolBar->addSeparator();
+void TMainForm::ConnectMeasureCommands() {
     connect(OwnScalesMenuItem, &QAction::triggered, this, &TMainForm::OwnScalesMenuItemClick);
     ShowOwnScales(ReadProfileInt(realTime_->ConfigPath(), ChartSection, OwnScalesKey, 0) == 1);
 
-    MeasureMenuItem = new QAction(QStringLiteral("Measure from here"), this);
-    HideMeasureMenuItem = new QAction(QStringLiteral("Hide measuring cursor"), this);
-    StatisticsMenuItem = new QAction(QStringLiteral("Statistics A\u2013B\u2026"), this);
-    ChartPopupMenu->addSeparator();
-    ChartPopupMenu->addActions({MeasureMenuItem, HideMeasureMenuItem, StatisticsMenuItem});
     connect(Chart, &TrendChart::ContextMenuRequested, this, [this](const QPoint& at) {
         contextMenuTime_ = Chart->xAxis->pixelToCoord(Chart->mapFromGlobal(at).x());
-        const bool measurable = !RealTimeMode && !channels.empty();
+        const bool measurable = !Recording().RealTimeMode && !Recording().channels.empty();
         MeasureMenuItem->setEnabled(measurable);
         HideMeasureMenuItem->setEnabled(ChartToolB->Active());
         StatisticsMenuItem->setEnabled(measurable && ChartToolB->Active());
@@ -82,13 +66,13 @@ void TMainForm::ShowOwnScales(bool on) {
 }
 
 void TMainForm::ApplySeriesScales() {
-    if (RealTimeMode) {
+    if (Recording().RealTimeMode) {
         // The instrument reports no ranges: its alarm limits, widened to the values seen.
         const DeviceRecords& records = realTime_->Records();
-        for (size_t p = 0; p < SeriesInfos.size() && p < ActiveChannels.size(); ++p) {
+        for (size_t p = 0; p < Recording().SeriesInfos.size() && p < ActiveChannels.size(); ++p) {
             const ChannelConfig& config =
                 records.channelConfig[static_cast<size_t>(ActiveChannels[p] - 1)];
-            Chart->SetSeriesScale(SeriesInfos[p].series,
+            Chart->SetSeriesScale(Recording().SeriesInfos[p].series,
                                   liveScales_.Scale(p, config.lowerLimit, config.upperLimit),
                                   QString::fromStdString(AxisChannelTitle(
                                       ActiveChannels[p], GbkToUtf8(LiveUnitText(config)))));
@@ -97,10 +81,11 @@ void TMainForm::ApplySeriesScales() {
     }
     // A channel's range fills the value axis as it was built.
     Chart->SetScaleSpan({Chart->yAxis->range().lower, Chart->yAxis->range().upper});
-    for (const ChartSeriesInfo& info : SeriesInfos) {
+    for (const ChartSeriesInfo& info : Recording().SeriesInfos) {
         const ChannelInfo* channel =
-            info.channelPos >= 0 && static_cast<size_t>(info.channelPos) < channels.size()
-                ? &channels[static_cast<size_t>(info.channelPos)]
+            info.channelPos >= 0 &&
+                    static_cast<size_t>(info.channelPos) < Recording().channels.size()
+                ? &Recording().channels[static_cast<size_t>(info.channelPos)]
                 : nullptr;
         const auto scale =
             channel ? UsableScale(channel->rangeLow, channel->rangeHigh) : std::nullopt;
@@ -111,7 +96,7 @@ void TMainForm::ApplySeriesScales() {
 }
 
 void TMainForm::MeasureFromHere(double time) {
-    if (RealTimeMode || channels.empty())
+    if (Recording().RealTimeMode || Recording().channels.empty())
         return;
     const QCPRange visible = Chart->xAxis->range();
     Chart->ShowMeasuringCursor(std::clamp(time, visible.lower, visible.upper));
@@ -124,8 +109,9 @@ void TMainForm::HideMeasuringCursor() {
 void TMainForm::MeasureReadout() {
     if (!ChartToolB->Active())
         return;
-    const auto texts = ReadOutPair(ChartTool->XValue(), ChartToolB->XValue(),
-                                   PlottedReadoutSeries(), recordingInfo.valueMin - 10.0f);
+    const auto texts =
+        ReadOutPair(ChartTool->XValue(), ChartToolB->XValue(), PlottedReadoutSeries(),
+                    Recording().recordingInfo.valueMin - 10.0f);
     if (!texts)
         return;
     ShowReadoutTexts(*texts);
@@ -138,15 +124,15 @@ std::vector<std::vector<std::string>> TMainForm::StatisticsRows() const {
     DateTime from = std::min(ChartTool->XValue(), ChartToolB->XValue());
     DateTime to = std::max(ChartTool->XValue(), ChartToolB->XValue());
     // Screened views hold only their window's samples.
-    if (ShownScreening) {
-        from = std::max(from, ShownScreening->start);
-        to = std::min(to, ShownScreening->end);
+    if (Recording().ShownScreening) {
+        from = std::max(from, Recording().ShownScreening->start);
+        to = std::min(to, Recording().ShownScreening->end);
     }
-    for (const ChartSeriesInfo& info : SeriesInfos) {
+    for (const ChartSeriesInfo& info : Recording().SeriesInfos) {
         if (!info.series->visible() || info.channelPos < 0 ||
-            static_cast<size_t>(info.channelPos) >= channels.size())
+            static_cast<size_t>(info.channelPos) >= Recording().channels.size())
             continue;
-        const ChannelInfo& channel = channels[static_cast<size_t>(info.channelPos)];
+        const ChannelInfo& channel = Recording().channels[static_cast<size_t>(info.channelPos)];
         const IntervalStatistics s =
             to < from ? IntervalStatistics{} : StatisticsOf(channel, from, to, info.timesAscend);
         rows.push_back(StatisticsCells(info.channel, info.unitUtf8, s));
@@ -166,7 +152,7 @@ void TMainForm::UpdateStatistics() {
 }
 
 void TMainForm::StatisticsMenuItemClick() {
-    if (RealTimeMode || channels.empty() || !ChartToolB->Active())
+    if (Recording().RealTimeMode || Recording().channels.empty() || !ChartToolB->Active())
         return;
     if (!StatisticsDlg)
         StatisticsDlg = new TStatisticsDlg(this);

@@ -7,7 +7,6 @@
 // for its reply, never holds up the window (the recorder's own software did the transaction
 // on the user-interface thread).
 
-#include "app/DataSheetModel.h"
 #include "app/GlobalFigurePage.h"
 #include "app/MainFormUnit.h"
 #include "app/RealComSettingDlg.h"
@@ -16,13 +15,10 @@
 #include "device/CommSettingsFile.h"
 #include "device/IniFile.h"
 
-#include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QStatusBar>
-#include <QTableView>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <limits>
 
@@ -37,21 +33,8 @@ constexpr double ValueMarginShare = 0.05;
 
 } // namespace
 
-void TMainForm::CreateGlobalFigurePage() {
-    ScrollBox = new GlobalFigurePage(SystemCaseTabSheet);
-    auto* layout = new QVBoxLayout(SystemCaseTabSheet);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(ScrollBox);
-}
-
 void TMainForm::ConnectRealTimeCommands() {
     realTime_ = std::make_unique<RealTimeMonitor>(ConfigFilePath());
-    for (QAction* action : {RunButton, RunMenuItem})
-        connect(action, &QAction::triggered, this, &TMainForm::RunButtonClick);
-    for (QAction* action : {StopButton, StopMenuItem})
-        connect(action, &QAction::triggered, this, &TMainForm::StopButtonClick);
-    for (QAction* action : {ComSettingButton, ComSettingMenuItem})
-        connect(action, &QAction::triggered, this, &TMainForm::ComSettingButtonClick);
     connect(Timer, &QTimer::timeout, this, &TMainForm::OnTimer);
     realTime_->SetResultHandler([this](LivePollResult result) {
         QMetaObject::invokeMethod(
@@ -72,7 +55,7 @@ void TMainForm::ConnectRealTimeCommands() {
 }
 
 void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
-    RealComSettingDlg = dialog;
+    dialogs_.RealComSettingDlg = dialog;
     if (dialog)
         dialog->SetConfigPath(realTime_->ConfigPath());
 }
@@ -80,19 +63,15 @@ void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
 void TMainForm::SetConfigFilePath(const std::string& path) {
     realTime_->SetConfigPath(path);
     ShowOwnScales(ReadProfileInt(path, "CHART", "ownScales", 0) == 1);
-    if (RealComSettingDlg)
-        RealComSettingDlg->SetConfigPath(path);
-}
-
-bool TMainForm::WorkerRunning() const {
-    return WorkerThread.joinable();
+    if (dialogs_.RealComSettingDlg)
+        dialogs_.RealComSettingDlg->SetConfigPath(path);
 }
 
 void TMainForm::ComSettingButtonClick() {
-    if (!RealComSettingDlg)
+    if (!dialogs_.RealComSettingDlg)
         return;
-    RealComSettingDlg->LoadFromConfig();
-    RealComSettingDlg->exec();
+    dialogs_.RealComSettingDlg->LoadFromConfig();
+    dialogs_.RealComSettingDlg->exec();
 }
 
 void TMainForm::RunButtonClick() {
@@ -114,7 +93,7 @@ void TMainForm::RunButtonClick() {
 
 void TMainForm::OnRunConnected(const LiveStartResult& result) {
     // A worker reads the views a run replaces: the run starts once it has ended.
-    if (WorkerRunning()) {
+    if (worker_->Running()) {
         QTimer::singleShot(20, this, [this, result] { OnRunConnected(result); });
         return;
     }
@@ -129,30 +108,13 @@ void TMainForm::OnRunConnected(const LiveStartResult& result) {
             presentMessage_(this, *message);
         return;
     }
-    RealTimeMode = true;
     const DeviceRecords& records = realTime_->Records();
     ActiveChannels = ActiveChannelsOf(records.commSettings);
     ScrollBox->ShowPanels(ActiveChannels.size());
-
-    ClearViews();
-    ChartTool->SetActive(false);
-    ChartTool2->SetActive(false);
-    Chart->SetZoomAllowed(false);
-    Chart->SetPanAllowed(false);
+    views_->StartLiveViews(ActiveChannels, LiveSheetColumns(ActiveChannels, records.channelConfig));
     OnRealTimeStarted(Commands, SavedPageButtons);
     ApplyCommandStates();
 
-    // Both axes follow the points; time labels a second apart at the least.
-    Chart->SetTimeIncrement(OneSecond);
-    Chart->SetValueIncrement(0);
-    SetDataListColumns(LiveSheetColumns(ActiveChannels, records.channelConfig));
-    for (size_t p = 0; p < ActiveChannels.size(); ++p) {
-        const std::string title = LiveSeriesTitle(ActiveChannels[p]);
-        QCPGraph* series = Chart->AddSeries(QString::fromStdString(title),
-                                            QColor::fromRgb(ChannelColour(p)), nullptr);
-        SeriesInfos.push_back({title, std::string(), series});
-        ColumnChannels.push_back(static_cast<int16_t>(p));
-    }
     realTime_->Series().Reset(ActiveChannels.size());
     liveScales_.Reset(ActiveChannels.size());
     pendingLiveResult_.reset();
@@ -162,29 +124,27 @@ void TMainForm::OnRunConnected(const LiveStartResult& result) {
     if (!result.recordError.empty())
         presentMessage_(this, {result.recordError, MessageIcon::Error});
     ShowContactState();
-    Page.pageStart = 0;
-    Page.itemCount = 1;
-    DataListModel->SetPage(Page.pageStart, Page.itemCount);
+    views_->ShowLiveSheetRow();
     Chart->replot(QCustomPlot::rpQueuedReplot);
     Timer->start();
 }
 
 void TMainForm::OnTimer() {
     // A result that came while a worker ran is shown now, before the next read.
-    if (pendingLiveResult_ && !WorkerRunning()) {
+    if (pendingLiveResult_ && !worker_->Running()) {
         const LivePollResult result = std::move(*pendingLiveResult_);
         pendingLiveResult_.reset();
         ApplyLiveResult(result);
     }
     // Skipped while a worker runs or while the previous read has not ended.
-    realTime_->BeginPoll(WorkerRunning() || pendingLiveResult_.has_value());
+    realTime_->BeginPoll(worker_->Running() || pendingLiveResult_.has_value());
 }
 
 void TMainForm::OnLiveResult(const LivePollResult& result) {
     if (!realTime_->Accept(result))
         return;
     // A worker reads the recording a tick replaces: the tick waits until it has ended.
-    if (WorkerRunning()) {
+    if (worker_->Running()) {
         pendingLiveResult_ = result;
         return;
     }
@@ -238,13 +198,14 @@ void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
         return;
     }
     LiveSeriesBook& book = realTime_->Series();
-    const size_t shown = std::min({ActiveChannels.size(), SeriesInfos.size(), book.SeriesCount()});
+    const size_t shown =
+        std::min({ActiveChannels.size(), Recording().SeriesInfos.size(), book.SeriesCount()});
     // The legend's headline belongs to the lines: without a monitored channel there is none.
     if (shown > 0)
         Chart->SetLegendTitle(QString::fromStdString(tick.legendTitle));
     for (size_t p = 0; p < shown; ++p) {
         ScrollBox->SetPanel(p, tick.panels[p]);
-        QCPGraph* series = SeriesInfos[p].series;
+        QCPGraph* series = Recording().SeriesInfos[p].series;
         // After an outage the line starts anew instead of ramping across it.
         if (gap && book.PointCount(p) > 0) {
             const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -258,7 +219,7 @@ void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
         if (book.Add(p, tick.time, tick.values[p]))
             series->data()->clear();
     }
-    FillLiveRecording(records, ActiveChannels, channels, Rows);
+    views_->SetLiveRecording(records, ActiveChannels);
 
     if (const auto time = book.TimeRange())
         Chart->SetTimeAxis(time->minimum, time->maximum, OneSecond);
@@ -270,7 +231,6 @@ void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
     }
     ApplySeriesScales();
     Chart->replot(QCustomPlot::rpQueuedReplot);
-    DataListView->viewport()->update();
 }
 
 void TMainForm::StopButtonClick() {

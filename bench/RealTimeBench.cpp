@@ -75,8 +75,8 @@ struct LiveWindow {
         const DateTime start = form->Monitor().Records().liveSnapshot.instrumentTime -
                                static_cast<double>(pointsEach) * OneSecond;
         LiveSeriesBook& book = form->Monitor().Series();
-        book.Reset(form->SeriesInfos.size());
-        for (size_t p = 0; p < form->SeriesInfos.size(); ++p) {
+        book.Reset(form->Recording().SeriesInfos.size());
+        for (size_t p = 0; p < form->Recording().SeriesInfos.size(); ++p) {
             QVector<double> keys(static_cast<qsizetype>(pointsEach));
             QVector<double> values(keys.size());
             for (qsizetype i = 0; i < keys.size(); ++i) {
@@ -84,7 +84,7 @@ struct LiveWindow {
                 values[i] = 50 + 40 * std::sin(static_cast<double>(i) / (300.0 + 40 * p));
                 book.Add(p, keys[i], values[i]);
             }
-            form->SeriesInfos[p].series->setData(keys, values, true);
+            form->Recording().SeriesInfos[p].series->setData(keys, values, true);
         }
     }
 };
@@ -109,10 +109,10 @@ void BM_LiveTickViews(benchmark::State& state) {
         benchmark::DoNotOptimize(form->DataListModel->ItemTexts(0));
         form->Chart->replot(QCustomPlot::rpImmediateRefresh);
     }
-    for (const ChartSeriesInfo& info : form->SeriesInfos)
+    for (const ChartSeriesInfo& info : form->Recording().SeriesInfos)
         points += static_cast<size_t>(info.series->dataCount());
     state.counters["points"] = static_cast<double>(points);
-    state.counters["series"] = static_cast<double>(form->SeriesInfos.size());
+    state.counters["series"] = static_cast<double>(form->Recording().SeriesInfos.size());
 }
 BENCHMARK(BM_LiveTickViews)
     ->Unit(benchmark::kMillisecond)
@@ -244,7 +244,7 @@ void BM_OpenDayRecord(benchmark::State& state) {
         form->OpenDataFile(QString::fromStdString(path));
         form->repaint();
         state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-        if (form->recordingInfo.sampleCount != 86'400 * 16)
+        if (form->Recording().recordingInfo.sampleCount != 86'400 * 16)
             state.SkipWithError("the record did not open whole");
     }
 }

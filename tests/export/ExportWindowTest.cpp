@@ -133,11 +133,12 @@ protected:
             saveBoxes_.push_back(message.text);
             return answerYes_;
         });
-        w->SetSaveDialogHook([this](QWidget*, const TMainForm::SaveDialogSetting& setting)
-                                 -> std::optional<TMainForm::SaveDialogChoice> {
-            dialogs_.push_back(setting);
-            return choice_;
-        });
+        w->SetSaveDialogHook(
+            [this](QWidget*, const TMainForm::SaveDialogSetting& setting)
+                -> std::optional<TMainForm::SaveDialogChoice> {
+                dialogs_.push_back(setting);
+                return choice_;
+            });
         w->SetReportHook([this](QWidget*, const PrintedReport& report) {
             ++reportsShown_;
             ASSERT_FALSE(WriteReportPdf(report, pdf_));
@@ -302,24 +303,25 @@ TEST_F(ExportWindowTest, ChosenFileTypeDecidesExtensionAndFormat) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        window()->SetSaveDialogHook([&](QWidget* parent, const TMainForm::SaveDialogSetting& s) {
-            const auto dialog = TMainForm::MakeSaveDialog(parent, s);
-            dialog->show();
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-            if (!name || !types) {
-                ADD_FAILURE() << "not the widget-based file dialog";
-                return std::optional<TMainForm::SaveDialogChoice>();
-            }
-            name->setText(dir_.filePath(QString::fromLatin1(c.name)));
-            // The type box as the keyboard moves it: the dialog hears of the choice.
-            types->setFocus();
-            QTest::keyClick(types, Qt::Key_Home);
-            for (int i = 0; i < c.filterIndex; ++i)
-                QTest::keyClick(types, Qt::Key_Down);
-            QMetaObject::invokeMethod(dialog.get(), "accept"); // the Save button
-            return TMainForm::SaveDialogResult(*dialog, s);
-        });
+        window()->SetSaveDialogHook(
+            [&](QWidget* parent, const TMainForm::SaveDialogSetting& s) {
+                const auto dialog = TMainForm::MakeSaveDialog(parent, s);
+                dialog->show();
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                if (!name || !types) {
+                    ADD_FAILURE() << "not the widget-based file dialog";
+                    return std::optional<TMainForm::SaveDialogChoice>();
+                }
+                name->setText(dir_.filePath(QString::fromLatin1(c.name)));
+                // The type box as the keyboard moves it: the dialog hears of the choice.
+                types->setFocus();
+                QTest::keyClick(types, Qt::Key_Home);
+                for (int i = 0; i < c.filterIndex; ++i)
+                    QTest::keyClick(types, Qt::Key_Down);
+                QMetaObject::invokeMethod(dialog.get(), "accept"); // the Save button
+                return TMainForm::SaveDialogResult(*dialog, s);
+            });
         window()->SaveFileButtonClick();
         const QByteArray bytes = ReadFile(dir_.filePath(QString::fromLatin1(c.written)));
         EXPECT_TRUE(bytes.startsWith(c.magic)) << bytes.left(4).toHex().toStdString();

@@ -152,12 +152,12 @@ std::array<bool, 4> ExpectedAlarms(int channel, double value) {
 TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     Run();
     ASSERT_TRUE(messages.empty()) << messages.front();
-    EXPECT_TRUE(w->RealTimeMode);
+    EXPECT_TRUE(w->Recording().RealTimeMode);
     EXPECT_TRUE(w->Timer->isActive());
     EXPECT_EQ(w->Timer->interval(), 1000);
     EXPECT_EQ(w->ActiveChannels, (std::vector<int16_t>{2, 5, 7}));
     // The sheet's status line speaks of the live values, not of the last file's pages.
-    EXPECT_EQ(w->SheetStatusLabel->text(), "Live values  |  the latest reading");
+    EXPECT_EQ(w->Views().SheetStatusLabel()->text(), "Live values  |  the latest reading");
 
     // Commands: only Stop of the run's commands; the page and its menu item appear.
     EXPECT_TRUE(w->StopButton->isEnabled() && w->StopMenuItem->isEnabled());
@@ -175,13 +175,13 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     EXPECT_TRUE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox));
     for (size_t p = 0; p < PanelCount; ++p)
         EXPECT_EQ(PanelShown(p), p < 3) << "panel " << p;
-    ASSERT_EQ(w->SeriesInfos.size(), 3u);
+    ASSERT_EQ(w->Recording().SeriesInfos.size(), 3u);
     const char* const titles[] = {"Channel 02", "Channel 05", "Channel 07"};
     const QColor colours[] = {Qt::white, Qt::red, Qt::yellow};
     for (size_t p = 0; p < 3; ++p) {
-        EXPECT_EQ(w->SeriesInfos[p].title, titles[p]);
-        EXPECT_EQ(w->SeriesInfos[p].series->name(), titles[p]);
-        EXPECT_EQ(w->SeriesInfos[p].series->pen().color(), colours[p]);
+        EXPECT_EQ(w->Recording().SeriesInfos[p].title, titles[p]);
+        EXPECT_EQ(w->Recording().SeriesInfos[p].series->name(), titles[p]);
+        EXPECT_EQ(w->Recording().SeriesInfos[p].series->pen().color(), colours[p]);
     }
     EXPECT_EQ(SheetHeader(), (QStringList{"Serial number", "Time", "Channel 2(%)", "Channel 5(Hz)",
                                           "Channel 7(r/min)"}));
@@ -213,9 +213,9 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
             ASSERT_EQ(valueAndUnit.size(), 2);
             const double value = valueAndUnit[0].toDouble();
             EXPECT_EQ(row[static_cast<int>(p) + 2], valueAndUnit[0]);
-            EXPECT_EQ(w->SeriesInfos[p].series->name(),
+            EXPECT_EQ(w->Recording().SeriesInfos[p].series->name(),
                       QString(titles[p]) + " " + valueAndUnit[0] + valueAndUnit[1]);
-            EXPECT_EQ(w->SeriesInfos[p].series->dataCount(), tick);
+            EXPECT_EQ(w->Recording().SeriesInfos[p].series->dataCount(), tick);
             const std::array<bool, 4> alarms = ExpectedAlarms(channel, value);
             for (size_t i = 0; i < 4; ++i) {
                 EXPECT_EQ(panel->Indicators[i]->Colour(),
@@ -245,8 +245,8 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     EXPECT_FALSE(w->DataFilterButton->isEnabled() || w->NextPageButton->isEnabled());
     EXPECT_FALSE(GlobalPageShown());
     EXPECT_FALSE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox) || PanelShown(0));
-    EXPECT_TRUE(w->RealTimeMode);
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), Ticks);
+    EXPECT_TRUE(w->Recording().RealTimeMode);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), Ticks);
     EXPECT_EQ(w->DataListModel->ItemTexts(0).size(), 5);
     EXPECT_FALSE(w->Chart->ZoomAllowed());
 }
@@ -258,7 +258,8 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     const QString summary = w->ScrollBox->TotalInfo->text();
     const QStringList row = w->DataListModel->ItemTexts(0);
     EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 0 failed; port reopened 0 times");
+    EXPECT_EQ(w->LiveStatusLabel->text(),
+              "Ticks: 1 good, 0 failed; port reopened 0 times");
 
     SimulatorFaults silence;
     silence.silentAfter = 0;
@@ -282,7 +283,7 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(w->ScrollBox->TotalInfo->text(), summary);
     EXPECT_EQ(w->DataListModel->ItemTexts(0), row);
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 1);
     EXPECT_TRUE(w->Timer->isActive() && w->StopButton->isEnabled());
     const QString lost = w->ScrollBox->NoAnswerInfo->text();
     EXPECT_TRUE(QRegularExpression("^No answer since \\d\\d:\\d\\d:\\d\\d$").match(lost).hasMatch())
@@ -325,7 +326,8 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     w->hide();
     EXPECT_EQ(w->NoAnswerStatusLabel->text(), lost);
     EXPECT_TRUE(w->NoAnswerStatusLabel->isVisibleTo(w));
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 1 failed; port reopened 0 times");
+    EXPECT_EQ(w->LiveStatusLabel->text(),
+              "Ticks: 1 good, 1 failed; port reopened 0 times");
 
     // A second silent tick keeps the time of the first.
     Tick();
@@ -337,7 +339,8 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_NE(w->DataListModel->ItemTexts(0).value(1), row.value(1));
     EXPECT_FALSE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
     EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 2 good, 2 failed; port reopened 0 times");
+    EXPECT_EQ(w->LiveStatusLabel->text(),
+              "Ticks: 2 good, 2 failed; port reopened 0 times");
     for (size_t p = 0; p < 3; ++p) {
         const ChannelPanel* panel = w->ScrollBox->PanelAt(p);
         EXPECT_FALSE(panel->IsStale());
@@ -345,8 +348,8 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
         EXPECT_FALSE(panel->Indicators[0]->IsDimmed());
     }
     // Every line breaks across the outage: a point, the break, the new point.
-    for (size_t p = 0; p < w->SeriesInfos.size(); ++p) {
-        const auto data = w->SeriesInfos[p].series->data();
+    for (size_t p = 0; p < w->Recording().SeriesInfos.size(); ++p) {
+        const auto data = w->Recording().SeriesInfos[p].series->data();
         ASSERT_EQ(data->size(), 3) << "series " << p;
         EXPECT_FALSE(std::isnan(data->at(0)->value));
         EXPECT_TRUE(std::isnan(data->at(1)->value)) << "series " << p;
@@ -356,11 +359,11 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     }
     // Regular ticks after it add no further breaks; a jump of the instrument's clock does.
     Tick();
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 4);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 4);
     *liveReads += 5;
     Tick();
-    EXPECT_EQ(w->SeriesInfos[1].series->dataCount(), 6);
-    EXPECT_TRUE(std::isnan(w->SeriesInfos[1].series->data()->at(4)->value));
+    EXPECT_EQ(w->Recording().SeriesInfos[1].series->dataCount(), 6);
+    EXPECT_TRUE(std::isnan(w->Recording().SeriesInfos[1].series->data()->at(4)->value));
     EXPECT_TRUE(messages.empty());
 }
 
@@ -382,7 +385,8 @@ TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
     w->Monitor().WaitIdle();
     QCoreApplication::processEvents();
     EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 0 failed; port reopened 0 times");
+    EXPECT_EQ(w->LiveStatusLabel->text(),
+              "Ticks: 1 good, 0 failed; port reopened 0 times");
     // The port was closed: another connection has it at once, and so does the next Run.
     {
         RealTimeMonitor other(configPath);
@@ -391,7 +395,7 @@ TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
     StartRun();
     EXPECT_TRUE(messages.empty());
     Tick();
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 1);
 }
 
 TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
@@ -408,12 +412,12 @@ TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
     Tick();
     EXPECT_EQ(w->ScrollBox->TotalInfo->text().right(20), "2015-03-16 08:05:10)");
     EXPECT_NE(w->ScrollBox->PanelAt(0)->ValueLabel->text(), value) << "its values are shown";
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 2) << "but not drawn";
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 2) << "but not drawn";
     EXPECT_EQ(w->DataListModel->ItemTexts(0).join(','), row);
     EXPECT_EQ(w->LiveStatusLabel->text().section(';', 0, 0),
               "Ticks: 3 good, 0 failed, 1 repeated clock");
     Tick();
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 3);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 3);
     w->StopButton->trigger();
 
     // The record holds each time once: reopened, every row has all three channels.
@@ -473,7 +477,7 @@ TEST_F(RealTimeWindowTest, AfterStopTheRecordIsNamedAsWrittenUntilAFileIsOpened)
     // The record opened: the status line speaks of it, no longer of the run.
     w->OpenDataFile(match.captured(1));
     EXPECT_TRUE(messages.empty()) << messages.front();
-    EXPECT_FALSE(w->RealTimeMode);
+    EXPECT_FALSE(w->Recording().RealTimeMode);
     EXPECT_FALSE(w->LiveStatusLabel->isVisibleTo(w));
     EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
 }
@@ -512,7 +516,8 @@ TEST_F(RealTimeWindowTest, RunConnectsBehindTheWindowAndSaysSo) {
     Run();
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(w->Monitor().LinkActive() && w->Timer->isActive());
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 0 good, 0 failed; port reopened 0 times");
+    EXPECT_EQ(w->LiveStatusLabel->text(),
+              "Ticks: 0 good, 0 failed; port reopened 0 times");
     EXPECT_TRUE(w->StopButton->isEnabled());
     EXPECT_FALSE(w->RunButton->isEnabled());
 }
@@ -570,7 +575,7 @@ TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
         Run();
         EXPECT_EQ(messages, std::vector<std::string>{c.message});
         EXPECT_FALSE(w->Timer->isActive());
-        EXPECT_FALSE(w->RealTimeMode);
+        EXPECT_FALSE(w->Recording().RealTimeMode);
         EXPECT_TRUE(w->RunButton->isEnabled() && w->OpenFileButton->isEnabled());
         EXPECT_FALSE(w->StopButton->isEnabled());
         EXPECT_FALSE(GlobalPageShown());
@@ -604,15 +609,15 @@ TEST_F(RealTimeWindowTest, ASeriesIsEmptiedAtThePointThatPassesItsShare) {
             keys[i] = ClockStartTime() - double(keys.size() - i) * OneSecond;
             w->Monitor().Series().Add(p, keys[i], 1.0);
         }
-        w->SeriesInfos[p].series->setData(keys, values, true);
+        w->Recording().SeriesInfos[p].series->setData(keys, values, true);
     }
     Tick();
-    EXPECT_EQ(w->SeriesInfos[2].series->dataCount(), static_cast<int>(cap));
+    EXPECT_EQ(w->Recording().SeriesInfos[2].series->dataCount(), static_cast<int>(cap));
     Tick();
     for (size_t p = 0; p < 3; ++p)
-        EXPECT_EQ(w->SeriesInfos[p].series->dataCount(), 0) << "series " << p;
+        EXPECT_EQ(w->Recording().SeriesInfos[p].series->dataCount(), 0) << "series " << p;
     Tick();
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 1);
 }
 
 TEST(GlobalFigurePanel, APanelInAlarmStandsOutInRed) {
@@ -681,10 +686,10 @@ TEST_F(RealTimeWindowTest, OwnScalesSpanTheAlarmLimitsWidenedToTheValuesSeen) {
     StartRun();
     for (int i = 0; i < 3; ++i)
         Tick();
-    ASSERT_EQ(w->SeriesInfos.size(), 3u);
+    ASSERT_EQ(w->Recording().SeriesInfos.size(), 3u);
     const DeviceRecords& records = w->Monitor().Records();
     for (size_t p = 0; p < 3; ++p) {
-        QCPGraph* series = w->SeriesInfos[p].series;
+        QCPGraph* series = w->Recording().SeriesInfos[p].series;
         ASSERT_NE(series->valueAxis(), w->Chart->yAxis) << p;
         const ChannelConfig& config =
             records.channelConfig[static_cast<size_t>(w->ActiveChannels[p] - 1)];
