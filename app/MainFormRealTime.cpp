@@ -13,7 +13,6 @@
 #include "app/realtime/LiveViews.h"
 #include "data/Text.h"
 #include "device/CommSettingsFile.h"
-#include "device/IniFile.h"
 
 #include <QFile>
 #include <QLabel>
@@ -62,7 +61,7 @@ void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
 
 void TMainForm::SetConfigFilePath(const std::string& path) {
     realTime_->SetConfigPath(path);
-    ShowOwnScales(ReadProfileInt(path, "CHART", "ownScales", 0) == 1);
+    measure_->UseConfigFile(path);
     if (dialogs_.RealComSettingDlg)
         dialogs_.RealComSettingDlg->SetConfigPath(path);
 }
@@ -229,8 +228,20 @@ void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
         // With own scales a channel's span fills the part of the axis the values take.
         Chart->SetScaleSpan({value->minimum, value->maximum});
     }
-    ApplySeriesScales();
+    ApplyLiveScales();
     Chart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TMainForm::ApplyLiveScales() {
+    const DeviceRecords& records = realTime_->Records();
+    for (size_t p = 0; p < Recording().SeriesInfos.size() && p < ActiveChannels.size(); ++p) {
+        const ChannelConfig& config =
+            records.channelConfig[static_cast<size_t>(ActiveChannels[p] - 1)];
+        Chart->SetSeriesScale(Recording().SeriesInfos[p].series,
+                              liveScales_.Scale(p, config.lowerLimit, config.upperLimit),
+                              QString::fromStdString(AxisChannelTitle(
+                                  ActiveChannels[p], GbkToUtf8(LiveUnitText(config)))));
+    }
 }
 
 void TMainForm::StopButtonClick() {

@@ -323,9 +323,12 @@ void TMainForm::CreateParts() {
                                          DataTabSheet, Chart, ShowInSheetMenuItem);
     DataListModel = views_->SheetModel();
     ConnectRealTimeCommands();
-    ConnectChartEvents();
+    measure_ =
+        std::make_unique<Measuring>(this, Chart, views_->Shown(), dialogs_, TimerForAllowZoom,
+                                    Measuring::Actions{OwnScalesMenuItem, MeasureMenuItem,
+                                                       HideMeasureMenuItem, StatisticsMenuItem});
+    measure_->UseConfigFile(realTime_->ConfigPath());
     ConnectExportCommands();
-    ConnectMeasureCommands();
     service_ = std::make_unique<ServiceCommands>(this, *realTime_);
 }
 
@@ -343,7 +346,7 @@ void TMainForm::ConnectCommands() {
     connect(DataTableMenuItem, &QAction::triggered, this, &TMainForm::DataTableMenuItemClick);
     connect(ChartMenuItem, &QAction::triggered, this, &TMainForm::ChartMenuItemClick);
     connect(SystemCaseMenuItem, &QAction::triggered, this, &TMainForm::SystemCaseMenuItemClick);
-    connect(VernierMenuItem, &QAction::triggered, this, &TMainForm::VernierMenuItemClick);
+    connect(VernierMenuItem, &QAction::triggered, measure_.get(), &Measuring::VernierMenuItemClick);
     for (QAction* action : {ComSettingButton, ComSettingMenuItem})
         connect(action, &QAction::triggered, this, &TMainForm::ComSettingButtonClick);
     for (QAction* action : {RunButton, RunMenuItem})
@@ -360,6 +363,8 @@ void TMainForm::ConnectCommands() {
 }
 
 void TMainForm::ConnectParts() {
+    connect(views_.get(), &RecordingViews::ViewsBuilt, measure_.get(),
+            &Measuring::ApplySeriesScales);
     connect(service_.get(), &ServiceCommands::ImportRequested, views_.get(),
             &RecordingViews::ImportDataFile);
     connect(views_.get(), &RecordingViews::ViewsCleared, this, [this] {
@@ -372,7 +377,6 @@ void TMainForm::ConnectParts() {
     connect(views_.get(), &RecordingViews::ViewsBuilt, this,
             [this](const PageButtons& firstPage, bool enableFilter) {
                 OnViewsBuilt(Commands, firstPage, enableFilter);
-                ApplySeriesScales();
                 ApplyCommandStates();
             });
     connect(views_.get(), &RecordingViews::ViewsFinished, this, [this] {
@@ -391,6 +395,10 @@ void TMainForm::ConnectParts() {
                 ApplyCommandStates();
             });
     connect(views_.get(), &RecordingViews::ChartWanted, this, &TMainForm::ChartMenuItemClick);
+    connect(measure_.get(), &Measuring::ChartWanted, this, [this] {
+        if (CurrentPage != ShownPage::TrendDiagram)
+            ChartMenuItemClick();
+    });
 
     // The chart's context menu, its items prepared by the parts that fill it.
     connect(Chart, &TrendChart::ContextMenuRequested, this,

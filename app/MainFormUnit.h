@@ -2,17 +2,17 @@
 // The main window: its menus, tool bar and three pages with their controls, the dialogs
 // attached at start, the enabling of the commands (Commands, mirrored onto the actions by
 // ApplyCommandStates), page switching (CurrentPage, SavedPageButtons) and drag and drop, and
-// still measuring, the live run, saving and printing. The recording on screen is
-// RecordingViews's (app/recording, read here as the ShownRecording), the service functions
-// ServiceCommands's (app/service).
+// still the live run, saving and printing. The recording on screen is RecordingViews's
+// (app/recording, read here as the ShownRecording), measuring Measuring's (app/measure), the
+// service functions ServiceCommands's (app/service).
 
 #include "app/WindowDialogs.h"
 #include "app/WorkerProtocol.h"
+#include "app/measure/Measuring.h"
 #include "app/realtime/RealTimeMonitor.h"
 #include "app/recording/RecordingViews.h"
 #include "app/recording/ShownRecording.h"
 #include "app/service/ServiceCommands.h"
-#include "chart/ChartReadout.h"
 #include "chart/OwnScales.h"
 #include "chart/TrendChart.h"
 #include "views/CommandState.h"
@@ -37,7 +37,6 @@ class QSettings;
 class QTabWidget;
 class QTableView;
 class QTimer;
-class TStatisticsDlg;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -60,6 +59,7 @@ public:
     // The parts, and the recording on screen as they all read it.
     const ShownRecording& Recording() const { return views_->Shown(); }
     RecordingViews& Views() { return *views_; }
+    Measuring& Measure() { return *measure_; }
     ServiceCommands& Service() { return *service_; }
 
     // Handlers as the design names them, each handed on to the part that does the work.
@@ -84,6 +84,9 @@ public:
     void ChartZoom() { views_->ChartZoom(); }
     void ChartUndoZoom() { views_->ChartUndoZoom(); }
     void OnChartScroll() { views_->OnChartScroll(); }
+    void OnChartDoubleClick() { measure_->OnChartDoubleClick(); }
+    void OnAllowZoom() { measure_->OnAllowZoom(); }
+    void ChartCursorToolChange(double xValue) { measure_->ChartCursorToolChange(xValue); }
 
     // Page switching and the window's own commands.
     void DataTableMenuItemClick();
@@ -151,29 +154,6 @@ public:
     std::unique_ptr<PrintedReport> MakeListReport();
     std::unique_ptr<PrintedReport> MakeChartReport();
 
-    // The read-out and the vernier dialog (MainFormChart.cpp).
-    void OnChartDoubleClick();
-    // View > "Vernier…": the dialog of a double-click, over the trend diagram.
-    void VernierMenuItemClick();
-    void OnAllowZoom();
-    // The read-out at the time cursor's X value: legend title and one entry per series.
-    void ChartCursorToolChange(double xValue);
-
-    // Comparing and measuring (MainFormMeasure.cpp): each channel on its own scale, the
-    // measuring cursor B beside the time cursor A, and the statistics between them.
-    // The View menu's and tool bar's toggle: sets the mode and remembers it in config.ini.
-    void OwnScalesMenuItemClick(bool on);
-    // Sets the mode without remembering it (the tool's --own-scales).
-    void ShowOwnScales(bool on);
-    // "Measure from here": cursor B at that time (clamped into the visible window).
-    void MeasureFromHere(double time);
-    void HideMeasuringCursor();
-    // "Statistics A–B...": the non-modal table, updated as the cursors move.
-    void StatisticsMenuItemClick();
-    // The table's rows: one per shown series, cells as StatisticsCells gives them.
-    std::vector<std::vector<std::string>> StatisticsRows() const;
-    TStatisticsDlg* StatisticsDlg = nullptr;
-
     // Page and command state.
     ShownPage CurrentPage = ShownPage::DataSheet;
     PageButtons SavedPageButtons;
@@ -240,21 +220,11 @@ private:
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
 
-    // Measuring.
-    void ConnectChartEvents();
-    void ConnectMeasureCommands();
-    // The channels' ranges (or a live run's alarm limits and values) to the chart.
-    void ApplySeriesScales();
-    void MeasureReadout();
-    // The plotted series as the read-out reads them, and its texts put on the legend.
-    std::vector<ReadoutSeries<QCPGraphData>> PlottedReadoutSeries() const;
-    void ShowReadoutTexts(const ReadoutTexts& texts);
-    void UpdateStatistics();
-    LiveScales liveScales_;
-    double contextMenuTime_ = 0;
-
     // The live run.
     void ConnectRealTimeCommands();
+    // The instrument reports no ranges: its alarm limits, widened to the values seen.
+    void ApplyLiveScales();
+    LiveScales liveScales_;
     std::unique_ptr<RealTimeMonitor> realTime_;
     std::optional<LivePollResult> pendingLiveResult_;
     std::optional<DateTime> noAnswerSince_;
@@ -280,5 +250,6 @@ private:
     MessagePresenter presentMessage_;
     std::unique_ptr<WorkerProtocol> worker_;
     std::unique_ptr<RecordingViews> views_;
+    std::unique_ptr<Measuring> measure_;
     std::unique_ptr<ServiceCommands> service_;
 };

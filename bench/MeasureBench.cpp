@@ -91,12 +91,12 @@ BENCHMARK(BM_PairReadout)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
 void Repaint(benchmark::State& state, bool ownScales) {
     Window& w = *Shared;
-    w.form->ShowOwnScales(ownScales);
+    w.form->Measure().ShowOwnScales(ownScales);
     for (auto _ : state) {
         w.chart->replot(QCustomPlot::rpImmediateRefresh);
         w.chart->repaint();
     }
-    w.form->ShowOwnScales(false);
+    w.form->Measure().ShowOwnScales(false);
 }
 void BM_RepaintShared(benchmark::State& state) {
     Repaint(state, false);

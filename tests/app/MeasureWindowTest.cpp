@@ -79,7 +79,7 @@ TEST_F(MeasureWindowTest, OwnScalesLetEveryLineFillThePlotAndReadTheSame) {
     const QImage sharedPicture = w->ChartPicture();
     EXPECT_LT(LineSpan(sharedPicture, 0xFF0000), 0.01); // the pressure hugs the bottom
 
-    w->ShowOwnScales(true);
+    w->Measure().ShowOwnScales(true);
     const QImage own = w->ChartPicture();
     for (QRgb colour : {0xFFFFFFu, 0xFF0000u, 0xFFFF00u})
         EXPECT_GE(LineSpan(own, colour), 0.25) << std::hex << colour;
@@ -116,7 +116,7 @@ TEST_F(MeasureWindowTest, OwnScalesLetEveryLineFillThePlotAndReadTheSame) {
     EXPECT_NEAR(chart->AxisValueOf(chart->yAxis->range().upper), 0.8, 1e-6);
 
     // Back to the shared axis: one axis again, the same read-out.
-    w->ShowOwnScales(false);
+    w->Measure().ShowOwnScales(false);
     EXPECT_TRUE(chart->yAxis->visible());
     EXPECT_EQ(w->Recording().SeriesInfos[1].series->valueAxis(), chart->yAxis);
     EXPECT_EQ(LegendItem(1)->GetAxisMarker(), CheckableLegendItem::AxisMarker::None);
@@ -146,7 +146,7 @@ TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleRe
     const QString singleTitle = chart->LegendTitle();
     const std::vector<QString> single = Entries();
 
-    w->MeasureFromHere(b);
+    w->Measure().MeasureFromHere(b);
     ASSERT_TRUE(w->ChartToolB->Active());
     EXPECT_EQ(chart->LegendTitle(),
               "A 2015-03-16 09:00:00 \u00B7 B 2015-03-16 10:30:00 \u00B7 \u0394t 01:30:00");
@@ -181,34 +181,34 @@ TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleRe
     ASSERT_TRUE(w->ChartToolB->Active());
     EXPECT_NEAR(chart->xAxis->coordToPixel(w->ChartToolB->XValue()), from.x() + 40, 1.0);
     EXPECT_TRUE(chart->LegendTitle().startsWith("A 2015-03-16 09:00:00 \u00B7 B "));
-    w->HideMeasuringCursor();
+    w->Measure().HideMeasuringCursor();
     EXPECT_EQ(chart->LegendTitle(), singleTitle);
 }
 
 TEST_F(MeasureWindowTest, StatisticsTableFollowsTheCursorsAndCopiesAsTabSeparatedText) {
     const DateTime a = Start + 3600 * OneSecond, b = Start + 9000 * OneSecond;
     w->Views().SetTimeCursor(a);
-    w->MeasureFromHere(b);
-    w->StatisticsMenuItemClick();
-    ASSERT_NE(w->StatisticsDlg, nullptr);
-    EXPECT_TRUE(w->StatisticsDlg->isVisible());
-    EXPECT_FALSE(w->StatisticsDlg->isModal());
+    w->Measure().MeasureFromHere(b);
+    w->Measure().StatisticsMenuItemClick();
+    ASSERT_NE(w->Measure().StatisticsDlg(), nullptr);
+    EXPECT_TRUE(w->Measure().StatisticsDlg()->isVisible());
+    EXPECT_FALSE(w->Measure().StatisticsDlg()->isModal());
     // Every stored sample of the interval, not the plotted ones.
     const IntervalStatistics pressure = StatisticsOf(w->Recording().channels[1], a, b, true);
     EXPECT_EQ(pressure.count, 5401u); // one a second, both ends included, no gap there
-    EXPECT_EQ(w->StatisticsDlg->Table->rowCount(), 3);
-    EXPECT_EQ(w->StatisticsDlg->Table->item(1, 2)->text(), "5401");
-    EXPECT_EQ(w->StatisticsDlg->Table->item(1, 3)->text().toStdString(),
+    EXPECT_EQ(w->Measure().StatisticsDlg()->Table->rowCount(), 3);
+    EXPECT_EQ(w->Measure().StatisticsDlg()->Table->item(1, 2)->text(), "5401");
+    EXPECT_EQ(w->Measure().StatisticsDlg()->Table->item(1, 3)->text().toStdString(),
               StatisticsCells(2, "Mpa", pressure)[3]);
 
     w->Views().SetTimeCursor(b - 10 * OneSecond); // the table updates with the cursor
-    EXPECT_EQ(w->StatisticsDlg->Table->item(1, 2)->text(), "11");
-    w->StatisticsDlg->CopyButtonClick();
+    EXPECT_EQ(w->Measure().StatisticsDlg()->Table->item(1, 2)->text(), "11");
+    w->Measure().StatisticsDlg()->CopyButtonClick();
     const QStringList lines = QApplication::clipboard()->text().split('\n');
     EXPECT_EQ(lines[0], "channel\tunit\tcount\tmin\tmin_time\tmax\tmax_time\tmean\tfirst\tlast\t"
                         "difference");
     EXPECT_TRUE(lines[2].startsWith("2\tMpa\t11\t")) << lines[2].toStdString();
 
     QTest::keyClick(chart, Qt::Key_Escape); // hiding B closes the table
-    EXPECT_FALSE(w->StatisticsDlg->isVisible());
+    EXPECT_FALSE(w->Measure().StatisticsDlg()->isVisible());
 }

@@ -682,7 +682,7 @@ TEST_F(RealTimeWindowTest, OnSmallScreensEveryPanelAndTheWholeSummaryLineCanBeSe
 }
 
 TEST_F(RealTimeWindowTest, OwnScalesSpanTheAlarmLimitsWidenedToTheValuesSeen) {
-    w->ShowOwnScales(true);
+    w->Measure().ShowOwnScales(true);
     StartRun();
     for (int i = 0; i < 3; ++i)
         Tick();

@@ -30,7 +30,7 @@ int RunPictureCommand(const std::vector<std::string>& args) {
         return ExitUsage;
     TMainForm& form = window.Window();
     // The option alone decides, whatever the user's config.ini remembers.
-    form.ShowOwnScales(options->ownScales);
+    form.Measure().ShowOwnScales(options->ownScales);
     if (form.Chart->SeriesCount() == 0) {
         if (read)
             std::fprintf(stderr, "%s: %s: No content\n", ToolName, options->paths[0].c_str());

@@ -34,7 +34,7 @@ int RunReportCommand(const std::vector<std::string>& args) {
         return ExitUsage;
     TMainForm& form = window.Window();
     // The option alone decides, whatever the user's config.ini remembers.
-    form.ShowOwnScales(options->ownScales);
+    form.Measure().ShowOwnScales(options->ownScales);
 
     if (options->chart) {
         form.ChartMenuItemClick();
