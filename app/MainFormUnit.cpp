@@ -153,6 +153,17 @@ void TMainForm::AttachDialogs(TDataFilterDlg* dataFilter, TProcessDlg* process, 
     dialogs_.OKBottomDlg = vernier;
 }
 
+void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
+    dialogs_.RealComSettingDlg = dialog;
+    if (dialog)
+        dialog->SetConfigPath(live_->Monitor().ConfigPath());
+}
+
+void TMainForm::SetConfigFilePath(const std::string& path) {
+    live_->SetConfigPath(path);
+    measure_->UseConfigFile(path);
+}
+
 void TMainForm::SetMessagePresenter(MessagePresenter presenter) {
     presentMessage_ = std::move(presenter);
 }
@@ -322,14 +333,15 @@ void TMainForm::CreateParts() {
         std::make_unique<RecordingViews>(this, settings_, dialogs_, *worker_, present, DataListView,
                                          DataTabSheet, Chart, ShowInSheetMenuItem);
     DataListModel = views_->SheetModel();
-    ConnectRealTimeCommands();
+    live_ = std::make_unique<LiveRun>(this, Timer, ScrollBox, Chart, statusBar(), views_->Shown(),
+                                      dialogs_, *worker_, present);
     measure_ =
         std::make_unique<Measuring>(this, Chart, views_->Shown(), dialogs_, TimerForAllowZoom,
                                     Measuring::Actions{OwnScalesMenuItem, MeasureMenuItem,
                                                        HideMeasureMenuItem, StatisticsMenuItem});
-    measure_->UseConfigFile(realTime_->ConfigPath());
+    measure_->UseConfigFile(live_->Monitor().ConfigPath());
     ConnectExportCommands();
-    service_ = std::make_unique<ServiceCommands>(this, *realTime_);
+    service_ = std::make_unique<ServiceCommands>(this, live_->Monitor());
 }
 
 void TMainForm::ConnectCommands() {
@@ -367,11 +379,12 @@ void TMainForm::ConnectParts() {
             &Measuring::ApplySeriesScales);
     connect(service_.get(), &ServiceCommands::ImportRequested, views_.get(),
             &RecordingViews::ImportDataFile);
-    connect(views_.get(), &RecordingViews::ViewsCleared, this, [this] {
-        // The status line speaks of what is opened next, no longer of the last run.
-        for (QLabel* runStatus : {LiveStatusLabel, NoAnswerStatusLabel})
-            runStatus->hide();
-    });
+    connect(views_.get(), &RecordingViews::ViewsCleared, live_.get(), &LiveRun::HideRunStatus);
+    connect(live_.get(), &LiveRun::LiveViewsStarting, views_.get(),
+            &RecordingViews::StartLiveViews);
+    connect(live_.get(), &LiveRun::LiveSheetStarting, views_.get(),
+            &RecordingViews::ShowLiveSheetRow);
+    connect(live_.get(), &LiveRun::LiveValuesRead, views_.get(), &RecordingViews::SetLiveRecording);
 
     // The commands follow what the parts report.
     connect(views_.get(), &RecordingViews::ViewsBuilt, this,
@@ -379,10 +392,22 @@ void TMainForm::ConnectParts() {
                 OnViewsBuilt(Commands, firstPage, enableFilter);
                 ApplyCommandStates();
             });
-    connect(views_.get(), &RecordingViews::ViewsFinished, this, [this] {
-        OnFinishViewUpdate(Commands, SavedPageButtons, CurrentPage);
-        ApplyCommandStates();
-    });
+    auto commands = [this](auto change) {
+        return [this, change] {
+            change();
+            ApplyCommandStates();
+        };
+    };
+    connect(views_.get(), &RecordingViews::ViewsFinished, this,
+            commands([this] { OnFinishViewUpdate(Commands, SavedPageButtons, CurrentPage); }));
+    connect(live_.get(), &LiveRun::Connecting, this,
+            commands([this] { OnRealTimeConnecting(Commands); }));
+    connect(live_.get(), &LiveRun::ConnectEnded, this,
+            commands([this] { OnRealTimeConnected(Commands); }));
+    connect(live_.get(), &LiveRun::LiveViewsStarting, this,
+            commands([this] { OnRealTimeStarted(Commands, SavedPageButtons); }));
+    connect(live_.get(), &LiveRun::Stopped, this,
+            commands([this] { OnRealTimeStopped(Commands); }));
 
     // The pages the parts ask for.
     connect(views_.get(), &RecordingViews::SheetPageWanted, this,

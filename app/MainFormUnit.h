@@ -2,18 +2,17 @@
 // The main window: its menus, tool bar and three pages with their controls, the dialogs
 // attached at start, the enabling of the commands (Commands, mirrored onto the actions by
 // ApplyCommandStates), page switching (CurrentPage, SavedPageButtons) and drag and drop, and
-// still the live run, saving and printing. The recording on screen is RecordingViews's
-// (app/recording, read here as the ShownRecording), measuring Measuring's (app/measure), the
-// service functions ServiceCommands's (app/service).
+// still saving and printing. The recording on screen is RecordingViews's (app/recording, read
+// here as the ShownRecording), measuring Measuring's (app/measure), the live run LiveRun's
+// (app/realtime), the service functions ServiceCommands's (app/service).
 
 #include "app/WindowDialogs.h"
 #include "app/WorkerProtocol.h"
 #include "app/measure/Measuring.h"
-#include "app/realtime/RealTimeMonitor.h"
+#include "app/realtime/LiveRun.h"
 #include "app/recording/RecordingViews.h"
 #include "app/recording/ShownRecording.h"
 #include "app/service/ServiceCommands.h"
-#include "chart/OwnScales.h"
 #include "chart/TrendChart.h"
 #include "views/CommandState.h"
 
@@ -60,6 +59,7 @@ public:
     const ShownRecording& Recording() const { return views_->Shown(); }
     RecordingViews& Views() { return *views_; }
     Measuring& Measure() { return *measure_; }
+    LiveRun& Live() { return *live_; }
     ServiceCommands& Service() { return *service_; }
 
     // Handlers as the design names them, each handed on to the part that does the work.
@@ -87,6 +87,10 @@ public:
     void OnChartDoubleClick() { measure_->OnChartDoubleClick(); }
     void OnAllowZoom() { measure_->OnAllowZoom(); }
     void ChartCursorToolChange(double xValue) { measure_->ChartCursorToolChange(xValue); }
+    void ComSettingButtonClick() { live_->ComSettingButtonClick(); }
+    void RunButtonClick() { live_->RunButtonClick(); }
+    void OnTimer() { live_->OnTimer(); }
+    void StopButtonClick() { live_->StopButtonClick(); }
 
     // Page switching and the window's own commands.
     void DataTableMenuItemClick();
@@ -97,26 +101,6 @@ public:
     void SystemCaseTabSheetShow();
     void AboutButtonClick();
     void ExitMenuItemClick();
-
-    // Real-time monitoring (MainFormRealTime.cpp).
-    void ComSettingButtonClick();
-    void RunButtonClick();
-    void OnTimer();
-    // The last live read on the Global figure page, the trend diagram and the data sheet;
-    // with a gap, each series breaks there before its new point. Not drawn: on the Global
-    // figure page only (a repeated clock).
-    void ShowLiveValues(std::optional<DateTime> gap = std::nullopt, bool drawn = true);
-    void StopButtonClick();
-    RealTimeMonitor& Monitor() { return *realTime_; }
-    // Live-run results off the poller thread, lost contact and the run's record.
-    void OnLiveResult(const LivePollResult& result);
-    void ApplyLiveResult(const LivePollResult& result);
-    // Run's second half, once the poller has opened the port and connected (or failed to).
-    void OnRunConnected(const LiveStartResult& result);
-    void ShowContactState();
-    std::vector<int16_t> ActiveChannels;
-    QLabel* LiveStatusLabel = nullptr;     // the run's counts in the status line
-    QLabel* NoAnswerStatusLabel = nullptr; // "No answer since ..." in the status line
 
     // Saving and printing (MainFormExport.cpp). The save dialog, the Save command's own boxes
     // (caption "Paperless recorder ") and the report preview are hooks, so that tests and the
@@ -220,18 +204,6 @@ private:
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
 
-    // The live run.
-    void ConnectRealTimeCommands();
-    // The instrument reports no ranges: its alarm limits, widened to the values seen.
-    void ApplyLiveScales();
-    LiveScales liveScales_;
-    std::unique_ptr<RealTimeMonitor> realTime_;
-    std::optional<LivePollResult> pendingLiveResult_;
-    std::optional<DateTime> noAnswerSince_;
-    LiveRunState liveState_;
-    // The run status line's text and visibility while "Connecting…" stands in it.
-    std::pair<QString, bool> statusBeforeConnecting_;
-
     // Saving and printing.
     void ConnectExportCommands();
     // The save dialog and, for an existing file, the overwrite question.
@@ -250,6 +222,7 @@ private:
     MessagePresenter presentMessage_;
     std::unique_ptr<WorkerProtocol> worker_;
     std::unique_ptr<RecordingViews> views_;
+    std::unique_ptr<LiveRun> live_;
     std::unique_ptr<Measuring> measure_;
     std::unique_ptr<ServiceCommands> service_;
 };
