@@ -340,7 +340,8 @@ void TMainForm::CreateParts() {
                                     Measuring::Actions{OwnScalesMenuItem, MeasureMenuItem,
                                                        HideMeasureMenuItem, StatisticsMenuItem});
     measure_->UseConfigFile(live_->Monitor().ConfigPath());
-    ConnectExportCommands();
+    savePrint_ = std::make_unique<SaveAndPrint>(this, Chart, DataListModel, views_->Shown(),
+                                                *worker_, present);
     service_ = std::make_unique<ServiceCommands>(this, live_->Monitor());
 }
 
@@ -375,29 +376,30 @@ void TMainForm::ConnectCommands() {
 }
 
 void TMainForm::ConnectParts() {
+    // Between the parts.
     connect(views_.get(), &RecordingViews::ViewsBuilt, measure_.get(),
             &Measuring::ApplySeriesScales);
-    connect(service_.get(), &ServiceCommands::ImportRequested, views_.get(),
-            &RecordingViews::ImportDataFile);
     connect(views_.get(), &RecordingViews::ViewsCleared, live_.get(), &LiveRun::HideRunStatus);
     connect(live_.get(), &LiveRun::LiveViewsStarting, views_.get(),
             &RecordingViews::StartLiveViews);
     connect(live_.get(), &LiveRun::LiveSheetStarting, views_.get(),
             &RecordingViews::ShowLiveSheetRow);
     connect(live_.get(), &LiveRun::LiveValuesRead, views_.get(), &RecordingViews::SetLiveRecording);
+    connect(service_.get(), &ServiceCommands::ImportRequested, views_.get(),
+            &RecordingViews::ImportDataFile);
 
     // The commands follow what the parts report.
-    connect(views_.get(), &RecordingViews::ViewsBuilt, this,
-            [this](const PageButtons& firstPage, bool enableFilter) {
-                OnViewsBuilt(Commands, firstPage, enableFilter);
-                ApplyCommandStates();
-            });
     auto commands = [this](auto change) {
         return [this, change] {
             change();
             ApplyCommandStates();
         };
     };
+    connect(views_.get(), &RecordingViews::ViewsBuilt, this,
+            [this](const PageButtons& firstPage, bool enableFilter) {
+                OnViewsBuilt(Commands, firstPage, enableFilter);
+                ApplyCommandStates();
+            });
     connect(views_.get(), &RecordingViews::ViewsFinished, this,
             commands([this] { OnFinishViewUpdate(Commands, SavedPageButtons, CurrentPage); }));
     connect(live_.get(), &LiveRun::Connecting, this,

@@ -1,36 +1,39 @@
 #pragma once
 // The main window: its menus, tool bar and three pages with their controls, the dialogs
 // attached at start, the enabling of the commands (Commands, mirrored onto the actions by
-// ApplyCommandStates), page switching (CurrentPage, SavedPageButtons) and drag and drop, and
-// still saving and printing. The recording on screen is RecordingViews's (app/recording, read
-// here as the ShownRecording), measuring Measuring's (app/measure), the live run LiveRun's
-// (app/realtime), the service functions ServiceCommands's (app/service).
+// ApplyCommandStates), page switching (CurrentPage, SavedPageButtons) and drag and drop. The
+// window owns those and changes them as its parts report what happened. The behaviour lives in
+// the parts, each owning its state (see their headers):
+//   RecordingViews  app/recording  the recording on screen (ShownRecording): opening, joining,
+//                                  importing, screening, paging, chart navigation, title and
+//                                  status line
+//   Measuring       app/measure    read-out, cursor B, own scales, statistics, vernier dialog
+//   LiveRun         app/realtime   the live run: monitor, record, Global figure, run status
+//   SaveAndPrint    app/export     save dialogs, CSV export, chart picture, both reports
+//   ServiceCommands app/service    the CSV import command and the picture download
+//   WorkerProtocol  app            the one worker thread behind the progress dialog
+// The parts talk to each other only through the window's wiring of their signals and through
+// the ShownRecording they read. The handlers the design names stay reachable here and hand on
+// to their part.
 
 #include "app/WindowDialogs.h"
 #include "app/WorkerProtocol.h"
+#include "app/export/SaveAndPrint.h"
 #include "app/measure/Measuring.h"
 #include "app/realtime/LiveRun.h"
 #include "app/recording/RecordingViews.h"
 #include "app/recording/ShownRecording.h"
 #include "app/service/ServiceCommands.h"
-#include "chart/TrendChart.h"
 #include "views/CommandState.h"
 
-#include <QImage>
 #include <QMainWindow>
 
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
 class DataSheetModel;
 class GlobalFigurePage;
-class PrintedReport;
 class QAction;
-class QFileDialog;
-class QLabel;
 class QMenu;
 class QSettings;
 class QTabWidget;
@@ -60,6 +63,7 @@ public:
     RecordingViews& Views() { return *views_; }
     Measuring& Measure() { return *measure_; }
     LiveRun& Live() { return *live_; }
+    SaveAndPrint& SavePrint() { return *savePrint_; }
     ServiceCommands& Service() { return *service_; }
 
     // Handlers as the design names them, each handed on to the part that does the work.
@@ -81,16 +85,18 @@ public:
     void DataListViewContextPopup() { views_->DataListViewContextPopup(); }
     void DataFilterButtonClick() { views_->RunScreening(); }
     void RunScreening() { views_->RunScreening(); }
+    void ComSettingButtonClick() { live_->ComSettingButtonClick(); }
+    void RunButtonClick() { live_->RunButtonClick(); }
+    void OnTimer() { live_->OnTimer(); }
+    void StopButtonClick() { live_->StopButtonClick(); }
+    void SaveFileButtonClick() { savePrint_->Save(CurrentPage); }
+    void PrintButtonClick() { savePrint_->Print(CurrentPage); }
     void ChartZoom() { views_->ChartZoom(); }
     void ChartUndoZoom() { views_->ChartUndoZoom(); }
     void OnChartScroll() { views_->OnChartScroll(); }
     void OnChartDoubleClick() { measure_->OnChartDoubleClick(); }
     void OnAllowZoom() { measure_->OnAllowZoom(); }
     void ChartCursorToolChange(double xValue) { measure_->ChartCursorToolChange(xValue); }
-    void ComSettingButtonClick() { live_->ComSettingButtonClick(); }
-    void RunButtonClick() { live_->RunButtonClick(); }
-    void OnTimer() { live_->OnTimer(); }
-    void StopButtonClick() { live_->StopButtonClick(); }
 
     // Page switching and the window's own commands.
     void DataTableMenuItemClick();
@@ -101,42 +107,6 @@ public:
     void SystemCaseTabSheetShow();
     void AboutButtonClick();
     void ExitMenuItemClick();
-
-    // Saving and printing (MainFormExport.cpp). The save dialog, the Save command's own boxes
-    // (caption "Paperless recorder ") and the report preview are hooks, so that tests and the
-    // command-line tool drive them without a modal window.
-    struct SaveDialogSetting {
-        QString defaultExt; // ".csv"
-        QString fileName;   // kept from the previous use
-        QString filter;     // "CSV Files(*.csv)|*.csv"
-        QString title;
-    };
-    struct SaveDialogChoice {
-        QString fileName;
-        int filterIndex = 0; // 0 for the filter's first entry
-    };
-    using SaveDialogHook =
-        std::function<std::optional<SaveDialogChoice>(QWidget* parent, const SaveDialogSetting&)>;
-    // Shows a box of the Save command; for a question, true when the answer is Yes.
-    using SaveBoxHook = std::function<bool(QWidget* parent, const UserMessage& message)>;
-    using ReportHook = std::function<void(QWidget* parent, const PrintedReport& report)>;
-    // The save dialog the default hook runs, set up from the setting: its file type entries
-    // also decide the extension added to a name typed without one. SaveDialogResult reads
-    // the choice off the closed dialog (nullopt when it was not accepted).
-    static std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* parent,
-                                                       const SaveDialogSetting& setting);
-    static std::optional<SaveDialogChoice> SaveDialogResult(const QFileDialog& dialog,
-                                                            const SaveDialogSetting& setting);
-    void SetSaveDialogHook(SaveDialogHook hook);
-    void SetSaveBoxHook(SaveBoxHook hook);
-    void SetReportHook(ReportHook hook);
-    void SaveFileButtonClick();
-    void PrintButtonClick();
-    // The trend chart as the screen shows it, at its on-screen size unless size is given.
-    QImage ChartPicture(QSize size = {});
-    // The reports PrintButtonClick shows; nullptr when there is nothing to print.
-    std::unique_ptr<PrintedReport> MakeListReport();
-    std::unique_ptr<PrintedReport> MakeChartReport();
 
     // Page and command state.
     ShownPage CurrentPage = ShownPage::DataSheet;
@@ -204,19 +174,6 @@ private:
     void ApplyCommandStates();
     void ShowPage(QWidget* page);
 
-    // Saving and printing.
-    void ConnectExportCommands();
-    // The save dialog and, for an existing file, the overwrite question.
-    std::optional<SaveDialogChoice> AskSaveTarget();
-    void SaveSheetPage();
-    void SaveChartPicture();
-    void CsvExportThreadProc();
-    SaveDialogSetting SaveDialog;
-    QString csvExportPath_;
-    SaveDialogHook saveDialog_;
-    SaveBoxHook saveBox_;
-    ReportHook showReport_;
-
     QSettings& settings_;
     WindowDialogs dialogs_;
     MessagePresenter presentMessage_;
@@ -224,5 +181,6 @@ private:
     std::unique_ptr<RecordingViews> views_;
     std::unique_ptr<LiveRun> live_;
     std::unique_ptr<Measuring> measure_;
+    std::unique_ptr<SaveAndPrint> savePrint_;
     std::unique_ptr<ServiceCommands> service_;
 };

@@ -76,11 +76,11 @@ TEST_F(MeasureWindowTest, OwnScalesLetEveryLineFillThePlotAndReadTheSame) {
     EXPECT_FALSE(w->OwnScalesMenuItem->isChecked()); // off by default
     w->Views().SetTimeCursor(Start + 7200.3 * OneSecond);
     const std::vector<QString> shared = Entries();
-    const QImage sharedPicture = w->ChartPicture();
+    const QImage sharedPicture = w->SavePrint().ChartPicture();
     EXPECT_LT(LineSpan(sharedPicture, 0xFF0000), 0.01); // the pressure hugs the bottom
 
     w->Measure().ShowOwnScales(true);
-    const QImage own = w->ChartPicture();
+    const QImage own = w->SavePrint().ChartPicture();
     for (QRgb colour : {0xFFFFFFu, 0xFF0000u, 0xFFFF00u})
         EXPECT_GE(LineSpan(own, colour), 0.25) << std::hex << colour;
     // Read-outs stay in real units.

@@ -39,7 +39,7 @@ int RunPictureCommand(const std::vector<std::string>& args) {
     QSize size = form.Chart->size();
     size.setWidth(options->width.value_or(size.width()));
     size.setHeight(options->height.value_or(size.height()));
-    if (const auto error = WritePicture(form.ChartPicture(size), out, *format)) {
+    if (const auto error = WritePicture(form.SavePrint().ChartPicture(size), out, *format)) {
         std::fprintf(stderr, "%s: %s\n", ToolName, error->toLocal8Bit().constData());
         return ExitFailure;
     }
