@@ -27,7 +27,7 @@ namespace {
 
 // The data sheet of a folder's join, every row, as the whole join's views would show it.
 int WriteFolderCsv(const std::string& folder, const std::function<std::ostream*()>& open,
-                   const std::function<int()>& failedWriting) {
+                   const std::function<int(bool)>& failedWriting) {
     std::vector<std::string> files;
     auto failed = [&folder](const UserMessage& message) {
         std::fprintf(stderr, "%s: %s\n", folder.c_str(), GbkToUtf8(message.text).c_str());
@@ -49,22 +49,30 @@ int WriteFolderCsv(const std::string& folder, const std::function<std::ostream*(
     size_t written = 0;
     std::vector<int16_t> columns;
     std::optional<JoinedRecording> whole;
-    const auto message = ReadJoinedRecordingInChunks(
-        files,
-        [&](const JoinedChunk& chunk) {
-            const SheetRows rows = allRows(chunk.part.channels, columns);
-            if (!out) {
-                if (!(out = open()))
-                    return false;
-                *out << SheetCsvHeader(columns, chunk.part.channels);
-            }
-            bool ok = true;
-            written += WriteSheetCsvRowsBetween(rows, chunk.from, chunk.to, written, columns,
-                                                chunk.part.channels, *out, ok);
-            writeFailed = !ok;
-            return ok;
-        },
-        whole);
+    std::optional<UserMessage> message;
+    try {
+        message = ReadJoinedRecordingInChunks(
+            files,
+            [&](const JoinedChunk& chunk) {
+                const SheetRows rows = allRows(chunk.part.channels, columns);
+                if (!out) {
+                    if (!(out = open()))
+                        return false;
+                    *out << SheetCsvHeader(columns, chunk.part.channels);
+                }
+                bool ok = true;
+                written += WriteSheetCsvRowsBetween(rows, chunk.from, chunk.to, written, columns,
+                                                    chunk.part.channels, *out, ok);
+                writeFailed = !ok;
+                return ok;
+            },
+            whole);
+    } catch (...) {
+        // Memory running out half-way leaves no half-written file behind.
+        if (out)
+            failedWriting(false);
+        throw;
+    }
     if (message)
         return failed(*message);
     if (whole) {
@@ -72,14 +80,14 @@ int WriteFolderCsv(const std::string& folder, const std::function<std::ostream*(
         if (!(out = open()))
             return ExitFailure;
         if (!WriteSheetCsv(rows, 0, rows.RowCount(), columns, whole->channels, *out))
-            return failedWriting();
+            return failedWriting(true);
         return 0;
     }
     if (!out)
         return ExitFailure;
     out->flush();
     if (writeFailed || !*out)
-        return failedWriting();
+        return failedWriting(true);
     return 0;
 }
 
@@ -116,8 +124,9 @@ int RunCsvCommand(const std::vector<std::string>& args) {
         }
         return sink = &stream;
     };
-    auto failedWriting = [&] {
-        std::fprintf(stderr, "%s: writing %s failed\n", ToolName, out.c_str());
+    auto failedWriting = [&](bool tell) {
+        if (tell)
+            std::fprintf(stderr, "%s: writing %s failed\n", ToolName, out.c_str());
         if (out != "-") {
             stream.close();
             std::error_code ignored;
@@ -149,6 +158,6 @@ int RunCsvCommand(const std::vector<std::string>& args) {
         return ExitFailure;
     if (!WriteSheetCsv(file->views.rows, page->first, page->count, file->views.columnChannels,
                        file->channels, *target))
-        return failedWriting();
+        return failedWriting(true);
     return status;
 }
