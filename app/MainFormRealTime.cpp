@@ -105,9 +105,10 @@ void TMainForm::RunButtonClick() {
     });
     if (!begun)
         return;
+    // Stop cancels the connect.
     OnRealTimeConnecting(Commands);
     ApplyCommandStates();
-    statusBeforeConnecting_ = {LiveStatusLabel->text(), LiveStatusLabel->isVisibleTo(this)};
+    NoAnswerStatusLabel->hide();
     LiveStatusLabel->setText(QString::fromUtf8("Connecting\u2026"));
     LiveStatusLabel->show();
 }
@@ -118,13 +119,16 @@ void TMainForm::OnRunConnected(const LiveStartResult& result) {
         QTimer::singleShot(20, this, [this, result] { OnRunConnected(result); });
         return;
     }
+    // Overtaken by Stop, which has set the commands; or replaced by a later Run.
+    if (!realTime_->ExpectsStart(result))
+        return;
     OnRealTimeConnected(Commands);
     ApplyCommandStates();
     const std::optional<UserMessage> message = realTime_->AcceptStart(result);
-    // Failed, or overtaken by a Stop: the status line as it was.
     if (message || !realTime_->LinkActive()) {
-        LiveStatusLabel->setText(statusBeforeConnecting_.first);
-        LiveStatusLabel->setVisible(statusBeforeConnecting_.second);
+        // Nothing of an earlier run stands in the status line, as if it went on.
+        LiveStatusLabel->hide();
+        UpdateSheetStatus();
         if (message)
             presentMessage_(this, *message);
         return;
@@ -181,8 +185,14 @@ void TMainForm::OnTimer() {
 }
 
 void TMainForm::OnLiveResult(const LivePollResult& result) {
-    if (!realTime_->Accept(result))
+    if (!realTime_->Accept(result)) {
+        // A read Stop overtook after it was recorded: the counts say what the record holds.
+        if (realTime_->OfStoppedRun(result)) {
+            liveState_ = result.state;
+            ShowContactState();
+        }
         return;
+    }
     // A worker reads the recording a tick replaces: the tick waits until it has ended.
     if (WorkerRunning()) {
         pendingLiveResult_ = result;
@@ -201,23 +211,21 @@ void TMainForm::ApplyLiveResult(const LivePollResult& result) {
         return;
     }
     noAnswerSince_.reset();
+    if (result.entry.clockSetBack) {
+        // The instrument's clock was set back: the lines start anew from this tick.
+        for (ChartSeriesInfo& info : SeriesInfos)
+            info.series->data()->clear();
+        realTime_->Series().Reset(ActiveChannels.size());
+        liveScales_.Reset(ActiveChannels.size());
+    }
     ShowLiveValues(result.entry.gap, !result.entry.repeatedClock);
     ShowContactState();
 }
 
 void TMainForm::ShowContactState() {
-    const LiveRunState& state = liveState_;
-    QString counts = QString::fromStdString(
-        TickCountsText(state.good, state.failed, state.reopens, state.repeatedClocks));
-    const QString path = QFile::decodeName(QByteArray::fromStdString(state.recordPath));
-    if (!state.recordError.empty())
-        counts += QStringLiteral("; recording stopped: ") +
-                  QFile::decodeName(QByteArray::fromStdString(state.recordError));
-    else if (state.recording)
-        counts += (realTime_->LinkActive() ? QStringLiteral("; recording to ")
-                                           : QStringLiteral("; recorded to ")) +
-                  path;
-    LiveStatusLabel->setText(counts);
+    // Paths as the file system has them.
+    LiveStatusLabel->setText(QFile::decodeName(
+        QByteArray::fromStdString(LiveStatusText(liveState_, realTime_->LinkActive()))));
     LiveStatusLabel->show();
     const QString lost =
         noAnswerSince_ ? QString::fromStdString(NoAnswerText(*noAnswerSince_)) : QString();
@@ -275,12 +283,24 @@ void TMainForm::ShowLiveValues(std::optional<DateTime> gap, bool drawn) {
 
 void TMainForm::StopButtonClick() {
     Timer->stop();
-    // Returns at once: a read still under way ends on the poller, which closes the port then.
+    const bool connecting = !realTime_->LinkActive();
+    // Returns at once: a read still under way ends on the poller, which closes the port then;
+    // a connect under way is cancelled.
     realTime_->Stop();
+    // Recorded, not yet shown: it counts.
+    if (pendingLiveResult_)
+        liveState_ = pendingLiveResult_->state;
     pendingLiveResult_.reset();
     noAnswerSince_.reset();
-    // The counts stay in the status line, the record named as written.
-    ShowContactState();
+    // The counts stay in the status line, the record named as written; a connect cancelled
+    // leaves nothing there.
+    if (connecting) {
+        LiveStatusLabel->hide();
+        NoAnswerStatusLabel->hide();
+    } else {
+        ShowContactState();
+    }
+    UpdateSheetStatus();
     ScrollBox->HideAll();
     OnRealTimeStopped(Commands);
     ApplyCommandStates();

@@ -154,6 +154,7 @@ void TMainForm::UpdateSheetStatus() {
         status.window = {{ShownScreening->start, ShownScreening->end}};
     status.channelCount = ColumnChannels.size();
     status.live = RealTimeMode;
+    status.runEnded = !realTime_ || !realTime_->LinkActive();
     SheetStatusLabel->setText(QString::fromStdString(SheetStatusText(status)));
 }
 

@@ -384,8 +384,6 @@ private:
     std::optional<LivePollResult> pendingLiveResult_;
     std::optional<DateTime> noAnswerSince_;
     LiveRunState liveState_;
-    // The run status line's text and visibility while "Connecting…" stands in it.
-    std::pair<QString, bool> statusBeforeConnecting_;
 };
 
 // Reads a service switch ("ImportData", "OEMDL", "OpenLog") from the settings' top level.

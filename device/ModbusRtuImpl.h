@@ -120,6 +120,10 @@ public:
 
     DeviceRecords& records() { return deviceRecords; }
     const ModbusRtuProtocol& protocol() const { return framing; }
+    const SerialComCtl& serialLink() const { return link; }
+    // Once the flag is set, every read fails at once, and the one under way within a port
+    // read: a connection that can be cancelled (see SerialComCtl::SetCancelFlag).
+    void SetCancelFlag(const std::atomic<bool>* flag) { link.SetCancelFlag(flag); }
 
 private:
     bool ReadHolding(int32_t start, std::span<uint16_t> words);
