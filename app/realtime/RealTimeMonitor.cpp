@@ -231,8 +231,6 @@ void RealTimeMonitor::PollerLoop() {
         changed_.wait(lock, [this] { return quit_ || outstanding_ || startRequest_; });
         if (outstanding_) {
             const uint64_t run = requestedRun_;
-            if (!quit_)
-                cancel_ = false;
             lock.unlock();
             LivePollResult result = ReadOnce(run);
             lock.lock();
@@ -267,12 +265,15 @@ void RealTimeMonitor::PollerLoop() {
             LiveStartResult result = StartOnPoller(request);
             request.done(std::move(result));
             lock.lock();
-            // Overtaken by Stop: the port closes again, and the record, which holds no tick,
-            // goes.
+            // Overtaken by Stop: the port closes again, and the record this start opened,
+            // which holds no tick, goes.
             if (StartCancelled(request.run)) {
-                log_.Abandon();
+                if (log_.Recording())
+                    log_.Abandon();
                 CloseDevice();
             }
+            // The connection serves its next user (a download, a run) in full.
+            cancel_ = quit_;
             starting_ = false;
             changed_.notify_all();
         }
