@@ -1,10 +1,13 @@
 // A long live run under faults, not a unit test: `paperless-recorder-tool poll --record`
 // against paperless-recorder-sim on a pseudo-terminal, with the simulator going silent,
-// putting noise on the line, sending bad CRCs and pulling the cable at random moments, and
-// beside it the program's window polling a second simulator with faults of its own. At the end
-// it reports the poll's ticks (attempted, good, failed, repeated clocks), the port reopens,
-// whether every outage left a break in the record, the resident memory of the poll and of the
-// window at the start and the end, and the largest event latency the window showed.
+// putting noise on the line, sending bad CRCs, pulling the cable and setting its clock back at
+// random moments, and beside it the program's window polling a second simulator with faults of
+// its own. At the end it reports the poll's ticks (attempted, good, failed, repeated clocks,
+// clocks set back), the port reopens, whether every outage with seconds missing left a break
+// in the record and no other outage one, whether every reading the instrument gave stands in
+// the record with its values, time order within each record file, the resident memory of the
+// poll and of the window at the start and the end, and the largest event latency the window
+// showed.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_soak [--minutes M] [--seed N]
 //       [--fault-seconds S] [--out DIR]
@@ -503,6 +506,21 @@ int main(int argc, char** argv) {
                     window.injector->Count(fault), fault == AllRandomFaults.back() ? "\n" : ",");
     }
     std::printf("  %s\n", windowCounts.toStdString().c_str());
+    // The window's record: whole lines, times ascending within each file.
+    int windowBadLines = 0;
+    size_t windowFiles = 0;
+    const std::vector<RecordTick> windowRecord =
+        ReadRecords(dir / "window-records", windowBadLines, windowFiles);
+    long long windowTicks = 0, windowGaps = 0, windowOutOfOrder = 0;
+    for (size_t i = 0; i < windowRecord.size(); ++i) {
+        (windowRecord[i].gap ? windowGaps : windowTicks) += 1;
+        if (i > 0 && windowRecord[i].file == windowRecord[i - 1].file &&
+            windowRecord[i].time <= windowRecord[i - 1].time)
+            ++windowOutOfOrder;
+    }
+    std::printf("  record: %zu files, %lld ticks, %lld gap markers, %lld times not after the one "
+                "before in their file, %d malformed lines\n",
+                windowFiles, windowTicks, windowGaps, windowOutOfOrder, windowBadLines);
     std::printf("  runs started again after a failed start: %d; messages shown: %zu\n", runRetries,
                 window.messages.size());
     std::printf("  largest event latency %.1f ms over %lld probes, %lld above 100 ms\n",
@@ -512,7 +530,8 @@ int main(int argc, char** argv) {
     // The window's rule is 100 ms; on a machine shared with builds a single late timer is
     // noise, a stall of a quarter second is not.
     constexpr double WorstLatencyMs = 250;
-    const bool sound = PollFiguresSound(f) && pollExit == 0 && worstLatency < WorstLatencyMs;
+    const bool sound = PollFiguresSound(f) && pollExit == 0 && worstLatency < WorstLatencyMs &&
+                       windowOutOfOrder == 0 && windowBadLines == 0;
     std::printf("%s\n", sound ? "soak: sound" : "soak: FAULTS FOUND");
     return sound ? 0 : 1;
 }
