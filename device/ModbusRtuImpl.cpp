@@ -58,7 +58,7 @@ bool ModbusRtuImpl::Connect() {
 
 bool ModbusRtuImpl::ReadHolding(int32_t start, std::span<uint16_t> words) {
     deviceRecords.lastError.clear();
-    if (link.Cancelled()) {
+    if (Cancelled()) {
         deviceRecords.lastError = DeviceText::Cancelled;
         return false;
     }

@@ -231,7 +231,7 @@ bool ModbusRtuProtocol::Transact(SerialComCtl& link, const ModbusRequest& reques
         return true;
     }
     // A wait cut short says nothing about the line.
-    if (link.Cancelled())
+    if (link.Aborted())
         return false;
     if (++failures > FailuresBeforeReopen) {
         // Eleven failures in a row: the adapter may have been unplugged and plugged back in.

@@ -145,7 +145,7 @@ int32_t SerialComCtl::Receive(uint8_t* buffer, int32_t length, std::string& erro
         return 0;
     int32_t got = 0;
     for (int call = 0; call < MaxReadCalls && got < length; ++call) {
-        if (Cancelled()) {
+        if (Aborted()) {
             errorText = DeviceText::Cancelled;
             return got;
         }

@@ -15,6 +15,7 @@ RealTimeMonitor::RealTimeMonitor(std::string configPath) : configPath_(std::move
         [this](int32_t port) { return PortDevicePath(configPath_, port); });
     connection_ = std::make_unique<ModbusRtuImpl>(*portLayer_, records_);
     connection_->SetCancelFlag(&cancel_);
+    connection_->SetAbortFlag(&abort_);
     poller_ = std::thread([this] { PollerLoop(); });
 }
 
@@ -22,6 +23,7 @@ RealTimeMonitor::RealTimeMonitor(std::string configPath, std::unique_ptr<SerialP
     : configPath_(std::move(configPath)), portLayer_(std::move(portLayer)),
       connection_(std::make_unique<ModbusRtuImpl>(*portLayer_, records_)) {
     connection_->SetCancelFlag(&cancel_);
+    connection_->SetAbortFlag(&abort_);
     poller_ = std::thread([this] { PollerLoop(); });
 }
 
@@ -32,6 +34,7 @@ RealTimeMonitor::~RealTimeMonitor() {
         // Whatever the poller waits for ends within a read of the port: the window closes
         // at once, also while Run connects at a slow rate.
         cancel_ = true;
+        abort_ = true;
         cancelledStarts_ = lastRun_;
         startRequest_.reset();
     }
@@ -192,7 +195,7 @@ LivePollResult RealTimeMonitor::ReadOnce(uint64_t run) {
     result.ok = connection_->ReadLiveValues();
     // The framing layer reopens the port at the eleventh failure in a row and starts
     // counting again.
-    result.reopened = !result.ok && !cancel_ && connection_->protocol().failureCount() == 0;
+    result.reopened = !result.ok && !abort_ && connection_->protocol().failureCount() == 0;
     result.snapshot = records_.liveSnapshot;
     result.lastError = records_.lastError;
     return result;
@@ -298,7 +301,7 @@ void RealTimeMonitor::Stop() {
     if (outstanding_)
         closeAfterRead_ = true;
     if (starting_ || startRequest_) {
-        // The start under way ends within the request it waits for.
+        // The start under way ends with the request it waits for.
         cancelledStarts_ = lastRun_;
         if (starting_)
             cancel_ = true;

@@ -11,7 +11,7 @@
 // thread, and the window applies it on its own thread. The poller also keeps the run's log and
 // record, so that the sync of each tick to the disk costs the window nothing. At most one read
 // is outstanding; a tick that finds one still running is skipped, so results come back in tick
-// order. Stop returns at once: a start under way is cancelled within the request it waits for
+// order. Stop returns at once: a start under way is cancelled after the request it waits for
 // (and leaves no record), a read under way ends on its own, and the poller closes the port and
 // the record then. The end of the monitor cancels whatever the poller does. The other members
 // are for the caller's (the window's) thread.
@@ -166,9 +166,11 @@ private:
     bool closeAfterRead_ = false;  // Stop came while a read ran
     uint64_t cancelledStarts_ = 0; // starts of runs up to this one were cancelled
     bool quit_ = false;
-    // Set to cut short the transaction the poller waits for (a start cancelled, the monitor
-    // ending); cleared when the poller takes up its next work.
+    // Set to fail the start's reads not yet begun (a start cancelled, the monitor ending);
+    // cleared when the start has ended. abort_ also cuts short the read under way (the
+    // monitor ending).
     std::atomic<bool> cancel_ = false;
+    std::atomic<bool> abort_ = false;
     uint64_t requestedRun_ = 0;
     uint64_t lastRun_ = 0;       // the last run number given out
     uint64_t expectedStart_ = 0; // the start AcceptStart takes; 0 after Stop

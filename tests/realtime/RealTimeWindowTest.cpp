@@ -506,9 +506,10 @@ TEST_F(RealTimeWindowTest, StopCancelsAConnectAndClosingTheWindowDoesToo) {
     EXPECT_TRUE(noRecord()) << "a run that never connected leaves no record";
     EXPECT_TRUE(messages.empty()) << messages.front();
 
-    // Closing the window while Run connects.
+    // Closing the window while the next Run connects.
     w->RunButton->trigger();
     const int beforeClose = connectUnderWay(instrument.Stats().requests + 3);
+    EXPECT_TRUE(messages.empty()) << "a clean line for the next Run: " << messages.front();
     objects.reset();
     w = nullptr;
     EXPECT_LE(instrument.Stats().requests, beforeClose + 1);

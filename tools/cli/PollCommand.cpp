@@ -193,6 +193,7 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
     ModbusRtuImpl connection(serialPort, records);
     // An interrupt cuts short the reply being waited for, also while connecting.
     connection.SetCancelFlag(&interrupted);
+    connection.SetAbortFlag(&interrupted);
     if (!connection.OpenLink()) {
         err << GbkToUtf8(DeviceText::SerialInitFailed) << "\n  ("
             << OpenFailureDetail(devicePath, serialPort.LastOpenFailure(), records.lastError)
