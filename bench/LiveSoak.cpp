@@ -117,7 +117,7 @@ struct RecordTick {
 };
 
 // A record's files in the order they were written, their ticks one after another.
-std::vector<RecordTick> ReadRecords(const fs::path& folder, int& badLines, size_t& files) {
+std::vector<RecordTick> ReadRecordTicks(const fs::path& folder, int& badLines, size_t& files) {
     std::vector<fs::path> paths;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec))
@@ -145,6 +145,28 @@ std::vector<RecordTick> ReadRecords(const fs::path& folder, int& badLines, size_
         }
     }
     return ticks;
+}
+
+// What a record's files hold, and whether they are whole and in order.
+struct RecordSummary {
+    size_t files = 0;
+    long long ticks = 0, gaps = 0, timesOutOfOrder = 0; // within a file
+    int badLines = 0;
+    bool Sound() const { return timesOutOfOrder == 0 && badLines == 0; }
+};
+std::vector<RecordTick> ReadRecords(const fs::path& folder, RecordSummary& summary) {
+    std::vector<RecordTick> record = ReadRecordTicks(folder, summary.badLines, summary.files);
+    for (size_t i = 0; i < record.size(); ++i) {
+        (record[i].gap ? summary.gaps : summary.ticks) += 1;
+        if (i > 0 && record[i].file == record[i - 1].file && record[i].time <= record[i - 1].time)
+            ++summary.timesOutOfOrder;
+    }
+    return record;
+}
+void PrintRecordSummary(const RecordSummary& r) {
+    std::printf("  record: %zu files, %lld ticks, %lld gap markers, %lld times not after the "
+                "one before in their file, %d malformed lines\n",
+                r.files, r.ticks, r.gaps, r.timesOutOfOrder, r.badLines);
 }
 
 // A tick the poll printed: its instrument time and values.
@@ -179,9 +201,7 @@ struct PollFigures {
               falseBreaks = 0;
     // Every reading the instrument gave (not a repeated clock) against the record.
     long long readings = 0, readingsRecorded = 0, readingsLost = 0, extraRecorded = 0;
-    long long recordedTicks = 0, recordGaps = 0, timesOutOfOrder = 0;
-    size_t recordFiles = 0;
-    int badRecordLines = 0;
+    RecordSummary record;
 };
 
 PollFigures AnalysePoll(const fs::path& dir) {
@@ -208,13 +228,7 @@ PollFigures AnalysePoll(const fs::path& dir) {
     f.setBacks = static_cast<long long>(setBackTicks.size());
     f.attempted = f.good + f.failed;
 
-    const std::vector<RecordTick> record =
-        ReadRecords(dir / "records", f.badRecordLines, f.recordFiles);
-    for (size_t i = 0; i < record.size(); ++i) {
-        (record[i].gap ? f.recordGaps : f.recordedTicks) += 1;
-        if (i > 0 && record[i].file == record[i - 1].file && record[i].time <= record[i - 1].time)
-            ++f.timesOutOfOrder;
-    }
+    const std::vector<RecordTick> record = ReadRecords(dir / "records", f.record);
 
     // Ticks in order: each good one that is no repeated clock must be the next reading of the
     // record (its place noted), and nothing but gap markers may stand between them.
@@ -291,8 +305,7 @@ PollFigures AnalysePoll(const fs::path& dir) {
 
 bool PollFiguresSound(const PollFigures& f) {
     return f.outagesWithBreak == f.outagesMissingSeconds && f.falseBreaks == 0 &&
-           f.readingsLost == 0 && f.extraRecorded == 0 && f.timesOutOfOrder == 0 &&
-           f.badRecordLines == 0;
+           f.readingsLost == 0 && f.extraRecorded == 0 && f.record.Sound();
 }
 
 void PrintPollFigures(const PollFigures& f) {
@@ -308,9 +321,7 @@ void PrintPollFigures(const PollFigures& f) {
     std::printf("  readings given %lld: %lld in the record with their values, %lld lost; %lld "
                 "recorded that were not given\n",
                 f.readings, f.readingsRecorded, f.readingsLost, f.extraRecorded);
-    std::printf("  record: %zu files, %lld ticks, %lld gap markers, %lld times not after the "
-                "one before in their file, %d malformed lines\n",
-                f.recordFiles, f.recordedTicks, f.recordGaps, f.timesOutOfOrder, f.badRecordLines);
+    PrintRecordSummary(f.record);
 }
 
 // The window's live run against an in-process simulator with faults of its own.
@@ -507,20 +518,9 @@ int main(int argc, char** argv) {
     }
     std::printf("  %s\n", windowCounts.toStdString().c_str());
     // The window's record: whole lines, times ascending within each file.
-    int windowBadLines = 0;
-    size_t windowFiles = 0;
-    const std::vector<RecordTick> windowRecord =
-        ReadRecords(dir / "window-records", windowBadLines, windowFiles);
-    long long windowTicks = 0, windowGaps = 0, windowOutOfOrder = 0;
-    for (size_t i = 0; i < windowRecord.size(); ++i) {
-        (windowRecord[i].gap ? windowGaps : windowTicks) += 1;
-        if (i > 0 && windowRecord[i].file == windowRecord[i - 1].file &&
-            windowRecord[i].time <= windowRecord[i - 1].time)
-            ++windowOutOfOrder;
-    }
-    std::printf("  record: %zu files, %lld ticks, %lld gap markers, %lld times not after the one "
-                "before in their file, %d malformed lines\n",
-                windowFiles, windowTicks, windowGaps, windowOutOfOrder, windowBadLines);
+    RecordSummary windowRecord;
+    ReadRecords(dir / "window-records", windowRecord);
+    PrintRecordSummary(windowRecord);
     std::printf("  runs started again after a failed start: %d; messages shown: %zu\n", runRetries,
                 window.messages.size());
     std::printf("  largest event latency %.1f ms over %lld probes, %lld above 100 ms\n",
@@ -531,7 +531,7 @@ int main(int argc, char** argv) {
     // noise, a stall of a quarter second is not.
     constexpr double WorstLatencyMs = 250;
     const bool sound = PollFiguresSound(f) && pollExit == 0 && worstLatency < WorstLatencyMs &&
-                       windowOutOfOrder == 0 && windowBadLines == 0;
+                       windowRecord.Sound();
     std::printf("%s\n", sound ? "soak: sound" : "soak: FAULTS FOUND");
     return sound ? 0 : 1;
 }
