@@ -91,6 +91,14 @@ protected:
         out << "[PORTS]\nCOM1=" << device << "\n";
     }
 
+    // "Record to folder" on, into the folder returned.
+    QString RecordToFolder() {
+        const QString folder = dir.filePath("records");
+        std::ofstream(configPath, std::ios::app)
+            << "[RECORD]\nenabled=1\nfolder=" << folder.toStdString() << "\n";
+        return folder;
+    }
+
     // One tick as the timer gives it: the read on the poller thread, its result shown.
     // Run, with the ticks left to the test: the window's own timer would add reads of the
     // stepping clock whenever events are processed a second later, as on a loaded machine.
@@ -389,9 +397,7 @@ std::vector<ChannelInfo> ReadRecord(const QString& path) {
 } // namespace
 
 TEST_F(RealTimeWindowTest, AFailedTickFollowedByTheNextSecondLosesNoReading) {
-    const QString folder = dir.filePath("records");
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << folder.toStdString() << "\n";
+    const QString folder = RecordToFolder();
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     Tick();
@@ -421,9 +427,7 @@ TEST_F(RealTimeWindowTest, AFailedTickFollowedByTheNextSecondLosesNoReading) {
 }
 
 TEST_F(RealTimeWindowTest, AClockSetBackByAnHourStartsANewRecordAndANewLine) {
-    const QString folder = dir.filePath("records");
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << folder.toStdString() << "\n";
+    const QString folder = RecordToFolder();
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     for (int tick = 0; tick < 3; ++tick)
@@ -457,9 +461,7 @@ TEST_F(RealTimeWindowTest, AClockSetBackByAnHourStartsANewRecordAndANewLine) {
 }
 
 TEST_F(RealTimeWindowTest, StopCountsTheTickThePollerRecordedBeforeIt) {
-    const QString folder = dir.filePath("records");
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << folder.toStdString() << "\n";
+    const QString folder = RecordToFolder();
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     Tick();
@@ -479,8 +481,7 @@ TEST_F(RealTimeWindowTest, StopCountsTheTickThePollerRecordedBeforeIt) {
 TEST_F(RealTimeWindowTest, StopCancelsAConnectAndClosingTheWindowDoesToo) {
     // 16 channels at 1200 bit/s: a connect of 33 requests that takes seconds.
     WriteConfig(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, server.DevicePath(), 0);
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    RecordToFolder();
     SimulatorFaults slow;
     slow.paceBaud = 1200;
     instrument.SetFaults(slow);
@@ -549,8 +550,7 @@ TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
 }
 
 TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    RecordToFolder();
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     Tick();
@@ -594,8 +594,7 @@ int CountingSync(int fd) {
 } // namespace
 
 TEST_F(RealTimeWindowTest, EachTickIsSyncedToTheDiskOnThePoller) {
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    RecordToFolder();
     uiThread = std::this_thread::get_id();
     SetRecordSyncFunction(CountingSync);
     StartRun();
@@ -611,8 +610,7 @@ TEST_F(RealTimeWindowTest, EachTickIsSyncedToTheDiskOnThePoller) {
 }
 
 TEST_F(RealTimeWindowTest, AfterStopTheRecordIsNamedAsWrittenUntilAFileIsOpened) {
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    RecordToFolder();
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     Tick();
@@ -711,8 +709,7 @@ TEST_F(RealTimeWindowTest, ADownloadAfterStopWaitsForTheOutstandingRead) {
 
 TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
     // A run before, whose counts and record the status line names after Stop.
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    RecordToFolder();
     StartRun();
     Tick();
     w->StopButton->trigger();
