@@ -1,5 +1,6 @@
 #include "tools/cli/ToolSupport.h"
 
+#include "data/LiveRecord.h"
 #include "data/Text.h"
 #include "data/Utility.h"
 
@@ -63,8 +64,12 @@ std::optional<UserMessage> ReadDataPath(const LoadArguments& arguments, Recordin
     channels.clear();
     if (files)
         files->clear();
-    if (!IsRecordingFolder(arguments.path))
+    if (!IsRecordingFolder(arguments.path)) {
+        // A live run's record opens as File > Open opens it.
+        if (IsLiveRecordName(arguments.path))
+            return OpenLiveRecord(arguments.path, info, channels);
         return ReadRecorderFile(arguments.path, info, channels, arguments.log);
+    }
     JoinedRecording joined;
     auto message = ReadRecordingPath(arguments.path, joined, arguments.log);
     info = joined.info;

@@ -109,10 +109,7 @@ std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
                                          const ScreeningOptions& screening, uint32_t pageSize) {
     ViewsOfFile result;
     ResetRecordingInfo(result.info);
-    // A live run's record opens as File > Open opens it.
-    result.readFailure = IsLiveRecordName(load.path)
-                             ? OpenLiveRecord(load.path, result.info, result.channels)
-                             : ReadDataPath(load, result.info, result.channels, &result.files);
+    result.readFailure = ReadDataPath(load, result.info, result.channels, &result.files);
     if (result.readFailure)
         std::fprintf(stderr, "%s: %s\n", load.path.c_str(),
                      GbkToUtf8(result.readFailure->text).c_str());
