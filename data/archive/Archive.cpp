@@ -670,19 +670,19 @@ ArchiveAddResult Archive::AddToRun(const std::string& recorder, int64_t runId,
             return result;
         }
         // The run's value range spans its measured values, as an opened record's does.
-        const SqlValue params[] = {runId,
-                                   lastTime,
-                                   merged.added,
-                                   merged.held,
-                                   low ? SqlValue(static_cast<double>(*low)) : SqlValue(SqlNull{}),
-                                   high ? SqlValue(static_cast<double>(*high))
-                                        : SqlValue(SqlNull{})};
+        if (low) {
+            const SqlValue range[] = {runId, static_cast<double>(*low),
+                                      static_cast<double>(*high)};
+            db_->Run("UPDATE files SET value_min = CASE WHEN samples_added + samples_held = 0 OR "
+                     "$2 < value_min THEN $2 ELSE value_min END, value_max = CASE WHEN "
+                     "samples_added + samples_held = 0 OR $3 > value_max THEN $3 ELSE value_max "
+                     "END WHERE id = $1",
+                     range);
+        }
+        const SqlValue params[] = {runId, lastTime, merged.added, merged.held};
         db_->Run("UPDATE files SET end_time = CASE WHEN end_time < $2 THEN $2 ELSE end_time END, "
-                 "value_min = CASE WHEN $5 IS NULL THEN value_min WHEN samples_added + "
-                 "samples_held = 0 OR $5 < value_min THEN $5 ELSE value_min END, value_max = CASE "
-                 "WHEN $6 IS NULL THEN value_max WHEN samples_added + samples_held = 0 OR $6 > "
-                 "value_max THEN $6 ELSE value_max END, samples_added = samples_added + $3, "
-                 "samples_held = samples_held + $4 WHERE id = $1",
+                 "samples_added = samples_added + $3, samples_held = samples_held + $4 WHERE "
+                 "id = $1",
                  params);
         transaction.Commit();
         result.outcome = ArchiveAddResult::Outcome::Added;

@@ -170,14 +170,26 @@ bool HasArchiveSchema(ArchiveDatabase& db) {
 }
 
 void CreateArchiveSchema(ArchiveDatabase& db) {
-    ArchiveTransaction transaction(db, ArchiveTransaction::Kind::Write);
     // Two programs creating the archive at once: the second waits here, then finds it made.
-    if (db.Dialect() == ArchiveDialect::Postgres)
-        db.Run("SELECT pg_advisory_xact_lock(2718281828)");
-    if (HasArchiveSchema(db))
-        return;
-    db.RunScript(TablesSql(db.Dialect()));
-    transaction.Commit();
+    // PostgreSQL's lock is the session's, taken before the transaction, so that the
+    // transaction sees the tables another one has just committed.
+    constexpr std::string_view lockKey = "2718281828";
+    const bool pg = db.Dialect() == ArchiveDialect::Postgres;
+    if (pg)
+        db.RunScript("SELECT pg_advisory_lock(" + std::string(lockKey) + ")");
+    try {
+        ArchiveTransaction transaction(db, ArchiveTransaction::Kind::Write);
+        if (!HasArchiveSchema(db)) {
+            db.RunScript(TablesSql(db.Dialect()));
+            transaction.Commit();
+        }
+    } catch (...) {
+        if (pg)
+            db.RunScript("SELECT pg_advisory_unlock(" + std::string(lockKey) + ")");
+        throw;
+    }
+    if (pg)
+        db.RunScript("SELECT pg_advisory_unlock(" + std::string(lockKey) + ")");
 }
 
 std::optional<int> ArchiveSchemaVersionOf(ArchiveDatabase& db) {

@@ -87,8 +87,8 @@ public:
 
     // Creates the database (dropping one of that name first); the failure text or empty.
     std::string CreateDatabase(const std::string& name) const {
-        return Execute("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)") +
-               Execute("CREATE DATABASE " + name);
+        const std::string dropped = Execute("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+        return dropped.empty() ? Execute("CREATE DATABASE " + name) : dropped;
     }
 
     // Runs a statement in the server's maintenance database; the failure text or empty.
@@ -98,6 +98,8 @@ public:
         if (PQstatus(conn) != CONNECTION_OK) {
             error = PQerrorMessage(conn);
         } else {
+            PQsetNoticeProcessor(
+                conn, [](void*, const char*) {}, nullptr);
             PGresult* result = PQexec(conn, sql.c_str());
             if (PQresultStatus(result) != PGRES_COMMAND_OK &&
                 PQresultStatus(result) != PGRES_TUPLES_OK)
