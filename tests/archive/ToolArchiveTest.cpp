@@ -263,8 +263,14 @@ TEST_P(ToolArchiveTest, TwoAddsAtOnceGiveTheResultOfOneAfterTheOther) {
                      "--seed", "2"});
     const std::string a = (Dir() / "days" / "a.bin").string();
     const std::string b = (Dir() / "days" / "b.bin").string();
+    // The recorder is there before: the adds then meet at nothing but the archive's lock.
+    const std::string earlier = Sample("earlier.bin", {"--channels", "4", "--days", "0.01",
+                                                       "--start", "2015-03-01 00:00:00"});
     const std::string oneThenTwo = place_.NewLocation("ab");
     const std::string twoThenOne = place_.NewLocation("ba");
+    const std::string concurrent = place_.NewLocation("concurrent");
+    for (const std::string& db : {oneThenTwo, twoThenOne, concurrent})
+        ASSERT_EQ(Add(db, {earlier}).status, 0);
     ASSERT_EQ(Add(oneThenTwo, {a}).status, 0);
     ASSERT_EQ(Add(oneThenTwo, {b}).status, 0);
     ASSERT_EQ(Add(twoThenOne, {b}).status, 0);
@@ -273,7 +279,6 @@ TEST_P(ToolArchiveTest, TwoAddsAtOnceGiveTheResultOfOneAfterTheOther) {
     const std::string baDump = Dump("archive:boiler", twoThenOne);
     ASSERT_NE(abDump, baDump); // the order decides the overlap's values
 
-    const std::string concurrent = place_.NewLocation("concurrent");
     {
         ToolProcess first({"archive", "add", "--db", concurrent, "--recorder", "boiler", a},
                           Dir() / "first");
