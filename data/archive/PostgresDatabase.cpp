@@ -10,6 +10,8 @@
 #include <cstring>
 #include <libpq-fe.h>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -160,10 +162,9 @@ public:
             values[i] = owned[i].c_str();
             lengths[i] = static_cast<int>(owned[i].size());
         }
-        const std::string text(sql);
         PGresult* result =
-            PQexecParams(conn_, text.c_str(), static_cast<int>(n), types.data(), values.data(),
-                         lengths.data(), formats.data(), 1);
+            PQexecPrepared(conn_, Prepared(sql, types).c_str(), static_cast<int>(n), values.data(),
+                           lengths.data(), formats.data(), 1);
         Check(result);
         if (onRow) {
             const int rows = PQntuples(result);
@@ -194,6 +195,24 @@ public:
     }
 
 private:
+    // Statements are prepared once per connection and parameter types (a NULL leaves its type
+    // to the server): adding a file runs the same few many times.
+    const std::string& Prepared(std::string_view sql, const std::vector<Oid>& types) {
+        std::string key(sql);
+        for (const Oid type : types)
+            key += "\n" + std::to_string(type);
+        const auto found = statements_.find(key);
+        if (found != statements_.end())
+            return found->second;
+        const std::string name = "archive_" + std::to_string(statements_.size() + 1);
+        const std::string text(sql);
+        PGresult* result = PQprepare(conn_, name.c_str(), text.c_str(),
+                                     static_cast<int>(types.size()), types.data());
+        Check(result);
+        PQclear(result);
+        return statements_.emplace(std::move(key), name).first->second;
+    }
+
     void Check(PGresult* result) {
         const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
         if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
@@ -204,6 +223,7 @@ private:
     }
 
     PGconn* conn_ = nullptr;
+    std::unordered_map<std::string, std::string> statements_;
 };
 
 } // namespace
