@@ -73,9 +73,10 @@ ChannelInfo EmptyChannel(const ChannelRow& row) {
 }
 
 // Appends the entries of the stretch rows a query yields (columns first_time, step, count,
-// times, format, vals, is_break), in range; the samples appended are counted.
+// times, format, vals, kind), in range; the samples appended are counted.
 void ReadStretches(ArchiveDatabase& db, std::string_view sql, std::span<const SqlValue> params,
-                   ChannelInfo& channel, const TimeRange& range, int64_t& samples) {
+                   ChannelInfo& channel, const TimeRange& range, int64_t& samples,
+                   std::vector<size_t>* seams = nullptr) {
     db.Run(sql, params, [&](const SqlRow& row) {
         StretchView s;
         s.firstTime = row.Int(0);
@@ -85,18 +86,18 @@ void ReadStretches(ArchiveDatabase& db, std::string_view sql, std::span<const Sq
             s.times = row.Blob(3);
         s.format = static_cast<int>(row.Int(4));
         s.values = row.Blob(5);
-        s.breaks = row.Int(6) != 0;
+        s.kind = static_cast<StretchKind>(row.Int(6));
         if (s.times.empty() && row.IsNull(1) && s.count > 1)
             throw ArchiveDatabaseError("a stretch of channel " + std::to_string(channel.channel) +
                                        " has neither step nor times");
-        if (!AppendStretch(s, channel, range, samples))
+        if (!AppendStretch(s, channel, range, samples, seams))
             throw ArchiveDatabaseError("a stretch of channel " + std::to_string(channel.channel) +
                                        " is damaged");
     });
 }
 
 constexpr std::string_view StretchColumns =
-    "SELECT first_time, step, count, times, format, vals, is_break FROM stretches ";
+    "SELECT first_time, step, count, times, format, vals, kind FROM stretches ";
 
 // The stretches of a channel that a recording of times [minTime, maxTime] is joined with:
 // those that meet its time span, and enough before and after it for the join's look at the
@@ -121,9 +122,9 @@ int64_t WidenWindow(ArchiveDatabase& db, int64_t channelId, int64_t edge, bool b
     const SqlValue params[] = {channelId, edge};
     int64_t samples = 0;
     int64_t outermost = edge;
-    db.Run(backwards ? "SELECT seq, count, is_break FROM stretches WHERE channel_id = $1 AND "
+    db.Run(backwards ? "SELECT seq, count, kind FROM stretches WHERE channel_id = $1 AND "
                        "seq < $2 ORDER BY seq DESC LIMIT 16"
-                     : "SELECT seq, count, is_break FROM stretches WHERE channel_id = $1 AND "
+                     : "SELECT seq, count, kind FROM stretches WHERE channel_id = $1 AND "
                        "seq > $2 ORDER BY seq LIMIT 16",
            params, [&](const SqlRow& row) {
                if (samples >= ContextSamples)
@@ -135,7 +136,7 @@ int64_t WidenWindow(ArchiveDatabase& db, int64_t channelId, int64_t edge, bool b
 }
 
 Window ReadWindow(ArchiveDatabase& db, int64_t channelId, int64_t minTime, int64_t maxTime,
-                  ChannelInfo& held) {
+                  ChannelInfo& held, std::vector<size_t>& seams) {
     Window window;
     const SqlValue fromParams[] = {channelId, minTime};
     const SqlValue toParams[] = {channelId, maxTime};
@@ -166,7 +167,7 @@ Window ReadWindow(ArchiveDatabase& db, int64_t channelId, int64_t minTime, int64
     ReadStretches(db,
                   std::string(StretchColumns) +
                       "WHERE channel_id = $1 AND seq >= $2 AND seq <= $3 ORDER BY seq",
-                  rangeParams, held, {}, ignored);
+                  rangeParams, held, {}, ignored, &seams);
     return window;
 }
 
@@ -218,12 +219,12 @@ void ReplaceWindow(ArchiveDatabase& db, int64_t channelId, const Window& window,
                                    s.count,
                                    s.minTime,
                                    s.maxTime,
-                                   int64_t{s.breaks},
+                                   static_cast<int64_t>(s.kind),
                                    int64_t{s.format},
                                    s.Regular() ? SqlValue(SqlNull{}) : SqlValue(SqlBlob(s.times)),
                                    SqlBlob(s.values)};
         db.Run("INSERT INTO stretches (channel_id, seq, first_time, step, count, min_time, "
-               "max_time, is_break, format, times, vals) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
+               "max_time, kind, format, times, vals) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
                "$9, $10, $11)",
                params);
     }
@@ -370,33 +371,63 @@ Archive::MergeOutcome Archive::Merge(int64_t recorderId, const std::string& reco
 
     const std::vector<ChannelRow> rows = LoadChannels(*db_, recorderId);
     std::map<int16_t, size_t> rowOf;
-    // What the archive holds near the recording, as the earlier "file" of a join: it goes first
-    // whatever the times, and names the archive in a unit conflict's message.
-    JoinSource held;
-    held.path = "archive:" + recorder;
-    held.info.startTime = -std::numeric_limits<double>::infinity();
+    // What the archive holds near the recording, as the earlier "files" of a join: one for each
+    // stretch of history between the seams, which the join then decides anew. They go first
+    // whatever their times, and name the archive in a unit conflict's message.
+    std::vector<JoinSource> sources(1);
+    auto heldSource = [&](size_t k) -> JoinSource& {
+        while (sources.size() <= k) {
+            sources.emplace_back();
+            sources.back().path = "archive:" + recorder;
+            sources.back().info.startTime = -std::numeric_limits<double>::infinity();
+        }
+        return sources[k];
+    };
+    heldSource(0).path = "archive:" + recorder;
+    sources[0].info.startTime = -std::numeric_limits<double>::infinity();
     for (size_t r = 0; r < rows.size(); ++r) {
         rowOf[rows[r].number] = r;
-        held.channels.push_back(EmptyChannel(rows[r]));
+        sources[0].channels.push_back(EmptyChannel(rows[r]));
     }
     std::map<int16_t, Window> windows;
+    // By channel, the times of the break points going into the join (those it puts in are
+    // seams).
+    std::map<int16_t, std::vector<int64_t>> inputBreaks;
     std::set<int16_t> inSource, withEntries;
     int64_t sourceSamples = 0;
-    for (const ChannelInfo& channel : source.channels) {
+    for (ChannelInfo& channel : source.channels) {
+        // Joined as it will be kept: at an instant both hold (to the millisecond), the archive
+        // then comes first, whatever the rounding of the file's time arithmetic.
+        RoundTimesToMilliseconds(channel);
         inSource.insert(channel.channel);
         sourceSamples += SampleCount(channel);
+        std::vector<int64_t>& breaks = inputBreaks[channel.channel];
+        const std::vector<int64_t> own = BreakTimes(channel);
+        breaks.insert(breaks.end(), own.begin(), own.end());
         int64_t minTime = 0, maxTime = 0;
         if (!EntryTimeSpan(channel, minTime, maxTime))
             continue;
         withEntries.insert(channel.channel);
-        if (const auto row = rowOf.find(channel.channel); row != rowOf.end())
-            windows[channel.channel] = ReadWindow(*db_, rows[row->second].id, minTime, maxTime,
-                                                  held.channels[row->second]);
+        const auto row = rowOf.find(channel.channel);
+        if (row == rowOf.end())
+            continue;
+        ChannelInfo held = EmptyChannel(rows[row->second]);
+        std::vector<size_t> seams;
+        windows[channel.channel] =
+            ReadWindow(*db_, rows[row->second].id, minTime, maxTime, held, seams);
+        std::vector<ChannelInfo> pieces;
+        SplitAtEntries(held, seams, pieces);
+        for (size_t k = 0; k < pieces.size(); ++k) {
+            const std::vector<int64_t> heldBreaks = BreakTimes(pieces[k]);
+            breaks.insert(breaks.end(), heldBreaks.begin(), heldBreaks.end());
+            if (k == 0)
+                sources[0].channels[row->second] = std::move(pieces[k]);
+            else
+                heldSource(k).channels.push_back(std::move(pieces[k]));
+        }
     }
 
-    std::vector<JoinSource> sources(2);
-    sources[0] = std::move(held);
-    sources[1] = JoinSource{source.path, source.info, std::move(source.channels)};
+    sources.push_back(JoinSource{source.path, source.info, std::move(source.channels)});
     source.channels.clear();
     JoinedRecording joined;
     if (auto conflict = JoinRecordings(sources, joined)) {
@@ -430,12 +461,15 @@ Archive::MergeOutcome Archive::Merge(int64_t recorderId, const std::string& reco
         }
         if (!withEntries.count(channel.channel))
             continue;
+        std::vector<int64_t>& breaks = inputBreaks[channel.channel];
+        std::sort(breaks.begin(), breaks.end());
+        const std::vector<uint8_t> seams = NewBreaks(channel, breaks);
         std::vector<Stretch> stretches;
-        EncodeStretches(channel, stretches);
+        EncodeStretches(channel, stretches, &seams);
         ReplaceWindow(*db_, channelId, windows[channel.channel], stretches);
     }
-    // The archive's part went first.
-    outcome.added = joined.files.size() == 2 ? joined.files[1].keptSamples : 0;
+    // The archive's parts went first.
+    outcome.added = joined.files.empty() ? 0 : joined.files.back().keptSamples;
     outcome.held = sourceSamples - outcome.added;
     return outcome;
 }
@@ -524,9 +558,9 @@ std::optional<UserMessage> Archive::ListRecorders(std::vector<ArchivedRecorder>&
                  });
         for (size_t r = 0; r < ids.size(); ++r) {
             const SqlValue params[] = {ids[r]};
-            db_->Run("SELECT c.number, c.unit, CAST(coalesce(sum(CASE WHEN s.is_break = 0 THEN "
-                     "s.count ELSE 0 END), 0) AS BIGINT), min(CASE WHEN s.is_break = 0 THEN "
-                     "s.min_time END), max(CASE WHEN s.is_break = 0 THEN s.max_time END) FROM "
+            db_->Run("SELECT c.number, c.unit, CAST(coalesce(sum(CASE WHEN s.kind = 0 THEN "
+                     "s.count ELSE 0 END), 0) AS BIGINT), min(CASE WHEN s.kind = 0 THEN "
+                     "s.min_time END), max(CASE WHEN s.kind = 0 THEN s.max_time END) FROM "
                      "channels c LEFT JOIN stretches s ON s.channel_id = c.id WHERE "
                      "c.recorder_id = $1 GROUP BY c.id, c.number, c.unit ORDER BY c.number",
                      params, [&](const SqlRow& row) {

@@ -32,7 +32,7 @@ std::string TablesSql(ArchiveDialect dialect) {
            id + ", channel_id " + key + " NOT NULL REFERENCES channels (id), seq " + key +
            " NOT NULL, first_time " + key + " NOT NULL, step " + key +
            ", count INTEGER NOT NULL, min_time " + key + " NOT NULL, max_time " + key +
-           " NOT NULL, is_break INTEGER NOT NULL, format INTEGER NOT NULL, times " + blob +
+           " NOT NULL, kind INTEGER NOT NULL, format INTEGER NOT NULL, times " + blob +
            ", vals " + blob +
            " NOT NULL);\n"
            "CREATE INDEX stretches_order ON stretches (channel_id, seq);\n"
@@ -136,7 +136,7 @@ std::string SamplesViewSql(ArchiveDialect dialect) {
                  (pg ? "::float8" : ".0");
     }
     scale += " END)";
-    const std::string value = "(CASE WHEN s.is_break <> 0 THEN NULL WHEN s.format = " +
+    const std::string value = "(CASE WHEN s.kind <> 0 THEN NULL WHEN s.format = " +
                               std::to_string(FormatFloat32) + " THEN " +
                               Float32At(dialect, vals, k) + " ELSE " +
                               Int16At(dialect, vals, k) + " / " + scale + " END)";

@@ -4,8 +4,8 @@
 //   archive_schema (version)                      one row: the layout below is version 1
 //   recorders (id, name)
 //   channels (id, recorder_id, number, unit, range_low, range_high)
-//   stretches (id, channel_id, seq, first_time, step, count, min_time, max_time, is_break,
-//              format, times, vals)               see StretchCodec.h; seq orders a channel's
+//   stretches (id, channel_id, seq, first_time, step, count, min_time, max_time, kind, format,
+//              times, vals)                       see StretchCodec.h; seq orders a channel's
 //   files (id, recorder_id, path, size, sha256, added_at, start_time, end_time, value_min,
 //          value_max, samples_added, samples_held)  sha256 NULL for a live run
 //   samples (recorder, channel, unit, time, value)  a view: every entry of every stretch, value

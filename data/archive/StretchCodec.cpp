@@ -15,16 +15,19 @@ constexpr size_t MinRegularRun = 8;
 // The entries of a channel as the codec sees them. The only reads of ChannelInfo's storage.
 struct Entries {
     std::vector<int64_t> ms;
-    std::vector<uint8_t> gap;
+    std::vector<uint8_t> kind; // StretchKind of each entry
     const ChannelInfo& channel;
 
-    explicit Entries(const ChannelInfo& c) : channel(c) {
+    Entries(const ChannelInfo& c, const std::vector<uint8_t>* seams) : channel(c) {
         const size_t n = EntryCount(c);
         ms.resize(n);
-        gap.resize(n);
+        kind.resize(n);
         for (size_t i = 0; i < n; ++i) {
             ms[i] = DateTimeToUnixMilliseconds(c.times[i]);
-            gap[i] = IsGapValue(c.values[i]);
+            const bool seam = seams && i < seams->size() && (*seams)[i];
+            kind[i] = static_cast<uint8_t>(!IsGapValue(c.values[i]) ? StretchKind::Samples
+                                           : seam                   ? StretchKind::Seams
+                                                                    : StretchKind::Breaks);
         }
     }
     size_t Size() const { return ms.size(); }
@@ -75,28 +78,29 @@ void EncodeValues(const Entries& entries, size_t begin, size_t end, Stretch& out
 
 // The end of the evenly spaced run of one kind from begin, looking no further than limit.
 size_t RegularRunEnd(const Entries& e, size_t begin, size_t limit) {
-    if (begin + 1 >= limit || e.gap[begin + 1] != e.gap[begin])
+    if (begin + 1 >= limit || e.kind[begin + 1] != e.kind[begin])
         return begin + 1;
     const int64_t step = e.ms[begin + 1] - e.ms[begin];
     if (step <= 0)
         return begin + 1;
     size_t end = begin + 2;
-    while (end < limit && e.gap[end] == e.gap[begin] && e.ms[end] - e.ms[end - 1] == step)
+    while (end < limit && e.kind[end] == e.kind[begin] && e.ms[end] - e.ms[end - 1] == step)
         ++end;
     return end;
 }
 
 } // namespace
 
-void EncodeStretches(const ChannelInfo& channel, std::vector<Stretch>& out) {
-    const Entries e(channel);
+void EncodeStretches(const ChannelInfo& channel, std::vector<Stretch>& out,
+                     const std::vector<uint8_t>* seams) {
+    const Entries e(channel, seams);
     const size_t n = e.Size();
     for (size_t i = 0; i < n;) {
         size_t kindEnd = i + 1; // the end of the entries of i's kind, as far as a stretch reaches
-        while (kindEnd < n && kindEnd - i < MaxStretchEntries && e.gap[kindEnd] == e.gap[i])
+        while (kindEnd < n && kindEnd - i < MaxStretchEntries && e.kind[kindEnd] == e.kind[i])
             ++kindEnd;
         Stretch s;
-        s.breaks = e.gap[i] != 0;
+        s.kind = static_cast<StretchKind>(e.kind[i]);
         size_t end = RegularRunEnd(e, i, kindEnd);
         if (end - i >= MinRegularRun || end == kindEnd) {
             s.firstTime = e.ms[i];
@@ -131,8 +135,9 @@ void AppendChannelEntry(ChannelInfo& channel, DateTime time, float value) {
 }
 
 bool AppendStretch(const StretchView& s, ChannelInfo& channel, const TimeRange& range,
-                   int64_t& samples) {
-    if (s.count < 0 || s.format < FormatInt16 || s.format > FormatFloat32)
+                   int64_t& samples, std::vector<size_t>* seams) {
+    if (s.count < 0 || s.format < FormatInt16 || s.format > FormatFloat32 ||
+        static_cast<int>(s.kind) < 0 || static_cast<int>(s.kind) > 2)
         return false;
     const auto count = static_cast<uint64_t>(s.count);
     const size_t valueSize = s.format == FormatFloat32 ? 4 : 2;
@@ -150,10 +155,55 @@ bool AppendStretch(const StretchView& s, ChannelInfo& channel, const TimeRange& 
         const float v = s.format == FormatFloat32
                             ? std::bit_cast<float>(static_cast<uint32_t>(LittleEndian(p, 4)))
                             : DecodeInt16(static_cast<int16_t>(LittleEndian(p, 2)), s.format);
+        if (seams && s.kind == StretchKind::Seams)
+            seams->push_back(EntryCount(channel));
         AppendChannelEntry(channel, t, v);
-        samples += s.breaks ? 0 : 1;
+        samples += s.kind == StretchKind::Samples ? 1 : 0;
     }
     return true;
+}
+
+void SplitAtEntries(const ChannelInfo& channel, const std::vector<size_t>& cuts,
+                    std::vector<ChannelInfo>& pieces) {
+    pieces.clear();
+    const size_t n = EntryCount(channel);
+    size_t from = 0;
+    for (size_t c = 0; c <= cuts.size(); ++c) {
+        const size_t to = c < cuts.size() ? std::min(cuts[c], n) : n;
+        if (to > from) {
+            ChannelInfo piece;
+            piece.channel = channel.channel;
+            piece.unit = channel.unit;
+            piece.rangeLow = channel.rangeLow;
+            piece.rangeHigh = channel.rangeHigh;
+            for (size_t i = from; i < to; ++i)
+                AppendChannelEntry(piece, channel.times[i], channel.values[i]);
+            pieces.push_back(std::move(piece));
+        }
+        from = to + 1;
+    }
+}
+
+std::vector<int64_t> BreakTimes(const ChannelInfo& channel) {
+    std::vector<int64_t> times;
+    for (size_t i = 0; i < EntryCount(channel); ++i)
+        if (IsGapValue(channel.values[i]))
+            times.push_back(DateTimeToUnixMilliseconds(channel.times[i]));
+    return times;
+}
+
+std::vector<uint8_t> NewBreaks(const ChannelInfo& channel, const std::vector<int64_t>& known) {
+    std::vector<uint8_t> added(EntryCount(channel), 0);
+    for (size_t i = 0; i < added.size(); ++i)
+        added[i] = IsGapValue(channel.values[i]) &&
+                   !std::binary_search(known.begin(), known.end(),
+                                       DateTimeToUnixMilliseconds(channel.times[i]));
+    return added;
+}
+
+void RoundTimesToMilliseconds(ChannelInfo& channel) {
+    for (DateTime& t : channel.times)
+        t = UnixMillisecondsToDateTime(DateTimeToUnixMilliseconds(t));
 }
 
 void KeepEntriesInRange(ChannelInfo& channel, const TimeRange& range) {

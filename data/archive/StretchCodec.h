@@ -1,6 +1,8 @@
 #pragma once
-// How the archive stores a channel: as stretches of consecutive entries (samples, or the
-// break points that mark an interruption), each one row of the database.
+// How the archive stores a channel: as stretches of consecutive entries of one kind, each one row
+// of the database. The kinds are samples, the break points a file marks its interruptions with,
+// and the break points a join puts where the files leave a hole between them ("seams"): when a
+// later file comes into such a hole, the join decides those anew.
 //
 // A stretch holds up to MaxStretchEntries entries of one kind. Its times are whole
 // milliseconds since 1970-01-01 of the recorder's clock: first time and step for a regular
@@ -22,6 +24,8 @@
 
 constexpr size_t MaxStretchEntries = 4096;
 
+enum class StretchKind : int { Samples = 0, Breaks = 1, Seams = 2 };
+
 // Value formats: FormatInt16 + d (d = 0..4) stores round(value * 10^d) as int16.
 constexpr int FormatInt16 = 0;
 constexpr int MaxInt16Decimals = 4;
@@ -35,7 +39,7 @@ struct StretchView {
     std::span<const uint8_t> times; // irregular stretches: count int64 times; empty otherwise
     int format = FormatFloat32;
     std::span<const uint8_t> values;
-    bool breaks = false; // every entry a break point
+    StretchKind kind = StretchKind::Samples;
 
     bool Regular() const { return times.empty(); }
 };
@@ -49,14 +53,16 @@ struct Stretch {
     std::vector<uint8_t> times;
     int format = FormatFloat32;
     std::vector<uint8_t> values;
-    bool breaks = false;
+    StretchKind kind = StretchKind::Samples;
 
     bool Regular() const { return times.empty(); }
-    StretchView View() const { return {firstTime, step, count, times, format, values, breaks}; }
+    StretchView View() const { return {firstTime, step, count, times, format, values, kind}; }
 };
 
-// The channel's entries, in their order, cut into stretches.
-void EncodeStretches(const ChannelInfo& channel, std::vector<Stretch>& out);
+// The channel's entries, in their order, cut into stretches. seams, when given, flags the
+// break points that are seams, by entry.
+void EncodeStretches(const ChannelInfo& channel, std::vector<Stretch>& out,
+                     const std::vector<uint8_t>* seams = nullptr);
 
 // An inclusive time window; a missing end is open.
 struct TimeRange {
@@ -68,13 +74,27 @@ struct TimeRange {
 };
 
 // Appends the stretch's entries that lie in range to channel, in order; the number of samples
-// (break points not counted) appended. False when the stretch is malformed (blob sizes that do
-// not match its count and format): nothing is appended then.
+// (break points not counted) appended. seams, when given, receives the entry index of every
+// seam appended. False when the stretch is malformed (blob sizes that do not match its count
+// and format): nothing is appended then.
 bool AppendStretch(const StretchView& stretch, ChannelInfo& channel, const TimeRange& range,
-                   int64_t& samples);
+                   int64_t& samples, std::vector<size_t>* seams = nullptr);
 
 // Appends one entry (a sample, or a break point with GapValue) to the channel.
 void AppendChannelEntry(ChannelInfo& channel, DateTime time, float value);
+
+// The channel's entries in pieces between the entries at the given (ascending) indices, which
+// are left out; each piece keeps the channel's number, unit and range.
+void SplitAtEntries(const ChannelInfo& channel, const std::vector<size_t>& cuts,
+                    std::vector<ChannelInfo>& pieces);
+// The times of the channel's break points in milliseconds, in the channel's order.
+std::vector<int64_t> BreakTimes(const ChannelInfo& channel);
+// By entry, the break points whose millisecond is none of known's (ascending): those a join has
+// put in.
+std::vector<uint8_t> NewBreaks(const ChannelInfo& channel, const std::vector<int64_t>& known);
+
+// Each time rounded to its millisecond, as the archive keeps it.
+void RoundTimesToMilliseconds(ChannelInfo& channel);
 
 // Keeps only the channel's entries in range.
 void KeepEntriesInRange(ChannelInfo& channel, const TimeRange& range);

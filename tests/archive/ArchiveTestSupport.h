@@ -151,6 +151,16 @@ inline void ExpectSameRecording(const JoinedRecording& expected, const JoinedRec
         EXPECT_EQ(a.unit, e.unit);
         EXPECT_EQ(std::bit_cast<uint32_t>(a.rangeLow), std::bit_cast<uint32_t>(e.rangeLow));
         EXPECT_EQ(std::bit_cast<uint32_t>(a.rangeHigh), std::bit_cast<uint32_t>(e.rangeHigh));
+        if (EntryCount(a) != EntryCount(e)) {
+            // Where the break points lie tells most about what went wrong.
+            for (const ChannelInfo* c : {&e, &a}) {
+                std::string text;
+                for (size_t i = 0; i < EntryCount(*c); ++i)
+                    if (IsGapValue(c->values[i]))
+                        text += " " + FormatDateTime(c->times[i], "HH:mm:ss.zzz");
+                ADD_FAILURE() << (c == &e ? "expected" : "actual") << " break points:" << text;
+            }
+        }
         ASSERT_EQ(EntryCount(a), EntryCount(e));
         // Entries of one millisecond form one group whose order does not count: it is the
         // rounding noise of the files' time arithmetic (the join orders a break point and a

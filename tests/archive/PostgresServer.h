@@ -87,8 +87,9 @@ public:
 
     // Creates the database (dropping one of that name first); the failure text or empty.
     std::string CreateDatabase(const std::string& name) const {
-        const std::string dropped = Execute("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
-        return dropped.empty() ? Execute("CREATE DATABASE " + name) : dropped;
+        const std::string quoted = "\"" + name + "\"";
+        const std::string dropped = Execute("DROP DATABASE IF EXISTS " + quoted + " WITH (FORCE)");
+        return dropped.empty() ? Execute("CREATE DATABASE " + quoted) : dropped;
     }
 
     // Runs a statement in the server's maintenance database; the failure text or empty.

@@ -123,12 +123,12 @@ TEST(StretchCodecTest, BreakPointsGetStretchesOfTheirOwn) {
     std::vector<Stretch> stretches;
     RoundTrip(channel, stretches);
     ASSERT_EQ(stretches.size(), 3u);
-    EXPECT_FALSE(stretches[0].breaks);
-    EXPECT_TRUE(stretches[1].breaks);
+    EXPECT_EQ(stretches[0].kind, StretchKind::Samples);
+    EXPECT_EQ(stretches[1].kind, StretchKind::Breaks);
     EXPECT_EQ(stretches[1].count, 2);
     EXPECT_EQ(stretches[1].minTime, DateTimeToUnixMilliseconds(T0 + 2 * OneSecond));
     EXPECT_EQ(stretches[1].maxTime, DateTimeToUnixMilliseconds(T0 + 8 * OneSecond));
-    EXPECT_FALSE(stretches[2].breaks);
+    EXPECT_EQ(stretches[2].kind, StretchKind::Samples);
 }
 
 TEST(StretchCodecTest, ARangeKeepsTheEntriesWithinItsEnds) {
