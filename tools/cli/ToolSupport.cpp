@@ -5,10 +5,30 @@
 #include "data/archive/Archive.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 
 int UsageError(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", ToolName, text.c_str());
     return ExitUsage;
+}
+
+int RunCommand(const std::function<int()>& command) {
+    // What the command printed so far stays in front of the message.
+    auto fail = [](const char* text) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s\n", ToolName, text);
+        return ExitFailure;
+    };
+    try {
+        return command();
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory");
+    } catch (const std::exception& error) {
+        return fail(error.what());
+    } catch (...) {
+        return fail("unexpected failure");
+    }
 }
 
 bool IsArchivePath(std::string_view path) {

@@ -5,6 +5,7 @@
 #include "data/RecordingJoin.h"
 #include "data/archive/StretchCodec.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,11 @@ constexpr int ExitUsage = 2;
 
 // Prints "paperless-recorder-tool: <text>" on standard error; returns ExitUsage.
 int UsageError(const std::string& text);
+
+// Runs a command and returns its exit status. An exception that escapes it (memory running out
+// in a worker of a join, say) ends it with a message on standard error and ExitFailure, never
+// with an abort.
+int RunCommand(const std::function<int()>& command);
 
 // "archive:NAME" in place of a data file: the recorder NAME of the archive.
 inline constexpr std::string_view ArchivePathPrefix = "archive:";

@@ -71,8 +71,9 @@ void PrintUsage(FILE* out) {
         std::fprintf(out, "  %.*s %s\n      %s\n", static_cast<int>(c.name.size()), c.name.data(),
                      c.arguments, c.summary);
     std::fprintf(out, "\n%s", FileForms);
-    std::fprintf(out, "\nExit status: 0 on success, 1 when the file cannot be read or written, "
-                      "2 on wrong arguments.\n");
+    std::fprintf(out,
+                 "\nExit status: 0 on success, 1 when the file cannot be read or written or the "
+                 "command fails otherwise (out of memory, for one), 2 on wrong arguments.\n");
 }
 
 // The commands that print a help text of their own.
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
         if (!c.run)
             return RunInWindowHelper(argv);
 #endif
-        return c.run(std::vector<std::string>(argv + 2, argv + argc));
+        return RunCommand([&] { return c.run(std::vector<std::string>(argv + 2, argv + argc)); });
     }
     UsageError("unknown command " + std::string(name) + " (try --help)");
     return ExitUsage;
