@@ -149,11 +149,14 @@ TEST_P(ArchiveTest, AddedFilesReadBackAsTheirJoin) {
 TEST_P(ArchiveTest, FilesAddedOutOfTimeOrderReadAsTheirJoinInTheOrderAdded) {
     const std::vector<std::string> paths = Write({
         File("week2.bin", {Channel(1, {{100, Ramp(100, 100)}})}),
+        File("week4.bin", {Channel(1, {{400, Ramp(300, 100)}})}),
+        // Into the hole between them, with an interruption of its own and overlapping both
+        // with other values: the breaks at the hole go, its own stays.
+        File("week3.bin", {Channel(1, {{190, Ramp(900, 50)}, {300, Ramp(950, 110)}})}),
         // Earlier, overlapping the start of what is held with other values.
         File("week1.bin", {Channel(1, {{50, Ramp(900, 70)}}), Channel(2, {{50, Ramp(1, 70)}})}),
         // Earlier still, with a hole before what is held.
         File("before.bin", {Channel(1, {{-50, Ramp(500, 60)}})}),
-        File("week3.bin", {Channel(1, {{150, Ramp(300, 100)}})}),
     });
     const auto archive = OpenArchive(place_.NewLocation("added_order"));
     ASSERT_TRUE(archive);
@@ -263,9 +266,9 @@ TEST_P(ArchiveTest, AUnitThatDiffersRefusesTheWholeFileWithTheJoinsMessage) {
     EXPECT_EQ(recorders[0].files, 1);
 }
 
-// Folders of random small files: interruptions, overlaps with other values, files that hold
-// some channels only, files that meet without a break, one- and ten-second samples. Each folder
-// is a recorder of its own in one archive.
+// Folders of random small files: interruptions, clocks set back, overlaps with other values,
+// files that hold some channels only, files that meet without a break, one- and ten-second
+// samples. Each folder is a recorder of its own in one archive.
 TEST_P(ArchiveTest, RandomFoldersReadBackAsTheirJoin) {
     std::mt19937 random(20150316);
     auto uniform = [&](int low, int high) {
@@ -292,6 +295,8 @@ TEST_P(ArchiveTest, RandomFoldersReadBackAsTheirJoin) {
                     const int n = uniform(1, 80);
                     records.push_back({t, Ramp(uniform(-500, 500), n, uniform(-3, 3)), interval});
                     t += (n + uniform(0, 40)) * interval; // an interruption or none
+                    if (uniform(0, 5) == 0)
+                        t -= uniform(1, 30) * interval; // the clock set back
                 }
                 channels.push_back(Channel(c, std::move(records)));
             }
