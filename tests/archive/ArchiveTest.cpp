@@ -150,9 +150,11 @@ TEST_P(ArchiveTest, FilesAddedOutOfTimeOrderReadAsTheirJoinInTheOrderAdded) {
     const std::vector<std::string> paths = Write({
         File("week2.bin", {Channel(1, {{100, Ramp(100, 100)}})}),
         File("week4.bin", {Channel(1, {{400, Ramp(300, 100)}})}),
-        // Into the hole between them, with an interruption of its own and overlapping both
-        // with other values: the breaks at the hole go, its own stays.
-        File("week3.bin", {Channel(1, {{190, Ramp(900, 50)}, {300, Ramp(950, 110)}})}),
+        // Into the hole between them, with an interruption of its own: the hole's breaks move
+        // to either side of it.
+        File("week3.bin", {Channel(1, {{250, Ramp(900, 50)}, {320, Ramp(950, 50)}})}),
+        // Overlapping both ends of what is held, with other values.
+        File("week5.bin", {Channel(1, {{490, Ramp(700, 30)}, {600, Ramp(800, 10)}})}),
         // Earlier, overlapping the start of what is held with other values.
         File("week1.bin", {Channel(1, {{50, Ramp(900, 70)}}), Channel(2, {{50, Ramp(1, 70)}})}),
         // Earlier still, with a hole before what is held.
