@@ -19,14 +19,14 @@
 
 #include <benchmark/benchmark.h>
 #include <chrono>
-#include <fcntl.h>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 
 extern char** environ;
 
@@ -61,8 +61,7 @@ bool WriteYearFiles() {
         options.fileSize = RecorderFileLayout::MaxFileSize;
         options.start = YearStart + 4.0 * k;
         SampleRecording recording;
-        if (GenerateSampleRecording(options, recording) ||
-            WriteBinaryFile(path, recording.bytes))
+        if (GenerateSampleRecording(options, recording) || WriteBinaryFile(path, recording.bytes))
             return false;
     }
     return true;
@@ -73,6 +72,15 @@ struct ProcessRun {
     double seconds = 0;
     long peakKiB = 0;
 };
+
+// The peak resident memory of a running process (VmHWM), 0 once it has ended.
+long HighWaterKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmHWM:"))
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
 
 ProcessRun RunTool(std::vector<std::string> args) {
     args.insert(args.begin(), RECORDER_TOOL);
@@ -90,12 +98,19 @@ ProcessRun RunTool(std::vector<std::string> args) {
     posix_spawn_file_actions_destroy(&actions);
     if (!spawned)
         return run;
+    // The peak of the tool's own memory, polled: the rusage of a child counts the memory of the
+    // process it was spawned from, which this one is.
     int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return run;
+    for (;;) {
+        run.peakKiB = std::max(run.peakKiB, HighWaterKiB(pid));
+        const pid_t ended = waitpid(pid, &status, WNOHANG);
+        if (ended == pid)
+            break;
+        if (ended < 0)
+            return run;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakKiB = usage.ru_maxrss;
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return run;
 }
@@ -149,8 +164,8 @@ std::map<std::string, double> YearFigures(Db db) {
         FreshLocation(db, "archive_year");
     double total = 0, longest = 0;
     for (int k = 0; k < YearFiles; ++k) {
-        const ProcessRun run = RunTool(
-            {"archive", "add", "--db", location, "--recorder", "year", FileName(k)});
+        const ProcessRun run =
+            RunTool({"archive", "add", "--db", location, "--recorder", "year", FileName(k)});
         if (!run.ok)
             return {};
         total += run.seconds;

@@ -57,8 +57,8 @@ std::vector<ChannelRow> LoadChannels(ArchiveDatabase& db, int64_t recorderId) {
     db.Run("SELECT id, number, unit, range_low, range_high FROM channels WHERE recorder_id = $1 "
            "ORDER BY number",
            params, [&](const SqlRow& row) {
-               rows.push_back({row.Int(0), static_cast<int16_t>(row.Int(1)),
-                               Utf8ToGbk(row.Text(2)), RealOrNaN(row, 3), RealOrNaN(row, 4)});
+               rows.push_back({row.Int(0), static_cast<int16_t>(row.Int(1)), Utf8ToGbk(row.Text(2)),
+                               RealOrNaN(row, 3), RealOrNaN(row, 4)});
            });
     return rows;
 }
@@ -206,23 +206,18 @@ void ReplaceWindow(ArchiveDatabase& db, int64_t channelId, const Window& window,
                    const std::vector<Stretch>& stretches) {
     if (window.first) {
         const SqlValue params[] = {channelId, *window.first, *window.last};
-        db.Run("DELETE FROM stretches WHERE channel_id = $1 AND seq >= $2 AND seq <= $3",
-               params);
+        db.Run("DELETE FROM stretches WHERE channel_id = $1 AND seq >= $2 AND seq <= $3", params);
     }
     const std::vector<int64_t> keys = WindowKeys(db, channelId, window, stretches.size());
     for (size_t i = 0; i < stretches.size(); ++i) {
         const Stretch& s = stretches[i];
-        const SqlValue params[] = {channelId,
-                                   keys[i],
-                                   s.firstTime,
-                                   s.Regular() ? SqlValue(s.step) : SqlValue(SqlNull{}),
-                                   s.count,
-                                   s.minTime,
-                                   s.maxTime,
-                                   static_cast<int64_t>(s.kind),
-                                   int64_t{s.format},
-                                   s.Regular() ? SqlValue(SqlNull{}) : SqlValue(SqlBlob(s.times)),
-                                   SqlBlob(s.values)};
+        const SqlValue params[] = {
+            channelId,         keys[i],
+            s.firstTime,       s.Regular() ? SqlValue(s.step) : SqlValue(SqlNull{}),
+            s.count,           s.minTime,
+            s.maxTime,         static_cast<int64_t>(s.kind),
+            int64_t{s.format}, s.Regular() ? SqlValue(SqlNull{}) : SqlValue(SqlBlob(s.times)),
+            SqlBlob(s.values)};
         db.Run("INSERT INTO stretches (channel_id, seq, first_time, step, count, min_time, "
                "max_time, kind, format, times, vals) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
                "$9, $10, $11)",
@@ -254,9 +249,8 @@ std::optional<int64_t> RecorderId(ArchiveDatabase& db, const std::string& record
 
 std::string RecorderNames(ArchiveDatabase& db) {
     std::string names;
-    db.Run("SELECT name FROM recorders ORDER BY name", {}, [&](const SqlRow& row) {
-        names += (names.empty() ? "" : ", ") + row.Text(0);
-    });
+    db.Run("SELECT name FROM recorders ORDER BY name", {},
+           [&](const SqlRow& row) { names += (names.empty() ? "" : ", ") + row.Text(0); });
     return names;
 }
 
@@ -361,11 +355,11 @@ Archive::MergeOutcome Archive::Merge(int64_t recorderId, const std::string& reco
             continue;
         char number[16];
         std::snprintf(number, sizeof number, "%.2d", static_cast<int>(channel.channel));
-        outcome.refusal = UserMessage{"Channel " + std::string(number) + " of " +
-                                          Utf8ToGbk(source.path) +
-                                          " has a unit that is no GBK text: the archive cannot "
-                                          "keep it.",
-                                      MessageIcon::Error};
+        outcome.refusal =
+            UserMessage{"Channel " + std::string(number) + " of " + Utf8ToGbk(source.path) +
+                            " has a unit that is no GBK text: the archive cannot "
+                            "keep it.",
+                        MessageIcon::Error};
         return outcome;
     }
 
@@ -474,8 +468,7 @@ Archive::MergeOutcome Archive::Merge(int64_t recorderId, const std::string& reco
     return outcome;
 }
 
-std::optional<UserMessage> Archive::FindFile(const std::string& recorder,
-                                             const std::string& sha256,
+std::optional<UserMessage> Archive::FindFile(const std::string& recorder, const std::string& sha256,
                                              std::optional<ArchivedFile>& found) {
     found.reset();
     try {
@@ -642,8 +635,7 @@ std::optional<UserMessage> Archive::Read(const std::string& recorder, const Time
 
 std::optional<UserMessage> Archive::BeginRun(const std::string& recorder, DateTime runStart,
                                              std::span<const int16_t> channels,
-                                             std::span<const std::string> units,
-                                             int64_t& runId) {
+                                             std::span<const std::string> units, int64_t& runId) {
     if (recorder.empty())
         return Error("The recorder needs a name.");
     ArchiveSource source;
@@ -705,8 +697,7 @@ ArchiveAddResult Archive::AddToRun(const std::string& recorder, int64_t runId,
         }
         // The run's value range spans its measured values, as an opened record's does.
         if (low) {
-            const SqlValue range[] = {runId, static_cast<double>(*low),
-                                      static_cast<double>(*high)};
+            const SqlValue range[] = {runId, static_cast<double>(*low), static_cast<double>(*high)};
             db_->Run("UPDATE files SET value_min = CASE WHEN samples_added + samples_held = 0 OR "
                      "$2 < value_min THEN $2 ELSE value_min END, value_max = CASE WHEN "
                      "samples_added + samples_held = 0 OR $3 > value_max THEN $3 ELSE value_max "
@@ -743,8 +734,9 @@ ArchiveRunWriter::Start(Archive& archive, const std::string& recorder, DateTime 
 ArchiveRunWriter::ArchiveRunWriter(Archive& archive, std::string recorder,
                                    std::span<const int16_t> channels,
                                    std::span<const std::string> units, int64_t runId)
-    : archive_(archive), recorder_(std::move(recorder)), channels_(channels.begin(), channels.end()),
-      units_(units.begin(), units.end()), runId_(runId) {}
+    : archive_(archive), recorder_(std::move(recorder)),
+      channels_(channels.begin(), channels.end()), units_(units.begin(), units.end()),
+      runId_(runId) {}
 
 bool ArchiveRunWriter::WriteTick(DateTime time, std::span<const float> values) {
     return Write(time, values, false);

@@ -21,7 +21,7 @@ std::optional<std::string> FileSha256(const std::string& path, uint64_t& size) {
     if (fd < 0)
         return std::nullopt;
     const std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                        &EVP_MD_CTX_free);
+                                                                          &EVP_MD_CTX_free);
     bool ok = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
     std::vector<uint8_t> buffer(1 << 20);
     size = 0;
@@ -58,9 +58,8 @@ UserMessage AboutFile(const std::string& path, const UserMessage& message) {
 std::optional<UserMessage> DecodeFile(const std::string& path, ArchiveSource& source) {
     ResetRecordingInfo(source.info);
     source.channels.clear();
-    auto failure = IsLiveRecordName(path)
-                       ? OpenLiveRecord(path, source.info, source.channels)
-                       : ReadRecorderFile(path, source.info, source.channels);
+    auto failure = IsLiveRecordName(path) ? OpenLiveRecord(path, source.info, source.channels)
+                                          : ReadRecorderFile(path, source.info, source.channels);
     if (failure) {
         source.channels.clear();
         return AboutFile(path, *failure);

@@ -9,8 +9,8 @@ namespace {
 // The tables, with the dialects' names for the same types.
 std::string TablesSql(ArchiveDialect dialect) {
     const bool pg = dialect == ArchiveDialect::Postgres;
-    const std::string id = pg ? "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY"
-                              : "INTEGER PRIMARY KEY";
+    const std::string id =
+        pg ? "BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY" : "INTEGER PRIMARY KEY";
     const std::string key = pg ? "BIGINT" : "INTEGER";
     const std::string real = pg ? "DOUBLE PRECISION" : "REAL";
     const std::string blob = pg ? "BYTEA" : "BLOB";
@@ -32,8 +32,8 @@ std::string TablesSql(ArchiveDialect dialect) {
            id + ", channel_id " + key + " NOT NULL REFERENCES channels (id), seq " + key +
            " NOT NULL, first_time " + key + " NOT NULL, step " + key +
            ", count INTEGER NOT NULL, min_time " + key + " NOT NULL, max_time " + key +
-           " NOT NULL, kind INTEGER NOT NULL, format INTEGER NOT NULL, times " + blob +
-           ", vals " + blob +
+           " NOT NULL, kind INTEGER NOT NULL, format INTEGER NOT NULL, times " + blob + ", vals " +
+           blob +
            " NOT NULL);\n"
            "CREATE INDEX stretches_order ON stretches (channel_id, seq);\n"
            "CREATE INDEX stretches_time ON stretches (channel_id, max_time, min_time);\n"
@@ -41,9 +41,8 @@ std::string TablesSql(ArchiveDialect dialect) {
            id + ", recorder_id " + key +
            " NOT NULL REFERENCES recorders (id), path TEXT NOT NULL, size " + key +
            " NOT NULL, sha256 TEXT, added_at " + key + " NOT NULL, start_time " + key +
-           " NOT NULL, end_time " + key + " NOT NULL, value_min " + real +
-           " NOT NULL, value_max " + real + " NOT NULL, samples_added " + key +
-           " NOT NULL, samples_held " + key +
+           " NOT NULL, end_time " + key + " NOT NULL, value_min " + real + " NOT NULL, value_max " +
+           real + " NOT NULL, samples_added " + key + " NOT NULL, samples_held " + key +
            " NOT NULL, UNIQUE (recorder_id, sha256));\n" + SamplesViewSql(dialect) + ";\n";
 }
 
@@ -103,10 +102,11 @@ std::string Float32At(ArchiveDialect dialect, const std::string& blob, const std
     const std::string exponent = "(" + bits + " / 8388608 % 256)";
     const std::string mantissa = "(" + bits + " % 8388608)";
     const std::string sign = "(1 - 2 * (" + bits + " / 2147483648))";
-    const std::string powerOfTwo = dialect == ArchiveDialect::Postgres ? "power(2::float8, " : "pow(2.0, ";
-    return "(CASE WHEN " + exponent + " = 255 THEN NULL WHEN " + exponent + " = 0 THEN " +
-           sign + " * " + mantissa + " * " + powerOfTwo + "-149) ELSE " + sign + " * (" +
-           mantissa + " + 8388608) * " + powerOfTwo + exponent + " - 150) END)";
+    const std::string powerOfTwo =
+        dialect == ArchiveDialect::Postgres ? "power(2::float8, " : "pow(2.0, ";
+    return "(CASE WHEN " + exponent + " = 255 THEN NULL WHEN " + exponent + " = 0 THEN " + sign +
+           " * " + mantissa + " * " + powerOfTwo + "-149) ELSE " + sign + " * (" + mantissa +
+           " + 8388608) * " + powerOfTwo + exponent + " - 150) END)";
 }
 
 } // namespace
@@ -136,10 +136,10 @@ std::string SamplesViewSql(ArchiveDialect dialect) {
                  (pg ? "::float8" : ".0");
     }
     scale += " END)";
-    const std::string value = "(CASE WHEN s.kind <> 0 THEN NULL WHEN s.format = " +
-                              std::to_string(FormatFloat32) + " THEN " +
-                              Float32At(dialect, vals, k) + " ELSE " +
-                              Int16At(dialect, vals, k) + " / " + scale + " END)";
+    const std::string value =
+        "(CASE WHEN s.kind <> 0 THEN NULL WHEN s.format = " + std::to_string(FormatFloat32) +
+        " THEN " + Float32At(dialect, vals, k) + " ELSE " + Int16At(dialect, vals, k) + " / " +
+        scale + " END)";
     const std::string columns = "SELECT r.name AS recorder, c.number AS channel, c.unit AS unit, " +
                                 time + " AS time, " + value + " AS value\n";
     const std::string tables = "FROM recorders r JOIN channels c ON c.recorder_id = r.id "

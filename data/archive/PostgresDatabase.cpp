@@ -99,8 +99,8 @@ public:
 
 private:
     ArchiveDatabaseError TypeError(int column, const char* wanted) const {
-        return ArchiveDatabaseError(std::string("column ") + PQfname(result_, column) +
-                                    " is not " + wanted);
+        return ArchiveDatabaseError(std::string("column ") + PQfname(result_, column) + " is not " +
+                                    wanted);
     }
 
     const PGresult* result_;
@@ -162,9 +162,8 @@ public:
             values[i] = owned[i].c_str();
             lengths[i] = static_cast<int>(owned[i].size());
         }
-        PGresult* result =
-            PQexecPrepared(conn_, Prepared(sql, types).c_str(), static_cast<int>(n), values.data(),
-                           lengths.data(), formats.data(), 1);
+        PGresult* result = PQexecPrepared(conn_, Prepared(sql, types).c_str(), static_cast<int>(n),
+                                          values.data(), lengths.data(), formats.data(), 1);
         Check(result);
         if (onRow) {
             const int rows = PQntuples(result);

@@ -139,11 +139,11 @@ private:
             const char* name = sqlite3_bind_parameter_name(stmt, slot);
             size_t number = 0;
             if (!name || name[0] != '$' ||
-                std::from_chars(name + 1, name + std::char_traits<char>::length(name), number)
-                        .ec != std::errc() ||
+                std::from_chars(name + 1, name + std::char_traits<char>::length(name), number).ec !=
+                    std::errc() ||
                 number < 1 || number > params.size())
-                throw ArchiveDatabaseError("statement parameter " +
-                                           std::string(name ? name : "?") + " has no value");
+                throw ArchiveDatabaseError("statement parameter " + std::string(name ? name : "?") +
+                                           " has no value");
             const SqlValue& value = params[number - 1];
             int status = SQLITE_OK;
             if (std::holds_alternative<SqlNull>(value))
@@ -157,9 +157,9 @@ private:
                                              SQLITE_UTF8);
             else if (const auto* b = std::get_if<SqlBlob>(&value))
                 // A zero-length blob must still be a blob, not NULL.
-                status = b->empty() ? sqlite3_bind_zeroblob(stmt, slot, 0)
-                                    : sqlite3_bind_blob64(stmt, slot, b->data(), b->size(),
-                                                          SQLITE_STATIC);
+                status = b->empty()
+                             ? sqlite3_bind_zeroblob(stmt, slot, 0)
+                             : sqlite3_bind_blob64(stmt, slot, b->data(), b->size(), SQLITE_STATIC);
             if (status != SQLITE_OK)
                 throw ArchiveDatabaseError(sqlite3_errmsg(db_));
         }

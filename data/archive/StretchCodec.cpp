@@ -109,9 +109,9 @@ void EncodeStretches(const ChannelInfo& channel, std::vector<Stretch>& out,
             s.maxTime = e.ms[end - 1];
         } else {
             end = i + 1;
-            while (end < kindEnd && RegularRunEnd(e, end, std::min(kindEnd, end + MinRegularRun)) -
-                                            end <
-                                        MinRegularRun)
+            while (end < kindEnd &&
+                   RegularRunEnd(e, end, std::min(kindEnd, end + MinRegularRun)) - end <
+                       MinRegularRun)
                 ++end;
             s.firstTime = e.ms[i];
             s.minTime = *std::min_element(e.ms.begin() + static_cast<ptrdiff_t>(i),
@@ -145,9 +145,9 @@ bool AppendStretch(const StretchView& s, ChannelInfo& channel, const TimeRange& 
         (!s.times.empty() && (s.times.size() / 8 != count || s.times.size() % 8 != 0)))
         return false;
     for (size_t k = 0; k < count; ++k) {
-        const int64_t ms =
-            s.Regular() ? s.firstTime + static_cast<int64_t>(k) * s.step
-                        : static_cast<int64_t>(LittleEndian(s.times.data() + 8 * k, 8));
+        const int64_t ms = s.Regular()
+                               ? s.firstTime + static_cast<int64_t>(k) * s.step
+                               : static_cast<int64_t>(LittleEndian(s.times.data() + 8 * k, 8));
         const DateTime t = UnixMillisecondsToDateTime(ms);
         if (!range.Contains(t))
             continue;
@@ -247,9 +247,8 @@ bool EntryTimeSpan(const ChannelInfo& channel, int64_t& minTime, int64_t& maxTim
     const size_t n = EntryCount(channel);
     if (n == 0)
         return false;
-    const auto [lowest, highest] = std::minmax_element(channel.times.begin(),
-                                                       channel.times.begin() +
-                                                           static_cast<ptrdiff_t>(n));
+    const auto [lowest, highest] = std::minmax_element(
+        channel.times.begin(), channel.times.begin() + static_cast<ptrdiff_t>(n));
     minTime = DateTimeToUnixMilliseconds(*lowest);
     maxTime = DateTimeToUnixMilliseconds(*highest);
     return true;

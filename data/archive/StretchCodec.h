@@ -34,7 +34,7 @@ constexpr int FormatFloat32 = 5;
 // A stretch as the database row holds it; spans point into the row or into a Stretch.
 struct StretchView {
     int64_t firstTime = 0;
-    int64_t step = 0;     // regular stretches: milliseconds between entries
+    int64_t step = 0; // regular stretches: milliseconds between entries
     int64_t count = 0;
     std::span<const uint8_t> times; // irregular stretches: count int64 times; empty otherwise
     int format = FormatFloat32;

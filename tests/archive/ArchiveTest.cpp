@@ -190,8 +190,8 @@ TEST_P(ArchiveTest, ARangeReadsWhatTheJoinHoldsWithinIt) {
     const std::vector<std::string> paths =
         Write({File("a.bin", {Channel(1, {{0, Ramp(100, 50)}, {100, Ramp(300, 50)}}),
                               Channel(2, {{0, Ramp(500, 150)}})}),
-               File("b.bin", {Channel(1, {{140, Ramp(900, 100)}}),
-                              Channel(2, {{300, Ramp(700, 100)}})})});
+               File("b.bin",
+                    {Channel(1, {{140, Ramp(900, 100)}}), Channel(2, {{300, Ramp(700, 100)}})})});
     const JoinedRecording joined = Join(paths);
     const auto archive = OpenArchive(place_.NewLocation("ranges"));
     ASSERT_TRUE(archive);
@@ -244,11 +244,10 @@ TEST_P(ArchiveTest, AFileAddedAgainAddsNothingUnderAnyName) {
 }
 
 TEST_P(ArchiveTest, AUnitThatDiffersRefusesTheWholeFileWithTheJoinsMessage) {
-    const std::vector<std::string> paths =
-        Write({File("a.bin", {Channel(1, {{0, Ramp(1, 60)}}), Channel(2, {{0, Ramp(1, 60)}})}),
-               // Channel 2 in Mpa (code 12) where the archive has ℃.
-               File("b.bin", {Channel(1, {{100, Ramp(1, 60)}}),
-                              Channel(2, {{100, Ramp(1, 60)}}, 12)})});
+    const std::vector<std::string> paths = Write(
+        {File("a.bin", {Channel(1, {{0, Ramp(1, 60)}}), Channel(2, {{0, Ramp(1, 60)}})}),
+         // Channel 2 in Mpa (code 12) where the archive has ℃.
+         File("b.bin", {Channel(1, {{100, Ramp(1, 60)}}), Channel(2, {{100, Ramp(1, 60)}}, 12)})});
     const auto archive = OpenArchive(place_.NewLocation("units"));
     ASSERT_TRUE(archive);
     ASSERT_EQ(AddFileToArchive(*archive, "boiler", paths[0]).outcome,
@@ -322,12 +321,12 @@ TEST_P(ArchiveTest, ALiveRunGoesInTickByTick) {
     const std::string units[] = {"\xA1\xE6", "Mpa"};
     UserMessage failure;
     const std::string wrongUnits[] = {"Mpa", "Mpa"};
-    EXPECT_FALSE(ArchiveRunWriter::Start(*archive, "boiler", FixtureTime(8), channels, wrongUnits,
-                                         failure));
+    EXPECT_FALSE(
+        ArchiveRunWriter::Start(*archive, "boiler", FixtureTime(8), channels, wrongUnits, failure));
     EXPECT_NE(failure.text.find("cannot be joined"), std::string::npos) << failure.text;
 
-    auto writer = ArchiveRunWriter::Start(*archive, "boiler", FixtureTime(8), channels, units,
-                                          failure);
+    auto writer =
+        ArchiveRunWriter::Start(*archive, "boiler", FixtureTime(8), channels, units, failure);
     ASSERT_TRUE(writer) << failure.text;
     // Seconds 8 and 9 the file holds already; 10 and 11 are new; then an outage, then 20.
     for (int second : {8, 9, 10, 11}) {
@@ -344,7 +343,7 @@ TEST_P(ArchiveTest, ALiveRunGoesInTickByTick) {
     ASSERT_EQ(read.channels.size(), 2u);
     const ChannelInfo& first = read.channels[0];
     ASSERT_EQ(EntryCount(first), 14u); // 0..11, the break, 20
-    EXPECT_EQ(first.values[9], 1.0f); // the file's value at second 9 stays
+    EXPECT_EQ(first.values[9], 1.0f);  // the file's value at second 9 stays
     EXPECT_EQ(first.values[10], 110.0f);
     EXPECT_TRUE(IsGapValue(first.values[12]));
     EXPECT_EQ(first.values[13], 120.0f);
@@ -382,8 +381,7 @@ TEST_P(ArchiveTest, OpeningAndReadingFailuresSayWhatIsWrong) {
         std::ofstream(notAnArchive) << "not a database at all, but long enough to look at";
         EXPECT_FALSE(Archive::Open(notAnArchive, true, failure));
         EXPECT_NE(failure.text.find("Cannot open the archive"), std::string::npos);
-        EXPECT_NE(failure.text.find("file is not a database"), std::string::npos)
-            << failure.text;
+        EXPECT_NE(failure.text.find("file is not a database"), std::string::npos) << failure.text;
         EXPECT_FALSE(Archive::Open((place_.Dir() / "none.sqlite").string(), false, failure));
         EXPECT_NE(failure.text.find("No archive at"), std::string::npos) << failure.text;
     } else {

@@ -33,8 +33,7 @@ inline PostgresServer& TestServer() {
 class ArchivePlace {
 public:
     ArchivePlace(Backend backend, const std::string& name) : backend_(backend) {
-        dir_ = std::filesystem::temp_directory_path() /
-               (name + "_" + std::to_string(getpid()));
+        dir_ = std::filesystem::temp_directory_path() / (name + "_" + std::to_string(getpid()));
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }

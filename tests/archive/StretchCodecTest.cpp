@@ -25,7 +25,8 @@ std::vector<std::pair<double, float>> Samples(double from, double step, int n, V
     return entries;
 }
 
-std::vector<std::pair<double, float>> Join(std::vector<std::vector<std::pair<double, float>>> parts) {
+std::vector<std::pair<double, float>>
+Join(std::vector<std::vector<std::pair<double, float>>> parts) {
     std::vector<std::pair<double, float>> all;
     for (const auto& part : parts)
         all.insert(all.end(), part.begin(), part.end());
@@ -68,18 +69,19 @@ void ExpectSameEntries(const ChannelInfo& expected, const ChannelInfo& actual) {
 struct CodecCase {
     const char* name;
     std::vector<std::pair<double, float>> entries;
-    size_t stretches;       // how many the entries take
-    int firstFormat;        // the first stretch's value format
+    size_t stretches; // how many the entries take
+    int firstFormat;  // the first stretch's value format
     bool firstRegular;
 };
 
 TEST(StretchCodecTest, EntriesComeBackAsTheyWereInAsFewStretchesAsTheirShapeAllows) {
     const auto tenths = [](int i) { return static_cast<float>((250 + i % 40) / 10.0); };
     const CodecCase cases[] = {
-        {"one-second samples with one decimal", Samples(0, 1, 100, tenths), 1, FormatInt16 + 1, true},
+        {"one-second samples with one decimal", Samples(0, 1, 100, tenths), 1, FormatInt16 + 1,
+         true},
         {"ten-second samples", Samples(0, 10, 50, tenths), 1, FormatInt16 + 1, true},
-        {"three decimals", Samples(0, 1, 20, [](int i) { return static_cast<float>(i / 1000.0); }), 1,
-         FormatInt16 + 3, true},
+        {"three decimals", Samples(0, 1, 20, [](int i) { return static_cast<float>(i / 1000.0); }),
+         1, FormatInt16 + 3, true},
         {"more than a stretch holds", Samples(0, 1, 9000, tenths), 3, FormatInt16 + 1, true},
         {"values no 16-bit number gives back",
          Samples(0, 1, 10, [](int i) { return 0.1234567f * static_cast<float>(i + 1); }), 1,
@@ -118,8 +120,8 @@ TEST(StretchCodecTest, EntriesComeBackAsTheyWereInAsFewStretchesAsTheirShapeAllo
 }
 
 TEST(StretchCodecTest, BreakPointsGetStretchesOfTheirOwn) {
-    const ChannelInfo channel = Channel(
-        {{0, 1.0f}, {1, 2.0f}, {2, GapValue}, {8, GapValue}, {9, 3.0f}, {10, 4.0f}});
+    const ChannelInfo channel =
+        Channel({{0, 1.0f}, {1, 2.0f}, {2, GapValue}, {8, GapValue}, {9, 3.0f}, {10, 4.0f}});
     std::vector<Stretch> stretches;
     RoundTrip(channel, stretches);
     ASSERT_EQ(stretches.size(), 3u);

@@ -89,10 +89,10 @@ protected:
     // Two days of two channels from 2015-03-16, the second export an hour into the first's
     // last day; each seed its own values, so the overlap decides which stay.
     void TwoExports() {
-        Sample("a.bin", {"--channels", "2", "--days", "1", "--start", "2015-03-16 00:00:00",
-                         "--seed", "1"});
-        Sample("b.bin", {"--channels", "2", "--days", "1", "--start", "2015-03-16 23:00:00",
-                         "--seed", "2"});
+        Sample("a.bin",
+               {"--channels", "2", "--days", "1", "--start", "2015-03-16 00:00:00", "--seed", "1"});
+        Sample("b.bin",
+               {"--channels", "2", "--days", "1", "--start", "2015-03-16 23:00:00", "--seed", "2"});
     }
 
     ToolResult Add(const std::string& location, const std::vector<std::string>& files,
@@ -149,12 +149,13 @@ TEST_P(ToolArchiveTest, TheArchiveReadsAsTheJoinedFolderInEveryReadingCommand) {
         std::vector<std::string> args; // FILE stands where the file goes
     };
     const Command commands[] = {
-        {"csv of a range", {"csv", "FILE", "-", "--from", "2015-03-17 00:00:00", "--to",
-                            "2015-03-17 00:10:00", "--channels", "2"}},
+        {"csv of a range",
+         {"csv", "FILE", "-", "--from", "2015-03-17 00:00:00", "--to", "2015-03-17 00:10:00",
+          "--channels", "2"}},
         {"stats", {"stats", "FILE", "2015-03-17 00:30:00", "2015-03-16 20:00:00"}},
-        {"readout", {"readout", "FILE", "2015-03-16 23:30:00", "--cursor-b",
-                     "2015-03-17 00:30:00", "--from", "2015-03-16 23:00:00", "--to",
-                     "2015-03-17 01:00:00"}},
+        {"readout",
+         {"readout", "FILE", "2015-03-16 23:30:00", "--cursor-b", "2015-03-17 00:30:00", "--from",
+          "2015-03-16 23:00:00", "--to", "2015-03-17 01:00:00"}},
     };
     for (const Command& command : commands) {
         SCOPED_TRACE(command.name);
@@ -176,8 +177,9 @@ TEST_P(ToolArchiveTest, TheArchiveReadsAsTheJoinedFolderInEveryReadingCommand) {
     EXPECT_NE(info.out.find("Files: 2\n  " + days +
                             "/a.bin: 2015-03-16 00:00:00 to 2015-03-17 02:01:27, 172800 samples "
                             "kept\n  " +
-                            days + "/b.bin: 2015-03-16 23:00:00 to 2015-03-18 00:25:08, "
-                                   "151024 samples kept\n"),
+                            days +
+                            "/b.bin: 2015-03-16 23:00:00 to 2015-03-18 00:25:08, "
+                            "151024 samples kept\n"),
               std::string::npos)
         << info.out;
     EXPECT_NE(info.out.find("Channel 2: Mpa, range 0 to 1.6, 161912 samples, 10 gap points"),
@@ -207,9 +209,9 @@ std::vector<std::string> ViewLines(const std::string& output) {
         char text[64];
         // NULL at a break: dump prints the break value.
         std::snprintf(text, sizeof text, "%0.3f",
-                      value + 1 == line.size()
-                          ? static_cast<double>(GapValue)
-                          : static_cast<double>(static_cast<float>(std::stod(line.substr(value + 1)))));
+                      value + 1 == line.size() ? static_cast<double>(GapValue)
+                                               : static_cast<double>(static_cast<float>(
+                                                     std::stod(line.substr(value + 1)))));
         lines.push_back(line.substr(0, value + 1) + text);
     }
     return lines;
@@ -257,15 +259,15 @@ TEST_P(ToolArchiveTest, TheSamplesViewListsWhatDumpDoesWithoutTheProgram) {
 
 TEST_P(ToolArchiveTest, TwoAddsAtOnceGiveTheResultOfOneAfterTheOther) {
     // Two days of four channels each, overlapping by six hours with other values.
-    Sample("a.bin", {"--channels", "4", "--days", "2", "--start", "2015-03-16 00:00:00",
-                     "--seed", "1"});
-    Sample("b.bin", {"--channels", "4", "--days", "2", "--start", "2015-03-17 18:00:00",
-                     "--seed", "2"});
+    Sample("a.bin",
+           {"--channels", "4", "--days", "2", "--start", "2015-03-16 00:00:00", "--seed", "1"});
+    Sample("b.bin",
+           {"--channels", "4", "--days", "2", "--start", "2015-03-17 18:00:00", "--seed", "2"});
     const std::string a = (Dir() / "days" / "a.bin").string();
     const std::string b = (Dir() / "days" / "b.bin").string();
     // The recorder is there before: the adds then meet at nothing but the archive's lock.
-    const std::string earlier = Sample("earlier.bin", {"--channels", "4", "--days", "0.01",
-                                                       "--start", "2015-03-01 00:00:00"});
+    const std::string earlier = Sample(
+        "earlier.bin", {"--channels", "4", "--days", "0.01", "--start", "2015-03-01 00:00:00"});
     const std::string oneThenTwo = place_.NewLocation("ab");
     const std::string twoThenOne = place_.NewLocation("ba");
     const std::string concurrent = place_.NewLocation("concurrent");
@@ -318,8 +320,8 @@ bool WriterInside(Backend backend, const std::string& location) {
     PGresult* result = PQexec(conn, "SELECT count(*) FROM pg_locks l JOIN pg_class c ON c.oid = "
                                     "l.relation WHERE c.relname = 'recorders' AND l.mode = "
                                     "'RowShareLock' AND l.pid <> pg_backend_pid()");
-    const bool inside = PQresultStatus(result) == PGRES_TUPLES_OK &&
-                        std::string(PQgetvalue(result, 0, 0)) != "0";
+    const bool inside =
+        PQresultStatus(result) == PGRES_TUPLES_OK && std::string(PQgetvalue(result, 0, 0)) != "0";
     PQclear(result);
     PQfinish(conn);
     return inside;
@@ -330,9 +332,8 @@ int OtherConnections(const std::string& location) {
     PGconn* conn = PQconnectdb(location.c_str());
     PGresult* result = PQexec(conn, "SELECT count(*) FROM pg_stat_activity WHERE datname = "
                                     "current_database() AND pid <> pg_backend_pid()");
-    const int count = PQresultStatus(result) == PGRES_TUPLES_OK
-                          ? std::atoi(PQgetvalue(result, 0, 0))
-                          : -1;
+    const int count =
+        PQresultStatus(result) == PGRES_TUPLES_OK ? std::atoi(PQgetvalue(result, 0, 0)) : -1;
     PQclear(result);
     PQfinish(conn);
     return count;
@@ -341,8 +342,8 @@ int OtherConnections(const std::string& location) {
 TEST_P(ToolArchiveTest, AnAddKilledInItsTransactionLeavesTheArchiveAsItWas) {
     TwoExports();
     // A file of the size limit takes a while to go in.
-    const std::string big = Sample("big.bin", {"--channels", "16", "--size", "10485760",
-                                               "--start", "2015-03-20 00:00:00"});
+    const std::string big = Sample(
+        "big.bin", {"--channels", "16", "--size", "10485760", "--start", "2015-03-20 00:00:00"});
     const std::string db = place_.NewLocation("killed");
     ASSERT_EQ(Add(db, {(Dir() / "days" / "a.bin").string()}).status, 0);
     const std::string before = Dump("archive:boiler", db);
@@ -391,14 +392,15 @@ TEST_F(ToolArchiveMessagesTest, TheDefaultArchiveIsMadeInTheUsersDataFolderOnFir
     EXPECT_EQ(before.status, 1);
     EXPECT_EQ(before.err, "paperless-recorder-tool: No archive at " + archive.string() +
                               " yet: archive add makes it.\n");
-    const std::string file = WriteFixture(
-        place_.Dir(), {"a.bin", {{1, {{0, Ramp(100, 60)}}}}, 0, 59});
+    const std::string file =
+        WriteFixture(place_.Dir(), {"a.bin", {{1, {{0, Ramp(100, 60)}}}}, 0, 59});
     const ToolResult added = Run({"archive", "add", "--recorder", "boiler", file});
     EXPECT_EQ(added.status, 0) << added.err;
     EXPECT_TRUE(fs::exists(archive));
     const ToolResult list = Run({"archive", "list"});
     EXPECT_EQ(list.status, 0) << list.err;
-    EXPECT_TRUE(list.out.starts_with("boiler: 1 file, 2015-03-16 09:00:00 to 2015-03-16 09:00:59\n"))
+    EXPECT_TRUE(
+        list.out.starts_with("boiler: 1 file, 2015-03-16 09:00:00 to 2015-03-16 09:00:59\n"))
         << list.out;
     ::unsetenv("XDG_DATA_HOME");
 }
@@ -412,8 +414,7 @@ TEST_F(ToolArchiveMessagesTest, FailuresAreToldOnStandardErrorWithExitOne) {
     const std::string notes = (place_.Dir() / "notes.txt").string();
     std::ofstream(notes) << "these are no archive but long enough to be looked at";
     // The refused file is told, the others go on.
-    const ToolResult conflict =
-        Run({"archive", "add", "--db", db, "--recorder", "boiler", b, a});
+    const ToolResult conflict = Run({"archive", "add", "--db", db, "--recorder", "boiler", b, a});
     EXPECT_EQ(conflict.status, 1);
     EXPECT_EQ(conflict.out, a + ": 60 samples added, 0 already in the archive\n");
     EXPECT_EQ(conflict.err, "paperless-recorder-tool: Channel 01 is in ℃ in archive:boiler but in "
@@ -427,12 +428,18 @@ TEST_F(ToolArchiveMessagesTest, FailuresAreToldOnStandardErrorWithExitOne) {
         std::string err; // a part of standard error
     };
     const Case cases[] = {
-        {"a recorder the archive lacks", {"dump", "archive:furnace", "--db", db}, 1,
+        {"a recorder the archive lacks",
+         {"dump", "archive:furnace", "--db", db},
+         1,
          "No recorder furnace in the archive " + db + " (it holds boiler)."},
-        {"a file that is no database", {"info", "archive:boiler", "--db", notes}, 1,
+        {"a file that is no database",
+         {"info", "archive:boiler", "--db", notes},
+         1,
          "Cannot open the archive " + notes + ": file is not a database"},
-        {"a file that does not read", {"archive", "add", "--db", db, "--recorder", "boiler", notes},
-         1, notes + ": File format error!"},
+        {"a file that does not read",
+         {"archive", "add", "--db", db, "--recorder", "boiler", notes},
+         1,
+         notes + ": File format error!"},
         {"no recorder", {"archive", "add", "--db", db, a}, 2, "archive add needs --recorder NAME"},
         {"no --db value", {"archive", "list", "--db"}, 2, "--db needs the archive's location"},
         {"an unknown archive command", {"archive", "remove"}, 2, "unknown archive command remove"},

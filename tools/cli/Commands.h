@@ -38,8 +38,7 @@
             "the recording a CSV file of single samples imports as, in the dump layout")           \
     COMMAND("download", Download, "PICTURE SLOT [options]",                                        \
             "download a picture file into picture slot 1-6 of the instrument (see --help)")        \
-    COMMAND("archive", Archive,                                                                    \
-            "add [--db URL] --recorder NAME FILE|FOLDER... | list [--db URL]",                     \
+    COMMAND("archive", Archive, "add [--db URL] --recorder NAME FILE|FOLDER... | list [--db URL]", \
             "add recorder files and live records to the archive, or list its recorders (see "      \
             "--help)")
 

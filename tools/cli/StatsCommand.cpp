@@ -1,5 +1,5 @@
-// stats FILE FROM TO [--channels LIST] [--db URL] [--log[=DIR]]: the statistics table of the trend chart's
-// "Statistics A–B" with the two cursors at FROM and TO (either order, both ends included,
+// stats FILE FROM TO [--channels LIST] [--db URL] [--log[=DIR]]: the statistics table of the trend
+// chart's "Statistics A–B" with the two cursors at FROM and TO (either order, both ends included,
 // "yyyy-MM-dd HH:mm:ss"), for every channel the views show (those of --channels), as CSV:
 // the header line, then one line per channel; empty fields where a channel has no sample in
 // the interval. A file the reader gives up on part-way prints what it read and exits with 1.

@@ -150,8 +150,8 @@ std::optional<UserMessage> ReadDataPath(const LoadArguments& arguments, Recordin
         const auto archive = Archive::Open(ArchiveLocation(arguments.database), false, failure);
         if (!archive)
             return failure;
-        message = archive->Read(arguments.path.substr(ArchivePathPrefix.size()), arguments.range,
-                                joined);
+        message =
+            archive->Read(arguments.path.substr(ArchivePathPrefix.size()), arguments.range, joined);
     } else {
         message = ReadRecordingPath(arguments.path, joined, arguments.log);
         KeepTimeRange(joined, arguments.range);
