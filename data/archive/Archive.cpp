@@ -368,7 +368,7 @@ Archive::MergeOutcome Archive::Merge(int64_t recorderId, const std::string& reco
     // What the archive holds near the recording, as the earlier "files" of a join: one for each
     // stretch of history between the seams, which the join then decides anew. They go first
     // whatever their times, and name the archive in a unit conflict's message.
-    std::vector<JoinSource> sources(1);
+    std::vector<JoinSource> sources;
     auto heldSource = [&](size_t k) -> JoinSource& {
         while (sources.size() <= k) {
             sources.emplace_back();
@@ -377,8 +377,7 @@ Archive::MergeOutcome Archive::Merge(int64_t recorderId, const std::string& reco
         }
         return sources[k];
     };
-    heldSource(0).path = "archive:" + recorder;
-    sources[0].info.startTime = -std::numeric_limits<double>::infinity();
+    heldSource(0);
     for (size_t r = 0; r < rows.size(); ++r) {
         rowOf[rows[r].number] = r;
         sources[0].channels.push_back(EmptyChannel(rows[r]));

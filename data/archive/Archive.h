@@ -117,6 +117,7 @@ public:
     ArchiveAddResult AddToRun(const std::string& recorder, int64_t runId,
                               std::vector<ChannelInfo>& ticks);
 
+    // The connection itself, for queries of one's own.
     ArchiveDatabase& Database() { return *db_; }
 
 private:
@@ -182,7 +183,8 @@ void KeepTimeRange(JoinedRecording& recording, const TimeRange& range);
 ArchiveAddResult AddFileToArchive(Archive& archive, const std::string& recorder,
                                   const std::string& path);
 
-// The files that FILE or FOLDER arguments name (a folder's recorder files and live records
-// directly in it), in the order a join takes them: by start time, then by name.
+// The files that FILE or FOLDER arguments name (a folder gives the recorder files directly in
+// it, as a join of the folder takes them), in the order a join takes them: by start time, then
+// by name.
 std::optional<UserMessage> ListArchiveFiles(const std::vector<std::string>& arguments,
                                             std::vector<std::string>& paths);
