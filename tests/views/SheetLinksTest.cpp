@@ -69,4 +69,6 @@ TEST(SheetStatusText, FileRowsPageAndScreening) {
     // A live run's sheet is no page of the last file.
     EXPECT_EQ(SheetStatusText({"a.bin", 1, 0, 500, std::nullopt, 3, true}),
               "Live values  |  the latest reading");
+    EXPECT_EQ(SheetStatusText({"a.bin", 1, 0, 500, std::nullopt, 3, true, true}),
+              "Live run ended  |  its last reading");
 }

@@ -3,6 +3,7 @@
 
 #include "data/RecorderFile.h"
 #include "data/RecordingJoin.h"
+#include "data/archive/StretchCodec.h"
 
 #include <functional>
 #include <optional>
@@ -21,15 +22,35 @@ int UsageError(const std::string& text);
 // with an abort.
 int RunCommand(const std::function<int()>& command);
 
-// A data file argument (a folder joins its data files) and the load-log switch: "--log" writes the
-// load log into the settings directory, "--log=DIR" into DIR (the tool has no settings store to
-// read "OpenLog" from).
+// "archive:NAME" in place of a data file: the recorder NAME of the archive.
+inline constexpr std::string_view ArchivePathPrefix = "archive:";
+bool IsArchivePath(std::string_view path);
+
+// A data file argument (a folder joins its data files, archive:NAME reads the archive) and the
+// load-log switch: "--log" writes the load log into the settings directory, "--log=DIR" into DIR
+// (the tool has no settings store to read "OpenLog" from).
 struct LoadArguments {
     std::string path;
     LoadLogOptions log;
+    // --db URL: where the archive is (an SQLite file or a postgresql:// URI); empty for the
+    // default, DefaultArchiveLocation().
+    std::string database;
+    // --from TIME, --to TIME: only the recording within them (for archive:NAME only that range
+    // is read from the database).
+    TimeRange range;
 };
-// Nullopt after printing what is wrong.
+// Also takes --db, --from and --to. Nullopt after printing what is wrong.
 std::optional<LoadArguments> ParseLoadArguments(const std::vector<std::string>& args);
+
+// "--name VALUE" or "--name=VALUE" at args[i], taken out of args with its value. malformed is
+// set when the option is there without a value.
+std::optional<std::string> TakeOptionValue(std::vector<std::string>& args, size_t i,
+                                           const std::string& name, bool& malformed);
+// Takes every --db option out of args (the last one counts). False after printing what is
+// wrong.
+bool TakeDatabaseOption(std::vector<std::string>& args, std::string& database);
+// The archive's location from a --db value.
+std::string ArchiveLocation(const std::string& database);
 
 // Reads the file, or joins the files of a folder; a failure is printed on standard error and
 // returned. files, when given, receives what each joined file contributed.

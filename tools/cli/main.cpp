@@ -58,14 +58,32 @@ int RunInWindowHelper(char** argv) {
 }
 #endif
 
+constexpr const char* FileForms =
+    "FILE is a recorder data file, a folder (its data files are joined into one recording) or\n"
+    "archive:NAME, the recorder NAME of the archive (--db URL: an SQLite file or a\n"
+    "postgresql:// URI, by default ~/.local/share/paperless-recorder/archive.sqlite; --from and\n"
+    "--to then read only that range from the database; picture and report take files and\n"
+    "folders).\n";
+
 void PrintUsage(FILE* out) {
     std::fprintf(out, "Usage: %s COMMAND [ARGUMENTS]\n\nCommands:\n", ToolName);
     for (const Command& c : Commands)
         std::fprintf(out, "  %.*s %s\n      %s\n", static_cast<int>(c.name.size()), c.name.data(),
                      c.arguments, c.summary);
+    std::fprintf(out, "\n%s", FileForms);
     std::fprintf(out,
                  "\nExit status: 0 on success, 1 when the file cannot be read or written or the "
                  "command fails otherwise (out of memory, for one), 2 on wrong arguments.\n");
+}
+
+// The commands that print a help text of their own.
+bool HasOwnHelp(std::string_view name) {
+    return name == "sample" || name == "poll" || name == "download" || name == "archive";
+}
+
+void PrintCommandHelp(const Command& c) {
+    std::printf("Usage: %s %.*s %s\n%s.\n\n%s", ToolName, static_cast<int>(c.name.size()),
+                c.name.data(), c.arguments, c.summary, FileForms);
 }
 
 } // namespace
@@ -87,6 +105,12 @@ int main(int argc, char** argv) {
     for (const Command& c : Commands) {
         if (c.name != name)
             continue;
+        if (!HasOwnHelp(name))
+            for (int i = 2; i < argc; ++i)
+                if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+                    PrintCommandHelp(c);
+                    return 0;
+                }
 #ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
         if (!c.run)
             return RunInWindowHelper(argv);
