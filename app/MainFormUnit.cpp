@@ -380,6 +380,9 @@ void TMainForm::ConnectParts() {
     connect(views_.get(), &RecordingViews::ViewsBuilt, measure_.get(),
             &Measuring::ApplySeriesScales);
     connect(views_.get(), &RecordingViews::ViewsCleared, live_.get(), &LiveRun::HideRunStatus);
+    // The read-out reads the plotted points: again when detail on zoom changed them.
+    connect(views_.get(), &RecordingViews::SeriesRefined, measure_.get(),
+            [this] { measure_->ChartCursorToolChange(Chart->Tool()->XValue()); });
     connect(live_.get(), &LiveRun::LiveViewsStarting, views_.get(),
             &RecordingViews::StartLiveViews);
     connect(live_.get(), &LiveRun::LiveSheetStarting, views_.get(),

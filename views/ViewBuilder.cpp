@@ -13,7 +13,7 @@ void PlotChannelPoints(const ChannelInfo& channel, size_t end, std::optional<Dat
     stride = std::max<size_t>(stride, 1);
     series.points.reserve(series.points.size() + end / stride + 16);
     constexpr double Null = std::numeric_limits<double>::quiet_NaN();
-    if (stride > 1 && channel.times.Ascending() && channel.times.Finite()) {
+    if (channel.times.Ascending() && channel.times.Finite()) {
         // Only the plotted samples and the gap samples are looked at: every stride-th index from
         // the first not before the window, and the gaps the values know of.
         size_t first = 0;
@@ -215,6 +215,7 @@ ViewBuild Build(const std::vector<ChannelInfo>& channels, const RecordingInfo& i
         ranges.push_back(range);
     }
     const auto stride = static_cast<size_t>(DecimationStep(decimationCount));
+    build.step = static_cast<int>(stride);
 
     build.columns = {{"Serial number", SerialColumnWidth}, {"Time", TimeColumnWidth}};
     for (const ChannelSampleRange& range : ranges) {
@@ -285,8 +286,8 @@ std::vector<std::vector<PlotPoint>> PlotScreenedWindow(const std::vector<Channel
         SeriesBuild series;
         if (pos >= 0 && static_cast<size_t>(pos) < channels.size()) {
             const ChannelInfo& channel = channels[static_cast<size_t>(pos)];
-            PlotChannelPoints(channel, ScreenedEnd(channel, end), start,
-                              static_cast<size_t>(step), series);
+            PlotChannelPoints(channel, ScreenedEnd(channel, end), start, static_cast<size_t>(step),
+                              series);
         }
         points.push_back(std::move(series.points));
     }

@@ -78,6 +78,7 @@ struct ViewBuild {
     std::vector<int16_t> columnChannels;
     SheetRows rows;
     std::vector<SeriesBuild> series;
+    int step = 1; // the series plot every step-th sample
     PageWindow page;
     PageButtons pageButtons;
     bool enableFilterButton = false;

@@ -6,6 +6,7 @@
 #include "app/WorkerProtocol.h"
 #include "app/realtime/LiveViews.h"
 #include "app/recording/FrozenColumns.h"
+#include "app/recording/ZoomDetail.h"
 #include "chart/ChartNavigation.h"
 #include "chart/CursorMoveDlg.h"
 #include "data/CsvImport.h"
@@ -53,6 +54,8 @@ RecordingViews::RecordingViews(QWidget* window, QSettings& settings, const Windo
     model_ = new DataSheetModel(shown_.Rows, shown_.channels, shown_.ColumnChannels, window);
     sheet_->setModel(model_);
     frozen_ = new FrozenColumns(sheet_);
+    detail_ = new ZoomDetail(shown_, chart_, this);
+    connect(detail_, &ZoomDetail::SeriesChanged, this, &RecordingViews::SeriesRefined);
     CreateSheetStatus(sheetPage);
     ConnectSheetAndChart();
 }
@@ -303,6 +306,7 @@ void RecordingViews::ApplyViewBuild() {
              series.channelPos,
              TimesAscend(shown_.channels[static_cast<size_t>(series.channelPos)])});
     }
+    detail_->Built(build.step, build.timeAxis.minimum, build.timeAxis.maximum);
     emit ViewsBuilt(build.pageButtons, build.enableFilterButton);
     chart_->Tool()->SetXValue(build.timeCursorX);
     chart_->Tool()->SetYValue(build.timeCursorY);
@@ -351,12 +355,14 @@ void RecordingViews::FinishViewUpdate(DateTime windowStart, bool afterLoadOrImpo
 }
 
 void RecordingViews::RemoveAllSeries() {
+    detail_->Forget();
     for (const ChartSeriesInfo& info : shown_.SeriesInfos)
         chart_->RemoveSeries(info.series);
     shown_.SeriesInfos.clear();
 }
 
 void RecordingViews::ClearViews() {
+    detail_->Forget(); // its worker reads the channels
     std::vector<ChannelInfo>().swap(shown_.channels);
     shown_.Rows.Clear();
     shown_.ColumnChannels.clear();
@@ -488,6 +494,7 @@ void RecordingViews::ChartZoom() {
     ApplyNavigation(OnZoom(RangeOf(chart_->xAxis), RangeOf(chart_->yAxis), Cursors(),
                            {shown_.XZoomStop, shown_.XZoomStopPending},
                            {shown_.YZoomStop, shown_.YZoomStopPending}));
+    ShowDetailOfWindow();
 }
 
 void RecordingViews::ChartUndoZoom() {
@@ -496,6 +503,7 @@ void RecordingViews::ChartUndoZoom() {
     ApplyNavigation(OnUndoZoom(RangeOf(chart_->xAxis), RangeOf(chart_->yAxis), Cursors(),
                                {shown_.XZoomStop, shown_.XZoomStopPending},
                                {shown_.YZoomStop, shown_.YZoomStopPending}));
+    detail_->Restore();
 }
 
 void RecordingViews::OnChartScroll() {
@@ -504,6 +512,16 @@ void RecordingViews::OnChartScroll() {
     ApplyNavigation(OnScroll(RangeOf(chart_->xAxis), RangeOf(chart_->yAxis), Cursors(),
                              {shown_.XZoomStop, shown_.XZoomStopPending},
                              {shown_.YZoomStop, shown_.YZoomStopPending}));
+    ShowDetailOfWindow();
+}
+
+void RecordingViews::ShowDetailOfWindow() {
+    const QCPRange window = chart_->xAxis->range();
+    detail_->Show(window.lower, window.upper);
+}
+
+bool RecordingViews::ShowsDetailOfWindow() const {
+    return detail_->Refined();
 }
 
 // Between the sheet and the chart -----------------------------------------------------------

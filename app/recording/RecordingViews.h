@@ -34,6 +34,7 @@ class QSettings;
 class QTableView;
 class QWidget;
 class WorkerProtocol;
+class ZoomDetail;
 struct CursorPlaces;
 struct NavigationOutcome;
 
@@ -92,6 +93,9 @@ public:
     void ChartZoom();
     void ChartUndoZoom();
     void OnChartScroll();
+    // Whether the series plot the visible window's own points (detail on zoom) rather than
+    // the built series.
+    bool ShowsDetailOfWindow() const;
 
     // The trend diagram's time cursor, scrolled into view when it is set; the read-out follows
     // the cursor's change.
@@ -127,6 +131,9 @@ signals:
     // The sheet is to show the page whose paging buttons are given.
     void SheetPageWanted(const PageButtons& buttons);
     void ChartWanted();
+    // The chart's series were refined for the visible window or brought back to the built
+    // ones: what they plot changed, the read-out reads them again.
+    void SeriesRefined();
 
 private:
     void CreateSheetStatus(QWidget* sheetPage);
@@ -146,6 +153,8 @@ private:
     void ShowPageFromItsTop();
     void ShowRecordingTitle();
     void ApplyNavigation(const NavigationOutcome& outcome);
+    // Detail on zoom for the chart's time window.
+    void ShowDetailOfWindow();
     CursorPlaces Cursors() const;
     uint32_t PageSize() const;
 
@@ -159,6 +168,7 @@ private:
     QAction* showInSheet_;
     DataSheetModel* model_;
     FrozenColumns* frozen_ = nullptr;
+    ZoomDetail* detail_ = nullptr;
     QLabel* statusLabel_ = nullptr;
 
     ShownRecording shown_;

@@ -5,6 +5,7 @@
 #include "app/ProcessDlg.h"
 #include "app/WorkerProtocol.h"
 #include "app/realtime/LiveViews.h"
+#include "data/RecorderFileWriter.h"
 #include "tests/app/RampRecording.h"
 
 #include <QAction>
@@ -12,8 +13,10 @@
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QVBoxLayout>
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -131,4 +134,89 @@ TEST_F(RecordingViewsTest, LiveValuesComeInThroughItsFunctionsAndStopTheNavigati
     chart_.xAxis->setRange(RampStart, RampStart + 2 * OneSecond);
     views_->ChartZoom();
     EXPECT_TRUE(shown.XZoomStopPending);
+}
+
+// Detail on zoom: a zoomed window holding fewer samples than the built series stand for plots
+// exactly what a screening of it plots, found on the worker; undoing the zoom brings back the
+// built series. A screened view refines only within its screening's window.
+TEST_F(RecordingViewsTest, AZoomedWindowPlotsWhatAScreeningOfItPlots) {
+    // 24.3 days of one channel's one-second samples with interruptions: every third sample
+    // plotted.
+    SampleOptions options;
+    options.channels = 1;
+    options.days = 24.3;
+    options.interruptionsPerDay = 2;
+    SampleRecording recording;
+    ASSERT_FALSE(GenerateSampleRecording(options, recording));
+    const QString path = dir_.filePath("days.bin");
+    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), recording.bytes));
+    views_->OpenDataFile(path);
+    ASSERT_TRUE(messages_.empty()) << messages_.front();
+    const ShownRecording& shown = views_->Shown();
+    ASSERT_EQ(shown.SeriesInfos.size(), 1u);
+    QCPGraph* graph = shown.SeriesInfos[0].series;
+    const auto built = graph->data();
+    const long long samples = shown.recordingInfo.sampleCount;
+    ASSERT_EQ(DecimationStep(samples), 3);
+    int changes = 0;
+    QObject::connect(views_.get(), &RecordingViews::SeriesRefined, [&] { ++changes; });
+
+    auto seconds = [](double s) { return RampStart + s * OneSecond; };
+    auto zoomTo = [&](double from, double to) {
+        chart_.xAxis->setRange(seconds(from), seconds(to));
+        views_->ChartZoom();
+    };
+    auto expectScreeningOf = [&](const ScreeningSelection& selection) {
+        const ViewBuild screened =
+            BuildScreenedViews(shown.channels, shown.recordingInfo, selection, 500);
+        ASSERT_EQ(screened.series.size(), 1u);
+        const std::vector<PlotPoint>& expected = screened.series[0].points;
+        ASSERT_EQ(graph->data()->size(), static_cast<int>(expected.size()));
+        size_t i = 0;
+        for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it, ++i) {
+            ASSERT_EQ(it->key, expected[i].key) << i;
+            if (std::isnan(expected[i].value))
+                ASSERT_TRUE(std::isnan(it->value)) << i;
+            else
+                ASSERT_EQ(it->value, expected[i].value) << i;
+        }
+    };
+    auto window = [&](double from, double to) {
+        ScreeningSelection selection;
+        selection.start = seconds(from);
+        selection.end = seconds(to);
+        selection.channelFlags.fill(true);
+        return selection;
+    };
+
+    // Two zooms in a row: the later window is the one shown.
+    zoomTo(100000, 1300000);
+    zoomTo(300000.5, 1500000.5); // every second sample
+    QTRY_COMPARE_WITH_TIMEOUT(changes, 1, 5000);
+    EXPECT_TRUE(views_->ShowsDetailOfWindow());
+    expectScreeningOf(window(300000.5, 1500000.5));
+    zoomTo(700000.25, 703600.25); // an hour: every sample
+    QTRY_COMPARE_WITH_TIMEOUT(changes, 2, 5000);
+    expectScreeningOf(window(700000.25, 703600.25));
+
+    views_->ChartUndoZoom();
+    EXPECT_EQ(changes, 3);
+    EXPECT_FALSE(views_->ShowsDetailOfWindow());
+    EXPECT_EQ(graph->data(), built);
+
+    // A window holding as many samples as the built series stand for keeps them.
+    zoomTo(-1000000, 3000000);
+    QTest::qWait(200);
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(graph->data(), built);
+
+    // Screened to 1,700,000 seconds (every second sample), a zoom reaching past the screening's
+    // end plots the screening of what lies inside both.
+    views_->ApplyScreening(window(200000, 1900000));
+    ASSERT_EQ(shown.SeriesInfos.size(), 1u);
+    graph = shown.SeriesInfos[0].series;
+    const int before = changes;
+    zoomTo(1800000, 2000000);
+    QTRY_COMPARE_WITH_TIMEOUT(changes, before + 1, 5000);
+    expectScreeningOf(window(1800000, 1900000));
 }
