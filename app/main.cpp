@@ -3,6 +3,7 @@
 #include "app/Startup.h"
 
 #include "RecorderVersion.h"
+#include "data/Utility.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -32,6 +33,7 @@ the service switches in ~/.config/Korvane.conf.
 } // namespace
 
 int main(int argc, char* argv[]) {
+    KeepFreedMemoryReturned();
     // Answered before the application object exists, so they work without a display.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

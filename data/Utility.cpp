@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,4 +131,12 @@ bool LoadHexTextFile(const std::string& path, std::vector<uint8_t>& bytes) {
     }
     std::fclose(file);
     return ok;
+}
+
+void KeepFreedMemoryReturned() {
+#if defined(__GLIBC__)
+    // Setting the trim threshold fixes both thresholds at these values.
+    constexpr int TrimThreshold = 16 << 20;
+    mallopt(M_TRIM_THRESHOLD, TrimThreshold);
+#endif
 }

@@ -36,3 +36,9 @@ void SplitText(std::string_view text, std::string_view separator, std::vector<st
 // False when the file cannot be opened or a literal has a non-hex digit; bytes keeps what
 // was read up to there.
 bool LoadHexTextFile(const std::string& path, std::vector<uint8_t>& bytes);
+
+// Keeps the allocator returning large freed blocks to the system. glibc raises its mmap
+// threshold once a large block is freed, after which the recording's big buffers come from the
+// heap and what a reallocation or a joined file frees stays resident: a loaded folder would peak
+// at nearly twice what it holds. Called once at the start of each program.
+void KeepFreedMemoryReturned();

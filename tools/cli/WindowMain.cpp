@@ -2,12 +2,14 @@
 // program's window offscreen. The tool hands them here with its own arguments, so that its
 // other commands start without loading Qt.
 
+#include "data/Utility.h"
 #include "tools/cli/Commands.h"
 #include "tools/cli/ToolSupport.h"
 
 #include <string_view>
 
 int main(int argc, char** argv) {
+    KeepFreedMemoryReturned();
     if (argc < 2)
         return UsageError("no command (the window commands are run through the tool)");
     const std::string_view name = argv[1];

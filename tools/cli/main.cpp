@@ -5,6 +5,7 @@
 #include "tools/cli/ToolSupport.h"
 
 #include "RecorderVersion.h"
+#include "data/Utility.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -89,6 +90,7 @@ void PrintCommandHelp(const Command& c) {
 } // namespace
 
 int main(int argc, char** argv) {
+    KeepFreedMemoryReturned();
     if (argc < 2) {
         PrintUsage(stderr);
         return ExitUsage;
