@@ -14,10 +14,12 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_year [benchmark options]
 
+#include "app/DataSheetModel.h"
 #include "app/recording/RecordingViews.h"
 #include "bench/BenchSupport.h"
 #include "bench/BenchWindow.h"
 #include "data/RecorderFile.h"
+#include "data/Utility.h"
 
 #include <QApplication>
 #include <QDir>
