@@ -3,8 +3,10 @@
 # (16 channels, 10,485,760 bytes, one starting every 4 days), as a user would see them:
 # seconds and peak resident memory by /usr/bin/time, and bytes of peak memory per stored sample.
 #
-#   bench/tool-figures.sh TOOL DIR COUNT...   makes DIR/COUNT (COUNT files) with the tool's
-#                                             sample, measures, and removes each folder again
+#   bench/tool-figures.sh TOOL DIR COUNT...   makes DIR/files-COUNT (COUNT files) with the
+#                                             tool's sample, measures, and removes each folder
+#                                             again; with BENCH_YEAR=build/bench/bench_year
+#                                             also the window's figures on each folder
 #
 # One line per measurement: files, command, seconds, peak KiB, bytes per stored sample.
 set -uo pipefail
@@ -36,10 +38,18 @@ for count in "$@"; do
     measure "$count" "$samples" info "$tool" info "$path"
     measure "$count" "$samples" picture "$tool" picture "$path" "$dir/picture-$count.png"
     measure "$count" "$samples" stats "$tool" stats "$path" "2014-12-31 00:00:00" "2016-01-01 00:00:00"
-    measure "$count" "$samples" csv "$tool" csv "$path" "$dir/csv-$count.csv"
-    csvBytes=$(stat -c %s "$dir/csv-$count.csv")
+    # Up to 30 files the CSV goes to a file (its size gives the rate); beyond, to /dev/null.
+    csv=$dir/csv-$count.csv
+    [ "$count" -gt 30 ] && csv=/dev/null
+    measure "$count" "$samples" csv "$tool" csv "$path" "$csv"
+    csvBytes=$(stat -c %s "$csv")
     rm -f "$dir/csv-$count.csv" "$dir/picture-$count.png"
     measure "$count" "$samples" dump "$tool" dump "$path"
     echo "      $samples stored samples; csv $csvBytes bytes"
+    # The window's figures on the same folder (bench/YearBench.cpp), when BENCH_YEAR names it.
+    if [ -n "${BENCH_YEAR:-}" ] && [ "$count" -gt 1 ]; then
+        RECORDER_BENCH_FOLDER=$folder "$BENCH_YEAR" --benchmark_report_aggregates_only=true \
+            --benchmark_color=false 2>/dev/null | grep -E 'median|target'
+    fi
     rm -rf "$folder"
 done

@@ -7,7 +7,8 @@
 #                                                   import file, written by the tool into DIR
 #   scripts/tool-outputs.sh save TOOL CORPUS OUT    info, dump, csv (whole, page, screened),
 #                                                   readout, stats, import, picture and report of
-#                                                   every recording of CORPUS into OUT
+#                                                   every recording of CORPUS, and of the archive
+#                                                   of its folder, into OUT
 #   scripts/tool-outputs.sh compare OLD NEW         byte-for-byte; prints what differs
 #
 # TOOL is a paperless-recorder-tool (its window helper beside it). Outputs above 1 MiB are kept
@@ -149,6 +150,16 @@ save() {
     done
     mkdir -p "$out/import"
     run "$out/import" import "$tool" import "$corpus/import.csv"
+    # The archive (a database in a folder of its own): the joined folder added under one
+    # recorder's name, then every reading command on archive:NAME.
+    if [ -d "$corpus/folder" ]; then
+        local home
+        home=$(mktemp -d)
+        mkdir -p "$out/archive"
+        XDG_DATA_HOME=$home run "$out/archive" archive-add "$tool" archive add --recorder R "$corpus/folder"
+        XDG_DATA_HOME=$home save_recording "$tool" archive:R "$out/archive"
+        rm -rf "$home"
+    fi
     # A report carries the time it was printed: its text without the print time, and the
     # pictures it holds, are what is compared. Big outputs are kept as their hash.
     find "$out" -name '*.pdf' | while read -r f; do

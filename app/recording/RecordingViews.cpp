@@ -60,7 +60,10 @@ RecordingViews::RecordingViews(QWidget* window, QSettings& settings, const Windo
     ConnectSheetAndChart();
 }
 
-RecordingViews::~RecordingViews() = default;
+RecordingViews::~RecordingViews() {
+    // Its worker reads the channels, which go before the child objects do.
+    detail_->Forget();
+}
 
 QTableView* RecordingViews::FrozenListView() const {
     return frozen_->View();
