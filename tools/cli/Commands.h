@@ -12,11 +12,12 @@
     COMMAND("info", Info, "FILE [--log[=DIR]]",                                                    \
             "channels with units and ranges, time window and sample count")                        \
     COMMAND("dump", Dump, "FILE [--log[=DIR]]", "every stored sample, one line each (UTF-8)")      \
-    COMMAND("csv", Csv,                                                                            \
-            "FILE OUT [--log[=DIR]] [--from TIME] [--to TIME] [--channels LIST] [--page N "        \
-            "[--page-size P]]",                                                                    \
-            "the data sheet's rows in its CSV layout (OUT - for stdout): every row, the screened " \
-            "views' rows, or the file Save writes for one page")                                   \
+    COMMAND(                                                                                       \
+        "csv", Csv,                                                                                \
+        "FILE OUT [--log[=DIR]] [--from TIME] [--to TIME] [--channels LIST] [--page N | "          \
+        "--page-at TIME [--page-size P]]",                                                         \
+        "the data sheet's rows in its CSV layout (OUT - for stdout): every row, the screened "     \
+        "views' rows, or the file Save writes for one page (--page-at: the page holding TIME)")    \
     COMMAND("sample", Sample, "OUT [options]",                                                     \
             "write a realistic recorder data file (see --help)")                                   \
     COMMAND("readout", Readout,                                                                    \

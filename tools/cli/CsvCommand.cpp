@@ -1,10 +1,11 @@
 // csv FILE OUT [--log[=DIR]] [--from TIME] [--to TIME] [--channels LIST]
-//              [--page N [--page-size P]]
+//              [--page N | --page-at TIME [--page-size P]]
 // The rows of the data sheet in its CSV layout: the header "Serial number,Time,Channel %d(%s)...",
 // one line per row with its serial number, time and "%0.3f" values, "-" where a channel has no
 // sample, '\n' line ends, unit texts as the GBK bytes the recorder uses. OUT "-" is standard
 // output. Without options every row of the recording; with screening options the rows of the
-// window's screened views; with --page exactly the file "Save" writes for that page. A file
+// window's screened views; with --page exactly the file "Save" writes for that page, with
+// --page-at the page holding the row nearest that time, as "Go to time…" shows it. A file
 // the reader gives up on part-way still writes what was read, and the exit status is 1.
 
 #include "tools/cli/Commands.h"
@@ -43,7 +44,7 @@ int RunCsvCommand(const std::vector<std::string>& args) {
     // A file that could not be read at all leaves nothing to write.
     if (file->readFailure && file->channels.empty())
         return status;
-    const auto page = SelectPage(file->views.rows.RowCount(), pages);
+    const auto page = SelectPage(file->views.rows, pages);
     if (!page) {
         std::fprintf(stderr, "No content\n");
         return ExitFailure;

@@ -3,11 +3,30 @@
 #include "data/Text.h"
 #include "data/Utility.h"
 
+#include <cctype>
 #include <cstdio>
 
 int UsageError(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", ToolName, text.c_str());
     return ExitUsage;
+}
+
+void PrintCommandUsage(std::string_view name, std::string_view arguments,
+                       std::string_view summary) {
+    std::string sentence(summary);
+    if (!sentence.empty())
+        sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
+    std::printf("Usage: %s %.*s %.*s\n\n%s.\n\nExit status: 0 on success, 1 when the file "
+                "cannot be read or written, 2 on wrong arguments.\n",
+                ToolName, static_cast<int>(name.size()), name.data(),
+                static_cast<int>(arguments.size()), arguments.data(), sentence.c_str());
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& arg : args)
+        if (arg == "--help" || arg == "-h")
+            return true;
+    return false;
 }
 
 std::optional<LoadArguments> ParseLoadArguments(const std::vector<std::string>& args) {

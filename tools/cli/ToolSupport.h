@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr const char* ToolName = "paperless-recorder-tool";
@@ -14,6 +15,12 @@ constexpr int ExitUsage = 2;
 
 // Prints "paperless-recorder-tool: <text>" on standard error; returns ExitUsage.
 int UsageError(const std::string& text);
+
+// What "COMMAND --help" prints on standard output: the command's usage line, what it does and
+// the exit statuses.
+void PrintCommandUsage(std::string_view name, std::string_view arguments, std::string_view summary);
+// Whether a command's arguments ask for its usage (--help or -h anywhere).
+bool AsksForHelp(const std::vector<std::string>& args);
 
 // A data file argument (a folder joins its data files) and the load-log switch: "--log" writes the
 // load log into the settings directory, "--log=DIR" into DIR (the tool has no settings store to

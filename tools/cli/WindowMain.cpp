@@ -13,8 +13,13 @@ int main(int argc, char** argv) {
     const std::string_view name = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
 #define RECORDER_TOOL_RUN_WINDOW_COMMAND(command, Name, arguments, summary)                        \
-    if (name == command)                                                                           \
-        return Run##Name##Command(args);
+    if (name == command) {                                                                         \
+        if (AsksForHelp(args)) {                                                                   \
+            PrintCommandUsage(command, arguments, summary);                                        \
+            return 0;                                                                              \
+        }                                                                                          \
+        return Run##Name##Command(args);                                                           \
+    }
     RECORDER_TOOL_WINDOW_COMMANDS(RECORDER_TOOL_RUN_WINDOW_COMMAND)
 #undef RECORDER_TOOL_RUN_WINDOW_COMMAND
     return UsageError("unknown command " + std::string(name) + " (try --help)");

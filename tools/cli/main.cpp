@@ -23,6 +23,11 @@ struct Command {
     const char* summary;
 };
 
+// The commands whose --help lists their many options themselves.
+bool PrintsItsOwnHelp(std::string_view name) {
+    return name == "sample" || name == "poll" || name == "download";
+}
+
 #define RECORDER_TOOL_TABLE_ENTRY(name, Name, arguments, summary)                                  \
     {name, &Run##Name##Command, arguments, summary},
 #define RECORDER_TOOL_WINDOW_TABLE_ENTRY(name, Name, arguments, summary)                           \
@@ -86,11 +91,16 @@ int main(int argc, char** argv) {
     for (const Command& c : Commands) {
         if (c.name != name)
             continue;
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        if (!PrintsItsOwnHelp(c.name) && AsksForHelp(args)) {
+            PrintCommandUsage(c.name, c.arguments, c.summary);
+            return 0;
+        }
 #ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
         if (!c.run)
             return RunInWindowHelper(argv);
 #endif
-        return c.run(std::vector<std::string>(argv + 2, argv + argc));
+        return c.run(args);
     }
     UsageError("unknown command " + std::string(name) + " (try --help)");
     return ExitUsage;
