@@ -1,5 +1,6 @@
 #include "app/StatisticsDlg.h"
 
+#include "chart/ChartReadout.h"
 #include "views/IntervalStatistics.h"
 
 #include <QApplication>
@@ -43,8 +44,15 @@ TStatisticsDlg::TStatisticsDlg(QWidget* parent) : QDialog(parent) {
     resize(900, 300);
 }
 
+void TStatisticsDlg::SetContent(DateTime a, DateTime b,
+                                const std::vector<std::vector<std::string>>& rows) {
+    SetContent(QString::fromStdString(PairTitle(a, b)), rows);
+    cursors_ = {a, b};
+}
+
 void TStatisticsDlg::SetContent(const QString& interval,
                                 const std::vector<std::vector<std::string>>& rows) {
+    cursors_.reset();
     IntervalLabel->setText(interval);
     rows_ = rows;
     Table->setRowCount(static_cast<int>(rows.size()));
@@ -62,7 +70,8 @@ void TStatisticsDlg::SetContent(const QString& interval,
 }
 
 QString TStatisticsDlg::TableText() const {
-    std::string text = JoinCells(StatisticsColumns(), '\t');
+    std::string text = cursors_ ? IntervalLines(cursors_->first, cursors_->second, '\t') : "";
+    text += JoinCells(StatisticsColumns(), '\t');
     for (const std::vector<std::string>& cells : rows_)
         text += JoinCells(cells, '\t');
     return QString::fromStdString(text);

@@ -5,6 +5,8 @@
 #include "app/StatisticsDlg.h"
 #include "chart/ChartLegend.h"
 #include "chart/ChartReadout.h"
+#include "chart/CursorMoveDlg.h"
+#include "tests/ToolProgram.h"
 #include "views/IntervalStatistics.h"
 
 #include <QApplication>
@@ -13,6 +15,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -60,6 +66,25 @@ protected:
     CheckableLegendItem* LegendItem(int series) const {
         return qobject_cast<CheckableLegendItem*>(
             chart->legend->itemWithPlottable(w->SeriesInfos.at(series).series));
+    }
+    int PixelOf(DateTime t) const { return static_cast<int>(chart->xAxis->coordToPixel(t)); }
+    // The tool's lines for the arguments, run on the demo as a script would.
+    std::vector<std::string> ToolLines(std::vector<std::string> args) const {
+        args.insert(args.begin() + 1, RECORDER_DEMO_FILE);
+        const ToolResult r = RunTool(RECORDER_TOOL, args, dir_.path().toStdString());
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> lines;
+        std::istringstream in(r.out);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    // The legend as the window shows it: title, then one entry per series.
+    std::vector<std::string> Legend() const {
+        std::vector<std::string> lines = {chart->LegendTitle().toStdString()};
+        for (const QString& entry : Entries())
+            lines.push_back(entry.toStdString());
+        return lines;
     }
 
     QTemporaryDir dir_;
@@ -154,10 +179,10 @@ TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleRe
     const QString first = Entries()[0];
     EXPECT_TRUE(first.startsWith("Channel 01  A " + single[0].mid(11))) << first.toStdString();
     EXPECT_TRUE(first.contains("  B\u2212A ")) << first.toStdString();
-    // The legend widens for the longer texts instead of cutting them off.
+    // The legend holds the longer texts instead of cutting them off.
     chart->replot();
     EXPECT_GE(chart->legend->outerRect().width(), chart->legend->minimumOuterSizeHint().width());
-    const int wide = chart->legend->outerRect().width();
+    const int legendWidth = chart->legend->outerRect().width();
 
     // Moving A or B reads again.
     w->SetTimeCursor(a + 600 * OneSecond);
@@ -170,7 +195,8 @@ TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleRe
     EXPECT_EQ(chart->LegendTitle(), singleTitle);
     EXPECT_EQ(Entries(), single);
     chart->replot();
-    EXPECT_LT(chart->legend->outerRect().width(), wide); // and narrows again
+    EXPECT_EQ(chart->legend->outerRect().width(),
+              legendWidth); // and keeps its width, as the plot does
 
     // Shift+drag shows B and drags it.
     const QRect area = chart->axisRect()->rect();
@@ -211,4 +237,161 @@ TEST_F(MeasureWindowTest, StatisticsTableFollowsTheCursorsAndCopiesAsTabSeparate
 
     QTest::keyClick(chart, Qt::Key_Escape); // hiding B closes the table
     EXPECT_FALSE(w->StatisticsDlg->isVisible());
+}
+
+TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolDoes) {
+    TOKBottomDlg* vernier = objects_->OKBottomDlg.get();
+    const QRect area = chart->axisRect()->rect();
+    // Types the time of day into the vernier dialog, as its sections are edited: the
+    // prepared fraction of a second stays in the picker.
+    auto typeTime = [&](int hour, int minute, int second) {
+        QTimer::singleShot(0, vernier, [=] {
+            const QTime prepared = vernier->XValueTime->time();
+            vernier->XValueTime->setTime(QTime(hour, minute, second, prepared.msec()));
+            vernier->OKBtn->click();
+        });
+        w->VernierMenuItemClick();
+    };
+    struct Placement {
+        const char* what;
+        std::function<void()> place;
+    };
+    const Placement placements[] = {
+        {"zoom fix-up",
+         [&] {
+             w->SetTimeCursor(Start + 3600 * OneSecond);
+             w->MeasureFromHere(Start + 5400 * OneSecond);
+             // A rectangle whose left edge lies between seconds, right of the cursor A.
+             chart->xAxis->setRange(Start + 4000.6 * OneSecond, Start + 4900.3 * OneSecond);
+             w->ChartZoom();
+         }},
+        {"B by the menu", [&] { w->MeasureFromHere(Start + 7200.7 * OneSecond); }},
+        {"B by Shift+drag",
+         [&] {
+             chart->xAxis->setRange(Start + 7000 * OneSecond, Start + 7060 * OneSecond);
+             chart->replot();
+             const QPoint at(PixelOf(Start + 7030.6 * OneSecond), area.center().y());
+             QTest::mousePress(chart, Qt::LeftButton, Qt::ShiftModifier, at);
+             QTest::mouseRelease(chart, Qt::LeftButton, Qt::ShiftModifier, at);
+         }},
+        {"typed whole time",
+         [&] {
+             w->SetTimeCursor(Start + 1800 * OneSecond);
+             typeTime(9, 15, 0);
+         }},
+        {"typed over a fraction",
+         [&] {
+             w->SetTimeCursor(Start + 1800.6 * OneSecond);
+             typeTime(9, 20, 0);
+         }},
+    };
+    for (const Placement& p : placements) {
+        w->HideMeasuringCursor();
+        chart->UndoZoom();
+        chart->xAxis->setRange(w->recordingInfo.startTime, w->recordingInfo.endTime);
+        chart->replot();
+        w->SetTimeCursor(Start + 600 * OneSecond);
+        w->MeasureFromHere(Start + 9000 * OneSecond);
+        p.place();
+        ASSERT_TRUE(w->ChartToolB->Active()) << p.what;
+        const DateTime a = w->ChartTool->XValue(), b = w->ChartToolB->XValue();
+        for (DateTime t : {a, b})
+            EXPECT_EQ(FormatDateTime(t, "zzz"), "000") << p.what;
+        const std::string labelA = FormatDateTime(a, ReadoutTimePattern);
+        const std::string labelB = FormatDateTime(b, ReadoutTimePattern);
+        EXPECT_EQ(ToolLines({"readout", labelA, "--cursor-b", labelB}), Legend()) << p.what;
+        const std::vector<std::string> stats = ToolLines({"stats", labelA, labelB});
+        const auto rows = w->StatisticsRows();
+        ASSERT_EQ(stats.size(), rows.size() + 1) << p.what;
+        for (size_t i = 0; i < rows.size(); ++i)
+            EXPECT_EQ(stats[i + 1] + "\n", JoinCells(rows[i], ',')) << p.what;
+    }
+}
+
+TEST_F(MeasureWindowTest, ThePlotKeepsItsWidthWhileBIsShownAndHidden) {
+    for (bool own : {false, true}) {
+        w->ShowOwnScales(own);
+        w->SetTimeCursor(Start + 3600 * OneSecond);
+        chart->replot();
+        const int plotWidth = chart->axisRect()->width();
+        // A Shift+press aimed at a moment shows B there; the plot does not narrow under the
+        // mouse for the two-cursor texts.
+        const DateTime aim = Start + 18000 * OneSecond;
+        const QPoint at(PixelOf(aim), chart->axisRect()->rect().center().y());
+        QTest::mousePress(chart, Qt::LeftButton, Qt::ShiftModifier, at);
+        chart->replot();
+        EXPECT_EQ(chart->axisRect()->width(), plotWidth) << own;
+        QTest::mouseMove(chart, at);
+        QTest::mouseRelease(chart, Qt::LeftButton, Qt::ShiftModifier, at);
+        EXPECT_NEAR(PixelOf(w->ChartToolB->XValue()), at.x(), 1) << own;
+        // The longer texts break into lines inside the legend instead of widening it.
+        chart->replot();
+        for (int i = 0; i < chart->legend->itemCount(); ++i) {
+            QCPAbstractLegendItem* item = chart->legend->item(i);
+            EXPECT_LE(item->minimumOuterSizeHint().width(), item->outerRect().width()) << i;
+            EXPECT_TRUE(chart->legend->outerRect().contains(item->outerRect())) << i;
+        }
+        w->HideMeasuringCursor();
+        chart->replot();
+        EXPECT_EQ(chart->axisRect()->width(), plotWidth) << own;
+    }
+}
+
+TEST_F(MeasureWindowTest, HidingTheAxisChannelMovesTheAxisToTheNextShownChannel) {
+    w->ShowOwnScales(true);
+    chart->SetAxisSeries(w->SeriesInfos[1].series);
+    QTest::mouseClick(chart, Qt::LeftButton, {}, LegendItem(1)->CheckBoxRect().center());
+    EXPECT_FALSE(w->SeriesInfos[1].series->visible());
+    ASSERT_EQ(chart->AxisSeries(), w->SeriesInfos[2].series);
+    EXPECT_FALSE(w->SeriesInfos[1].series->valueAxis()->visible());
+    EXPECT_TRUE(w->SeriesInfos[2].series->valueAxis()->visible());
+    EXPECT_EQ(w->SeriesInfos[2].series->valueAxis()->label(), "Channel 3 (m3/h)");
+    EXPECT_EQ(LegendItem(2)->GetAxisMarker(), CheckableLegendItem::AxisMarker::Marked);
+    EXPECT_EQ(LegendItem(1)->GetAxisMarker(), CheckableLegendItem::AxisMarker::Room);
+    // Past the last it wraps round to the first; showing a line again leaves the axis.
+    QTest::mouseClick(chart, Qt::LeftButton, {}, LegendItem(2)->CheckBoxRect().center());
+    EXPECT_EQ(chart->AxisSeries(), w->SeriesInfos[0].series);
+    QTest::mouseClick(chart, Qt::LeftButton, {}, LegendItem(1)->CheckBoxRect().center());
+    EXPECT_EQ(chart->AxisSeries(), w->SeriesInfos[0].series);
+}
+
+TEST_F(MeasureWindowTest, ALineKeepsItsValueWhenTheAxisChannelChanges) {
+    w->ShowOwnScales(true);
+    chart->SetAxisSeries(w->SeriesInfos[1].series); // 0 to 1.6 Mpa
+    w->ChartTool2->SetYValue(chart->DrawnOfAxisValue(1.2));
+    w->ChartTool->SetYValue(chart->DrawnOfAxisValue(0.4));
+    chart->SetAxisSeries(w->SeriesInfos[0].series); // -20 to 150 ℃
+    EXPECT_NEAR(chart->AxisValueOf(w->ChartTool2->YValue()), 1.2, 1e-9);
+    EXPECT_NEAR(chart->AxisValueOf(w->ChartTool->YValue()), 0.4, 1e-9);
+    chart->SetAxisSeries(w->SeriesInfos[1].series);
+    EXPECT_NEAR(chart->AxisValueOf(w->ChartTool2->YValue()), 1.2, 1e-9);
+    // The shared axis keeps the lines where they are.
+    w->ShowOwnScales(false);
+    const double drawn = w->ChartTool2->YValue();
+    chart->SetAxisSeries(w->SeriesInfos[2].series);
+    EXPECT_EQ(w->ChartTool2->YValue(), drawn);
+}
+
+TEST_F(MeasureWindowTest, ALiveRecordOnOwnScalesSaysTheAxisIsTheSharedScale) {
+    // A live run's record: no instrument ranges, so every line stays on the shared axis.
+    const QString record = dir_.filePath("live-20261210-100800.csv");
+    QFile file(record);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("No.,Channel,Value,Time,Unit\n"
+               "1,1,56.1,2026-12-10 10:08:23,V\n"
+               "2,2,83.78,2026-12-10 10:08:23,%\n"
+               "3,1,57.2,2026-12-10 10:08:24,V\n"
+               "4,2,84.5,2026-12-10 10:08:24,%\n");
+    file.close();
+    w->OpenDataFile(record);
+    ASSERT_EQ(w->SeriesInfos.size(), 2u);
+    w->ShowOwnScales(true);
+    EXPECT_TRUE(chart->yAxis->visible());
+    EXPECT_EQ(chart->yAxis->label(), "Shared scale");
+    for (int i = 0; i < 2; ++i)
+        EXPECT_NE(LegendItem(i)->GetAxisMarker(), CheckableLegendItem::AxisMarker::Marked) << i;
+    // The demo's channels have ranges: there the axis names its channel again.
+    w->OpenDataFile(QStringLiteral(RECORDER_DEMO_FILE));
+    EXPECT_FALSE(chart->yAxis->visible());
+    EXPECT_EQ(w->SeriesInfos[0].series->valueAxis()->label(), "Channel 1 (\u2103)");
 }
