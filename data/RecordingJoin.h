@@ -3,13 +3,29 @@
 // the operator exported a little more than needed, joined into one history.
 //
 // Files are taken by their recording's start time, then by name. Channels are joined by number
-// and listed ascending; each channel holds the samples of the files in that order, without a
-// sample at a time (within a millisecond) that an earlier file already holds for the channel.
-// Where consecutive files leave time without samples, the channel gets gap points, so the chart
-// breaks there as at the recorder's own interruptions. The recording information is the union.
+// and listed ascending. Each channel is made of the files' samples and gap points by three
+// rules, whatever order a file holds its times in:
 //
-// A channel whose unit differs between files, or a file that does not read completely, refuses
-// the whole join: nothing half-joined is returned.
+// - What is kept: a file's sample is dropped where a sample an earlier file keeps lies within
+//   a millisecond (CompareTimes); a gap point holds no instant and drops nothing. A file's own
+//   samples never drop each other: it keeps its repeated instants as it does read alone.
+// - In which order: each file's kept entries stay in the file's own order, and the files are
+//   merged by time: of the files' next entries, the earliest comes next, at an equal time the
+//   earlier file's. Files whose times ascend give an ascending channel. After a step back of a
+//   file's clock, its entries follow in its own order: an entry earlier than one before it in
+//   its file stays behind that one.
+// - Where it breaks: a file's samples between two of its gap points, without a step back of a
+//   millisecond or more, are a stretch it recorded without a break. A gap point goes where the
+//   samples either side of it in the joined channel lie in one stretch of another file (a
+//   later file fills the interruption, or an earlier file's sparser samples run across it). Where
+//   two consecutive samples come from different files with no gap point between them, lie in no one
+//   stretch and are further apart than the sampling interval there (the shorter step of either file
+//   next to them, a second when neither shows one), gap points come in as the reader marks an
+//   interruption: a second after the one and a second before the other, or one midway when they are
+//   at most two seconds apart. So the chart breaks exactly where the joined channel has a hole.
+//
+// The recording information is the union. A channel whose unit differs between files, or a
+// file that does not read completely, refuses the whole join: nothing half-joined is returned.
 
 #include "data/RecorderFile.h"
 #include "data/Recording.h"

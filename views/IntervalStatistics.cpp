@@ -32,6 +32,12 @@ inline bool IsGap(float v) {
     return v < -157.9f && v > -158.1f && IsGapValue(v);
 }
 
+// A value that is no measurement: a gap, or not finite (NaN would poison every comparison, an
+// infinity every sum). Both ways of scanning leave out the same values.
+inline bool IsSkipped(float v) {
+    return !std::isfinite(v) || IsGap(v);
+}
+
 struct Accumulator {
     IntervalStatistics s;
     double sum = 0;
@@ -73,7 +79,7 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
     float minima[4] = {Infinity, Infinity, Infinity, Infinity};
     float maxima[4] = {-Infinity, -Infinity, -Infinity, -Infinity};
     auto add = [&](float v, int lane) {
-        if (IsGap(v))
+        if (IsSkipped(v))
             return;
         sums[lane] += v;
         ++counts[lane];
@@ -105,15 +111,30 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
     double lanes[4];
     _mm_storeu_pd(lanes, sumLow);
     _mm_storeu_pd(lanes + 2, sumHigh);
-    float lows[4], highs[4];
-    _mm_storeu_ps(lows, low);
-    _mm_storeu_ps(highs, high);
-    for (int k = 0; k < 4; ++k) {
-        sums[k] += lanes[k];
-        minima[k] = std::min(minima[k], lows[k]);
-        maxima[k] = std::max(maxima[k], highs[k]);
+    // Finite floats never add up to an infinity in double precision: a sum that is not finite
+    // took in a NaN or an infinity, which the registers' minimum and maximum cannot leave out.
+    // Then the interval is scanned again one by one, which does.
+    if (!std::isfinite(lanes[0] + lanes[1] + lanes[2] + lanes[3])) {
+        for (int k = 0; k < 4; ++k) {
+            sums[k] = 0;
+            counts[k] = 0;
+            minima[k] = Infinity;
+            maxima[k] = -Infinity;
+        }
+        for (i = begin; i + 4 <= end; i += 4)
+            for (int k = 0; k < 4; ++k)
+                add(values[i + static_cast<size_t>(k)], k);
+    } else {
+        float lows[4], highs[4];
+        _mm_storeu_ps(lows, low);
+        _mm_storeu_ps(highs, high);
+        for (int k = 0; k < 4; ++k) {
+            sums[k] += lanes[k];
+            minima[k] = std::min(minima[k], lows[k]);
+            maxima[k] = std::max(maxima[k], highs[k]);
+        }
+        counts[0] += vectorCount;
     }
-    counts[0] += vectorCount;
 #else
     for (; i + 4 <= end; i += 4) {
         add(values[i], 0);
@@ -137,7 +158,7 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
     bool minimumFound = false, maximumFound = false;
     for (size_t j = begin; j < end && !(minimumFound && maximumFound); ++j) {
         const float v = values[j];
-        if (IsGap(v))
+        if (IsSkipped(v))
             continue;
         if (!minimumFound && v == minimum) {
             s.minimumTime = times[j];
@@ -149,12 +170,12 @@ IntervalStatistics ScanInterval(const float* values, const DateTime* times, size
         }
     }
     for (size_t j = begin; j < end; ++j)
-        if (!IsGap(values[j])) {
+        if (!IsSkipped(values[j])) {
             s.first = values[j];
             break;
         }
     for (size_t j = end; j > begin; --j)
-        if (!IsGap(values[j - 1])) {
+        if (!IsSkipped(values[j - 1])) {
             s.last = values[j - 1];
             break;
         }
@@ -175,7 +196,7 @@ IntervalStatistics StatisticsOf(const ChannelInfo& channel, DateTime from, DateT
     Accumulator a;
     for (size_t i = 0; i < n; ++i) {
         const DateTime t = channel.times[i];
-        if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsGap(channel.values[i]))
+        if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsSkipped(channel.values[i]))
             a.Add(channel.values[i], t);
     }
     return a.Result();

@@ -1,10 +1,10 @@
 #pragma once
 // Statistics of a channel between the two measuring cursors: every stored sample (not the
 // chart's thinned-out points) whose time lies in the interval, both ends included within a
-// millisecond, gap samples left out. The interval is found by bisection on the channel's
-// ascending times, so a cursor move costs the samples of the interval, never a pass over the
-// whole recording; a channel whose times do not ascend (only a hand-made import gives one) is
-// scanned.
+// millisecond, gap samples and values that are not finite (NaN, infinities) left out alike. The
+// interval is found by bisection on the channel's ascending times, so a cursor move costs the
+// samples of the interval, never a pass over the whole recording; a channel whose times do not
+// ascend (only a hand-made import gives one) is scanned.
 
 #include "data/Recording.h"
 
@@ -14,7 +14,7 @@
 #include <vector>
 
 struct IntervalStatistics {
-    size_t count = 0; // samples in the interval, gaps not counted
+    size_t count = 0; // samples in the interval, gaps and non-finite values not counted
     float minimum = 0;
     DateTime minimumTime = 0; // the first sample at the minimum
     float maximum = 0;

@@ -173,3 +173,35 @@ TEST_F(ReadoutCommandTest, StatsPrintsTheIntervalAsCsv) {
                   .status,
               1);
 }
+
+TEST_F(ReadoutCommandTest, StatsWithChannelsAnswersAsWithoutOnAHeaderWhoseStartLiesAfterItsEnd) {
+    // The header's window runs backwards: the reader keeps no sample, the channels stay.
+    RecorderFileBuilder b;
+    b.SetChannelIndices(0, 1);
+    b.SetStartTime({15, 3, 16, 9, 0, 10});
+    b.SetEndTime({15, 3, 16, 9, 0, 0});
+    b.SetDescriptor(0, {1000, 0, 3, 19, 1});
+    b.SetDescriptor(1, {1000, 0, 3, 20, 1});
+    b.AppendBlock({{T0, 1, {253, 254, 260}, {}, {}}}, 0x00);
+    b.AppendBlock({{T0, 1, {1, 2, 3}, {}, {}}}, 0x00);
+    const std::string reversed = (dir / "reversed.bin").string();
+    ASSERT_EQ(WriteBinaryFile(reversed, b.Bytes()), std::nullopt);
+    auto stats = [&](std::vector<std::string> options) {
+        std::vector<std::string> args{"stats", reversed, "2015-03-16 09:00:00",
+                                      "2015-03-16 09:00:10"};
+        args.insert(args.end(), options.begin(), options.end());
+        return RunTool(RECORDER_TOOL, args, dir);
+    };
+    const ToolResult all = stats({});
+    ASSERT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(all.out, "channel,unit,count,min,min_time,max,max_time,mean,first,last,difference\n"
+                       "1,℃,0,,,,,,,,\n2,%,0,,,,,,,,\n");
+    const ToolResult both = stats({"--channels", "1-2"});
+    EXPECT_EQ(both.status, 0) << both.err;
+    EXPECT_EQ(both.out, all.out);
+    const ToolResult second = stats({"--channels", "2"});
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(second.out,
+              "channel,unit,count,min,min_time,max,max_time,mean,first,last,difference\n"
+              "2,%,0,,,,,,,,\n");
+}

@@ -103,4 +103,33 @@ TEST_F(ToolJoinTest, ARefusedJoinExitsWithOneNamingTheFile) {
         << empty.err;
 }
 
+TEST_F(ToolJoinTest, MemoryRunningOutInTheJoinEndsTheCommandWithAMessageAndOne) {
+    // Two files of two channels, one after the other, 0.3 days each. Reading one reserves room
+    // for its four blocks a channel (262,656 bytes of times); joining them needs room for both
+    // files' samples of a channel at once (414,736 bytes). Above 340,000 bytes allocations fail.
+    for (const auto& [name, start] :
+         {std::pair{"a.bin", "2015-03-16 00:00:00"}, std::pair{"b.bin", "2015-03-16 07:12:00"}}) {
+        const ToolResult r =
+            Run({"sample", (dir / "days" / name).string(), "--channels", "2", "--days", "0.3",
+                 "--start", start, "--interruptions-per-day", "0"});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    // The sanitizers' runtime wants to come first; the preloaded allocator goes before it.
+    const std::string limited =
+        "LD_PRELOAD='" ALLOCATION_LIMIT_LIBRARY "' RECORDER_ALLOCATION_LIMIT=340000"
+        " ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\" " RECORDER_TOOL;
+    const ToolResult one = RunTool(limited, {"info", (dir / "days" / "a.bin").string()}, dir);
+    EXPECT_EQ(one.status, 0) << one.err; // a file alone reads within the limit
+    for (const std::string command : {"info", "dump", "csv"}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> args{command, (dir / "days").string()};
+        if (command == "csv")
+            args.push_back((dir / "out.csv").string());
+        const ToolResult r = RunTool(limited, args, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "paperless-recorder-tool: out of memory\n");
+    }
+    EXPECT_FALSE(fs::exists(dir / "out.csv"));
+}
+
 } // namespace

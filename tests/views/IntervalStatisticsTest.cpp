@@ -1,6 +1,7 @@
 #include "views/IntervalStatistics.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -89,4 +90,39 @@ TEST(IntervalStatistics, BisectedBlocksAgreeWithTheScanOverALongChannel) {
         EXPECT_EQ(fast.first, scan.first) << from;
         EXPECT_EQ(fast.last, scan.last) << from;
     }
+}
+
+TEST(IntervalStatistics, ValuesThatAreNotFiniteAreLeftOutLikeGapsByBothScans) {
+    // Thirteen samples: the bisected scan takes four at a time and the last one alone.
+    ChannelInfo clean;
+    for (int i = 0; i < 13; ++i) {
+        clean.times.push_back(At(i));
+        clean.values.push_back(static_cast<float>((i * 5) % 13) - 4.0f);
+    }
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    const float bad[] = {std::numeric_limits<float>::quiet_NaN(), inf, -inf};
+    for (float value : bad)
+        for (size_t at : {size_t{0}, size_t{6}, size_t{12}, size_t{99}}) {
+            // 99: all three positions at once.
+            ChannelInfo withGap = clean, withValue = clean;
+            for (size_t i : at == 99 ? std::vector<size_t>{0, 6, 12} : std::vector<size_t>{at}) {
+                withGap.values[i] = GapValue;
+                withValue.values[i] = value;
+            }
+            const IntervalStatistics expected = StatisticsOf(withGap, At(0), At(12), false);
+            ASSERT_EQ(expected.count, at == 99 ? 10u : 12u);
+            for (bool ascend : {true, false}) {
+                SCOPED_TRACE(std::to_string(value) + " at " + std::to_string(at) +
+                             (ascend ? ", bisected" : ", scanned"));
+                const IntervalStatistics s = StatisticsOf(withValue, At(0), At(12), ascend);
+                EXPECT_EQ(s.count, expected.count);
+                EXPECT_EQ(s.minimum, expected.minimum);
+                EXPECT_EQ(s.minimumTime, expected.minimumTime);
+                EXPECT_EQ(s.maximum, expected.maximum);
+                EXPECT_EQ(s.maximumTime, expected.maximumTime);
+                EXPECT_DOUBLE_EQ(s.mean, expected.mean);
+                EXPECT_EQ(s.first, expected.first);
+                EXPECT_EQ(s.last, expected.last);
+            }
+        }
 }

@@ -34,13 +34,21 @@ int RunStatsCommand(const std::vector<std::string>& args) {
     const auto arguments = ParseLoadArguments(loadArgs);
     if (!arguments)
         return ExitUsage;
-    // The views of the window, screened to the channels asked for: their series are the
-    // channels the table lists.
-    const auto file = LoadFileViews(*arguments, screening);
+    // The channels the chart shows, or those of --channels. Only the channels are screened:
+    // the interval is FROM to TO whatever the recording's own window says (a header whose
+    // start lies after its end would refuse a screening).
+    const auto file = LoadFileViews(*arguments, ScreeningOptions{});
     if (!file)
         return ExitUsage;
+    ScreeningSelection shown;
+    if (screening.channels)
+        shown.channelFlags = *screening.channels;
+    else
+        shown.channelFlags.fill(true);
     std::string out = JoinCells(StatisticsColumns(), ',');
     for (const SeriesBuild& series : file->views.series) {
+        if (!shown.Selects(series.channel))
+            continue;
         const ChannelInfo& channel = file->channels[static_cast<size_t>(series.channelPos)];
         out += JoinCells(StatisticsCells(channel.channel, GbkToUtf8(channel.unit),
                                          StatisticsOf(channel, *from, *to, TimesAscend(channel))),

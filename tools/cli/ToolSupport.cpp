@@ -5,6 +5,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <exception>
+#include <new>
 
 int UsageError(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", ToolName, text.c_str());
@@ -27,6 +29,24 @@ bool AsksForHelp(const std::vector<std::string>& args) {
         if (arg == "--help" || arg == "-h")
             return true;
     return false;
+}
+
+int RunCommand(const std::function<int()>& command) {
+    // What the command printed so far stays in front of the message.
+    auto fail = [](const char* text) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s\n", ToolName, text);
+        return ExitFailure;
+    };
+    try {
+        return command();
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory");
+    } catch (const std::exception& error) {
+        return fail(error.what());
+    } catch (...) {
+        return fail("unexpected failure");
+    }
 }
 
 std::optional<LoadArguments> ParseLoadArguments(const std::vector<std::string>& args) {

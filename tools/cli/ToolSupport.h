@@ -4,6 +4,7 @@
 #include "data/RecorderFile.h"
 #include "data/RecordingJoin.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,11 @@ int UsageError(const std::string& text);
 void PrintCommandUsage(std::string_view name, std::string_view arguments, std::string_view summary);
 // Whether a command's arguments ask for its usage (--help or -h anywhere).
 bool AsksForHelp(const std::vector<std::string>& args);
+
+// Runs a command and returns its exit status. An exception that escapes it (memory running out
+// in a worker of a join, say) ends it with a message on standard error and ExitFailure, never
+// with an abort.
+int RunCommand(const std::function<int()>& command);
 
 // A data file argument (a folder joins its data files) and the load-log switch: "--log" writes the
 // load log into the settings directory, "--log=DIR" into DIR (the tool has no settings store to

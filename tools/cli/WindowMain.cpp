@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return UsageError("no command (the window commands are run through the tool)");
     const std::string_view name = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
+    return RunCommand([&] {
+        const std::vector<std::string> args(argv + 2, argv + argc);
 #define RECORDER_TOOL_RUN_WINDOW_COMMAND(command, Name, arguments, summary)                        \
     if (name == command) {                                                                         \
         if (AsksForHelp(args)) {                                                                   \
@@ -20,7 +21,8 @@ int main(int argc, char** argv) {
         }                                                                                          \
         return Run##Name##Command(args);                                                           \
     }
-    RECORDER_TOOL_WINDOW_COMMANDS(RECORDER_TOOL_RUN_WINDOW_COMMAND)
+        RECORDER_TOOL_WINDOW_COMMANDS(RECORDER_TOOL_RUN_WINDOW_COMMAND)
 #undef RECORDER_TOOL_RUN_WINDOW_COMMAND
-    return UsageError("unknown command " + std::string(name) + " (try --help)");
+        return UsageError("unknown command " + std::string(name) + " (try --help)");
+    });
 }

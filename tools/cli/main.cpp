@@ -68,8 +68,9 @@ void PrintUsage(FILE* out) {
     for (const Command& c : Commands)
         std::fprintf(out, "  %.*s %s\n      %s\n", static_cast<int>(c.name.size()), c.name.data(),
                      c.arguments, c.summary);
-    std::fprintf(out, "\nExit status: 0 on success, 1 when the file cannot be read or written, "
-                      "2 on wrong arguments.\n");
+    std::fprintf(out,
+                 "\nExit status: 0 on success, 1 when the file cannot be read or written or the "
+                 "command fails otherwise (out of memory, for one), 2 on wrong arguments.\n");
 }
 
 } // namespace
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
         if (!c.run)
             return RunInWindowHelper(argv);
 #endif
-        return c.run(args);
+        return RunCommand([&] { return c.run(args); });
     }
     UsageError("unknown command " + std::string(name) + " (try --help)");
     return ExitUsage;
