@@ -2,20 +2,15 @@
 
 #include "app/AboutDlg.h"
 #include "app/DataSheetModel.h"
-#include "app/ProcessDlg.h"
-#include "chart/CursorMoveDlg.h"
+#include "app/GlobalFigurePage.h"
+#include "app/RealComSettingDlg.h"
+#include "app/ServiceSwitches.h"
 #include "chart/TrendChart.h"
-#include "data/LiveRecord.h"
 #include "data/Text.h"
-#include "data/Utility.h"
-#include "filter/DataFilter.h"
-#include "views/IntervalStatistics.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -23,22 +18,18 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace {
 
 const QString Caption = QStringLiteral("Paperless recorder");
 constexpr int DesignedClientWidth = 1280;
 constexpr int DesignedClientHeight = 956;
-// A tenth of a second as a date-time: the time cursor sits just inside the window.
-constexpr DateTime CursorOffset = 1.0 / 864000.0;
 
 QMessageBox::Icon BoxIcon(MessageIcon icon) {
     switch (icon) {
@@ -71,10 +62,6 @@ QAction* MakeAction(QObject* owner, const QString& text, const QString& icon = {
     return action;
 }
 
-uint32_t PageSizeOf(const TDataFilterDlg* dialog) {
-    return dialog ? dialog->ItemsPerPage : 500;
-}
-
 bool IsRecorderDataFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     return suffix == QLatin1String("bin") || suffix == QLatin1String("dat");
@@ -103,24 +90,6 @@ QStringList DroppedRecordings(const QList<QUrl>& urls) {
 
 } // namespace
 
-bool ReadServiceSwitch(QSettings& settings, const QString& name) {
-    if (!settings.contains(name))
-        return false;
-    const QVariant value = settings.value(name);
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return value.toLongLong() == 1;
-    case QMetaType::QString:
-    case QMetaType::QByteArray:
-        return SwitchIsOn(value.toString().toStdString());
-    default:
-        return false; // lists and other types are no integer
-    }
-}
-
 TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     : QMainWindow(parent), settings_(settings), presentMessage_(ShowMessageBox) {
     setWindowTitle(QStringLiteral("Paperless recorder "));
@@ -134,11 +103,9 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
     TimerForAllowZoom = new QTimer(this);
     TimerForAllowZoom->setInterval(100);
     TimerForAllowZoom->setSingleShot(true);
-    ConnectRealTimeCommands();
-    ConnectChartEvents();
-    ConnectExportCommands();
-    ConnectServiceCommands();
-    CreateMeasureCommands();
+    CreateParts();
+    ConnectCommands();
+    ConnectParts();
 
     Commands = StartUpCommands(ReadServiceSwitch(settings_, QStringLiteral("ImportData")),
                                ReadServiceSwitch(settings_, QStringLiteral("OEMDL")));
@@ -170,9 +137,8 @@ TMainForm::TMainForm(QSettings& settings, QWidget* parent)
 
 TMainForm::~TMainForm() {
     Timer->stop();
-    if (WorkerThread.joinable())
-        WorkerThread.join();
-    RemoveAllSeries();
+    worker_->WaitForWorker();
+    views_->RemoveAllSeries();
 }
 
 QSize TMainForm::DesignedClientSize() {
@@ -181,10 +147,21 @@ QSize TMainForm::DesignedClientSize() {
 
 void TMainForm::AttachDialogs(TDataFilterDlg* dataFilter, TProcessDlg* process, TAboutBox* about,
                               TOKBottomDlg* vernier) {
-    DataFilterDlg = dataFilter;
-    ProcessDlg = process;
-    AboutBox = about;
-    OKBottomDlg = vernier;
+    dialogs_.DataFilterDlg = dataFilter;
+    dialogs_.ProcessDlg = process;
+    dialogs_.AboutBox = about;
+    dialogs_.OKBottomDlg = vernier;
+}
+
+void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
+    dialogs_.RealComSettingDlg = dialog;
+    if (dialog)
+        dialog->SetConfigPath(live_->Monitor().ConfigPath());
+}
+
+void TMainForm::SetConfigFilePath(const std::string& path) {
+    live_->SetConfigPath(path);
+    measure_->UseConfigFile(path);
 }
 
 void TMainForm::SetMessagePresenter(MessagePresenter presenter) {
@@ -224,7 +201,12 @@ void TMainForm::CreateMenus() {
     VernierMenuItem = MakeAction(this, QStringLiteral("Vernier…"), {},
                                  QKeySequence(QStringLiteral("Ctrl+Shift+V")));
     view->addAction(VernierMenuItem);
-    ViewMenu = view;
+    view->addSeparator();
+    OwnScalesMenuItem =
+        MakeAction(this, QStringLiteral("Each channel on its own scale"), QStringLiteral("scales"));
+    OwnScalesMenuItem->setCheckable(true);
+    OwnScalesMenuItem->setToolTip(QStringLiteral("Each channel on its own scale"));
+    view->addAction(OwnScalesMenuItem);
 
     QMenu* live = menuBar()->addMenu(QStringLiteral("Real-time monitoring"));
     ComSettingMenuItem = MakeAction(this, QStringLiteral("Com(&C)"));
@@ -241,19 +223,18 @@ void TMainForm::CreateMenus() {
     AboutIMenuItem = MakeAction(this, QStringLiteral("About(&A)"));
     about->addAction(AboutIMenuItem);
 
-    connect(OpenFileMenuItem, &QAction::triggered, this, &TMainForm::OpenFileButtonClick);
-    connect(OpenFolderMenuItem, &QAction::triggered, this, &TMainForm::OpenFolderMenuItemClick);
-    connect(ExitMenuItem, &QAction::triggered, this, &TMainForm::ExitMenuItemClick);
-    connect(DataTableMenuItem, &QAction::triggered, this, &TMainForm::DataTableMenuItemClick);
-    connect(ChartMenuItem, &QAction::triggered, this, &TMainForm::ChartMenuItemClick);
-    connect(SystemCaseMenuItem, &QAction::triggered, this, &TMainForm::SystemCaseMenuItemClick);
-    connect(VernierMenuItem, &QAction::triggered, this, &TMainForm::VernierMenuItemClick);
-    connect(AboutIMenuItem, &QAction::triggered, this, &TMainForm::AboutButtonClick);
+    // The trend chart's context menu; a right drag scrolls instead.
+    ChartPopupMenu = new QMenu(this);
+    ShowInSheetMenuItem = ChartPopupMenu->addAction(QStringLiteral("Show in data sheet"));
+    ChartPopupMenu->addSeparator();
+    MeasureMenuItem = MakeAction(this, QStringLiteral("Measure from here"));
+    HideMeasureMenuItem = MakeAction(this, QStringLiteral("Hide measuring cursor"));
+    StatisticsMenuItem = MakeAction(this, QStringLiteral("Statistics A\u2013B\u2026"));
+    ChartPopupMenu->addActions({MeasureMenuItem, HideMeasureMenuItem, StatisticsMenuItem});
 }
 
 void TMainForm::CreateToolBar() {
     QToolBar* bar = addToolBar(QStringLiteral("Tools"));
-    ToolBar = bar;
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setIconSize(QSize(20, 20));
@@ -291,13 +272,8 @@ void TMainForm::CreateToolBar() {
     RunButton = button(QStringLiteral("Run"), QStringLiteral("run"));
     StopButton = button(QStringLiteral("Stop"), QStringLiteral("stop"));
     bar->addSeparator();
-
-    connect(OpenFileButton, &QAction::triggered, this, &TMainForm::OpenFileButtonClick);
-    connect(DataFilterButton, &QAction::triggered, this, &TMainForm::DataFilterButtonClick);
-    connect(FirstPageButton, &QAction::triggered, this, &TMainForm::FirstPageButtonClick);
-    connect(FrontPageButton, &QAction::triggered, this, &TMainForm::FrontPageButtonClick);
-    connect(NextPageButton, &QAction::triggered, this, &TMainForm::NextPageButtonClick);
-    connect(EndPageButton, &QAction::triggered, this, &TMainForm::EndPageButtonClick);
+    bar->addAction(OwnScalesMenuItem);
+    bar->addSeparator();
 }
 
 void TMainForm::CreatePages() {
@@ -306,8 +282,6 @@ void TMainForm::CreatePages() {
 
     DataTabSheet = new QWidget;
     DataListView = new QTableView(DataTabSheet);
-    DataListModel = new DataSheetModel(Rows, channels, ColumnChannels, this);
-    DataListView->setModel(DataListModel);
     DataListView->setShowGrid(true);
     DataListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     DataListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -325,8 +299,6 @@ void TMainForm::CreatePages() {
     DataListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DataListView->verticalHeader()->setDefaultSectionSize(DataListView->fontMetrics().height() + 4);
     DataListView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DataListView, &QWidget::customContextMenuRequested, this,
-            [this] { DataListViewContextPopup(); });
     auto* dataLayout = new QVBoxLayout(DataTabSheet);
     dataLayout->setContentsMargins(0, 0, 0, 0);
     dataLayout->addWidget(DataListView);
@@ -335,17 +307,129 @@ void TMainForm::CreatePages() {
     Chart = new TrendChart(ChartTabSheet);
     ChartTool = Chart->Tool();
     ChartTool2 = Chart->Tool2();
+    ChartToolB = Chart->ToolB();
     auto* chartLayout = new QVBoxLayout(ChartTabSheet);
     chartLayout->setContentsMargins(0, 0, 0, 0);
     chartLayout->addWidget(Chart);
 
     SystemCaseTabSheet = new QWidget;
-    CreateGlobalFigurePage();
+    ScrollBox = new GlobalFigurePage(SystemCaseTabSheet);
+    auto* globalLayout = new QVBoxLayout(SystemCaseTabSheet);
+    globalLayout->setContentsMargins(0, 0, 0, 0);
+    globalLayout->addWidget(ScrollBox);
 
     PageControl->addTab(DataTabSheet, QStringLiteral("Data sheet"));
     PageControl->addTab(ChartTabSheet, QStringLiteral("Trend diagram"));
     PageControl->addTab(SystemCaseTabSheet, QStringLiteral("Global figure"));
-    CreateSheetExtrasAndLinks();
+}
+
+void TMainForm::CreateParts() {
+    // The presenter the window has when a part shows a message.
+    const MessagePresenter present = [this](QWidget* parent, const UserMessage& message) {
+        presentMessage_(parent, message);
+    };
+    worker_ = std::make_unique<WorkerProtocol>(dialogs_, present);
+    views_ =
+        std::make_unique<RecordingViews>(this, settings_, dialogs_, *worker_, present, DataListView,
+                                         DataTabSheet, Chart, ShowInSheetMenuItem);
+    DataListModel = views_->SheetModel();
+    live_ = std::make_unique<LiveRun>(this, Timer, ScrollBox, Chart, statusBar(), views_->Shown(),
+                                      dialogs_, *worker_, present);
+    measure_ =
+        std::make_unique<Measuring>(this, Chart, views_->Shown(), dialogs_, TimerForAllowZoom,
+                                    Measuring::Actions{OwnScalesMenuItem, MeasureMenuItem,
+                                                       HideMeasureMenuItem, StatisticsMenuItem});
+    measure_->UseConfigFile(live_->Monitor().ConfigPath());
+    savePrint_ = std::make_unique<SaveAndPrint>(this, Chart, DataListModel, views_->Shown(),
+                                                *worker_, present);
+    service_ = std::make_unique<ServiceCommands>(this, live_->Monitor());
+}
+
+void TMainForm::ConnectCommands() {
+    for (QAction* action : {OpenFileMenuItem, OpenFileButton})
+        connect(action, &QAction::triggered, this, &TMainForm::OpenFileButtonClick);
+    connect(OpenFolderMenuItem, &QAction::triggered, views_.get(),
+            &RecordingViews::OpenFolderMenuItemClick);
+    connect(ImportDataMenuItem, &QAction::triggered, this, &TMainForm::ImportData);
+    for (QAction* action : {SaveFileButton, SaveFileMenuItem})
+        connect(action, &QAction::triggered, this, &TMainForm::SaveFileButtonClick);
+    for (QAction* action : {PrintButton, PrintMenuItem})
+        connect(action, &QAction::triggered, this, &TMainForm::PrintButtonClick);
+    connect(ExitMenuItem, &QAction::triggered, this, &TMainForm::ExitMenuItemClick);
+    connect(DataTableMenuItem, &QAction::triggered, this, &TMainForm::DataTableMenuItemClick);
+    connect(ChartMenuItem, &QAction::triggered, this, &TMainForm::ChartMenuItemClick);
+    connect(SystemCaseMenuItem, &QAction::triggered, this, &TMainForm::SystemCaseMenuItemClick);
+    connect(VernierMenuItem, &QAction::triggered, measure_.get(), &Measuring::VernierMenuItemClick);
+    for (QAction* action : {ComSettingButton, ComSettingMenuItem})
+        connect(action, &QAction::triggered, this, &TMainForm::ComSettingButtonClick);
+    for (QAction* action : {RunButton, RunMenuItem})
+        connect(action, &QAction::triggered, this, &TMainForm::RunButtonClick);
+    for (QAction* action : {StopButton, StopMenuItem})
+        connect(action, &QAction::triggered, this, &TMainForm::StopButtonClick);
+    connect(OEMDownLoad, &QAction::triggered, this, &TMainForm::OnOEMDLClick);
+    connect(AboutIMenuItem, &QAction::triggered, this, &TMainForm::AboutButtonClick);
+    connect(DataFilterButton, &QAction::triggered, this, &TMainForm::DataFilterButtonClick);
+    connect(FirstPageButton, &QAction::triggered, this, &TMainForm::FirstPageButtonClick);
+    connect(FrontPageButton, &QAction::triggered, this, &TMainForm::FrontPageButtonClick);
+    connect(NextPageButton, &QAction::triggered, this, &TMainForm::NextPageButtonClick);
+    connect(EndPageButton, &QAction::triggered, this, &TMainForm::EndPageButtonClick);
+}
+
+void TMainForm::ConnectParts() {
+    // Between the parts.
+    connect(views_.get(), &RecordingViews::ViewsBuilt, measure_.get(),
+            &Measuring::ApplySeriesScales);
+    connect(views_.get(), &RecordingViews::ViewsCleared, live_.get(), &LiveRun::HideRunStatus);
+    connect(live_.get(), &LiveRun::LiveViewsStarting, views_.get(),
+            &RecordingViews::StartLiveViews);
+    connect(live_.get(), &LiveRun::LiveSheetStarting, views_.get(),
+            &RecordingViews::ShowLiveSheetRow);
+    connect(live_.get(), &LiveRun::LiveValuesRead, views_.get(), &RecordingViews::SetLiveRecording);
+    connect(service_.get(), &ServiceCommands::ImportRequested, views_.get(),
+            &RecordingViews::ImportDataFile);
+
+    // The commands follow what the parts report.
+    auto commands = [this](auto change) {
+        return [this, change] {
+            change();
+            ApplyCommandStates();
+        };
+    };
+    connect(views_.get(), &RecordingViews::ViewsBuilt, this,
+            [this](const PageButtons& firstPage, bool enableFilter) {
+                OnViewsBuilt(Commands, firstPage, enableFilter);
+                ApplyCommandStates();
+            });
+    connect(views_.get(), &RecordingViews::ViewsFinished, this,
+            commands([this] { OnFinishViewUpdate(Commands, SavedPageButtons, CurrentPage); }));
+    connect(live_.get(), &LiveRun::Connecting, this,
+            commands([this] { OnRealTimeConnecting(Commands); }));
+    connect(live_.get(), &LiveRun::ConnectEnded, this,
+            commands([this] { OnRealTimeConnected(Commands); }));
+    connect(live_.get(), &LiveRun::LiveViewsStarting, this,
+            commands([this] { OnRealTimeStarted(Commands, SavedPageButtons); }));
+    connect(live_.get(), &LiveRun::Stopped, this,
+            commands([this] { OnRealTimeStopped(Commands); }));
+
+    // The pages the parts ask for.
+    connect(views_.get(), &RecordingViews::SheetPageWanted, this,
+            [this](const PageButtons& buttons) {
+                // The sheet restores its parked paging buttons when it is shown.
+                SavedPageButtons = buttons;
+                if (CurrentPage == ShownPage::DataSheet)
+                    Commands.paging = buttons;
+                DataTableMenuItemClick();
+                ApplyCommandStates();
+            });
+    connect(views_.get(), &RecordingViews::ChartWanted, this, &TMainForm::ChartMenuItemClick);
+    connect(measure_.get(), &Measuring::ChartWanted, this, [this] {
+        if (CurrentPage != ShownPage::TrendDiagram)
+            ChartMenuItemClick();
+    });
+
+    // The chart's context menu, its items prepared by the parts that fill it.
+    connect(Chart, &TrendChart::ContextMenuRequested, this,
+            [this](const QPoint& at) { ChartPopupMenu->popup(at); });
 }
 
 void TMainForm::ApplyCommandStates() {
@@ -403,228 +487,33 @@ void TMainForm::SystemCaseTabSheetShow() {
     ApplyCommandStates();
 }
 
+void TMainForm::FirstPageButtonClick() {
+    views_->FirstPageButtonClick(Commands.paging);
+    ApplyCommandStates();
+}
+
+void TMainForm::FrontPageButtonClick() {
+    views_->FrontPageButtonClick(Commands.paging);
+    ApplyCommandStates();
+}
+
+void TMainForm::NextPageButtonClick() {
+    views_->NextPageButtonClick(Commands.paging);
+    ApplyCommandStates();
+}
+
+void TMainForm::EndPageButtonClick() {
+    views_->EndPageButtonClick(Commands.paging);
+    ApplyCommandStates();
+}
+
 void TMainForm::AboutButtonClick() {
-    if (AboutBox)
-        AboutBox->exec();
+    if (dialogs_.AboutBox)
+        dialogs_.AboutBox->exec();
 }
 
 void TMainForm::ExitMenuItemClick() {
     close();
-}
-
-void TMainForm::RemoveAllSeries() {
-    for (const ChartSeriesInfo& info : SeriesInfos)
-        Chart->RemoveSeries(info.series);
-    SeriesInfos.clear();
-}
-
-void TMainForm::ClearViews() {
-    std::vector<ChannelInfo>().swap(channels);
-    Rows.Clear();
-    ColumnChannels.clear();
-    RemoveAllSeries();
-    Chart->clearGraphs();
-    Chart->UndoZoom();
-    Chart->ResetAxes();
-    Chart->replot();
-    DataListModel->Clear();
-    ShownScreening.reset();
-    JoinSummary.clear();
-    ShowRecordingTitle();
-    UpdateSheetStatus();
-    // The status line speaks of what is opened next, no longer of the last run.
-    for (QLabel* runStatus : {LiveStatusLabel, NoAnswerStatusLabel})
-        if (runStatus)
-            runStatus->hide();
-    if (DataFilterDlg)
-        DataFilterDlg->ResetChannelSelection();
-}
-
-void TMainForm::OpenFileButtonClick() {
-    // Several files selected are joined.
-    const QStringList paths = QFileDialog::getOpenFileNames(
-        this, QString(), OpenFileName.isEmpty() ? QString() : QFileInfo(OpenFileName).path(),
-        QStringLiteral("Binary file (*.bin);;Data file(*.dat);;Live record (*.csv);;"
-                       "All recordings (*.bin *.dat *.csv)"));
-    if (paths.isEmpty())
-        return;
-    OpenDataFiles(paths);
-}
-
-void TMainForm::OpenDataFile(const QString& path) {
-    if (QFileInfo(path).isDir()) {
-        OpenFolder(path);
-        return;
-    }
-    OpenFileName = path;
-    ShownFileName = path;
-    joinFileNames_.clear();
-    LoadOnWorker([this] { LoadThreadProc(); });
-}
-
-void TMainForm::LoadOnWorker(std::function<void()> load) {
-    ClearViews();
-    ResetRecordingInfo(recordingInfo);
-    XZoomStopPending = YZoomStopPending = true;
-    RealTimeMode = false;
-    loadLogEnabled_ = ReadServiceSwitch(settings_, QStringLiteral("OpenLog"));
-    RunWorker(QStringLiteral("Data are loading..."), std::move(load));
-    ApplyViewBuild();
-    FinishViewUpdate(recordingInfo.startTime, true);
-}
-
-void TMainForm::LoadThreadProc() {
-    const LoadLogOptions log{loadLogEnabled_, loadLogEnabled_ ? GetSettingsDirectory() : ""};
-    const std::string path = QFile::encodeName(OpenFileName).toStdString();
-    // The live run's records are text in the import's line format, whatever the import switch.
-    if (IsLiveRecordName(path)) {
-        ImportOnWorker(path, true);
-        return;
-    }
-    if (auto message = ReadRecorderFile(path, recordingInfo, channels, log)) {
-        message->detail = UnreadableFileDetail(path); // the box names the file
-        ShowWorkerMessage(*message);
-    }
-    // The views show whatever the recording holds, also after a failure.
-    BuildOnWorker(nullptr);
-}
-
-void TMainForm::BuildOnWorker(const ScreeningSelection* selection) {
-    const BuildProgress progress{[this](int n) { ProcessDlg->SetProgressMax(n); },
-                                 [this](int n) { ProcessDlg->StepProgress(n); }};
-    const uint32_t pageSize = PageSizeOf(DataFilterDlg);
-    pendingBuild_ =
-        selection ? BuildScreenedViews(channels, recordingInfo, *selection, pageSize, progress)
-                  : BuildViews(channels, recordingInfo, pageSize, progress);
-    pendingSeriesData_.clear();
-    for (SeriesBuild& series : pendingBuild_->series) {
-        pendingSeriesData_.push_back(TrendChart::MakeSeriesData(series));
-        std::vector<PlotPoint>().swap(series.points); // the chart keeps its own copy
-    }
-}
-
-void TMainForm::ApplyViewBuild() {
-    if (!pendingBuild_)
-        return;
-    ViewBuild& build = *pendingBuild_;
-
-    ColumnChannels = std::move(build.columnChannels);
-    Rows = std::move(build.rows);
-    SetDataListColumns(build.columns);
-    Page = build.page;
-    OnViewsBuilt(Commands, build.pageButtons, build.enableFilterButton);
-    DataListModel->SetPage(Page.pageStart, Page.itemCount);
-
-    Chart->SetTimeAxis(build.timeAxis.minimum, build.timeAxis.maximum, build.timeAxis.increment);
-    Chart->SetValueAxis(build.valueAxis.minimum, build.valueAxis.maximum,
-                        build.valueAxis.increment);
-    Chart->SetZoomAllowed(true);
-    if (build.xZoomStop) {
-        XZoomStop = *build.xZoomStop;
-        XZoomStopPending = false;
-    }
-    for (size_t i = 0; i < build.series.size(); ++i) {
-        const SeriesBuild& series = build.series[i];
-        QCPGraph* graph = Chart->AddSeries(QString::fromStdString(series.title),
-                                           QColor::fromRgb(series.colour), pendingSeriesData_[i]);
-        SeriesInfos.push_back({series.title, series.unit, graph, GbkToUtf8(series.unit),
-                               series.channel, series.channelPos,
-                               TimesAscend(channels[static_cast<size_t>(series.channelPos)])});
-    }
-    ApplySeriesScales();
-    ChartTool->SetXValue(build.timeCursorX);
-    ChartTool->SetYValue(build.timeCursorY);
-    ChartTool2->SetYValue(build.secondLineY);
-    pendingBuild_.reset();
-    pendingSeriesData_.clear();
-    Chart->replot();
-    ApplyCommandStates();
-    ShowPageFromItsTop();
-}
-
-void TMainForm::SetDataListColumns(const std::vector<SheetColumn>& columns) {
-    QStringList captions;
-    for (const SheetColumn& column : columns)
-        captions << QString::fromStdString(GbkToUtf8(column.caption));
-    DataListModel->SetColumns(captions);
-    // The designed widths suit a small 8-point face whose digits are 6 pixels wide; scaled by
-    // this font's digit width the times and values fit as they were meant to, and no column is
-    // narrower than its caption, so every channel's unit can be read.
-    const double scale =
-        std::max(1.0, DataListView->fontMetrics().horizontalAdvance(QLatin1Char('0')) / 6.0);
-    const QFontMetrics header(DataListView->horizontalHeader()->font());
-    constexpr int CaptionPadding = 16;
-    for (int c = 0; c < static_cast<int>(columns.size()); ++c) {
-        const int designed =
-            static_cast<int>(std::lround(columns[static_cast<size_t>(c)].width * scale));
-        const int caption = header.horizontalAdvance(captions[c]) + CaptionPadding;
-        DataListView->setColumnWidth(c, std::max(designed, caption));
-    }
-}
-
-void TMainForm::FinishViewUpdate(DateTime windowStart, bool afterLoadOrImport) {
-    const bool showY = OKBottomDlg && OKBottomDlg->ShowYFlag;
-    const bool showY2 = OKBottomDlg && OKBottomDlg->ShowY2Flag;
-    ChartTool->SetActive(true);
-    ChartTool->SetStyle(showY ? ChartCursorTool::Style::Both : ChartCursorTool::Style::Vertical);
-    ChartTool->SetXValue(windowStart + CursorOffset);
-    ChartTool->SetYValue(recordingInfo.valueMax);
-    ChartTool2->SetActive(showY2);
-    ChartTool2->SetYValue(recordingInfo.valueMin);
-    if (afterLoadOrImport && DataFilterDlg)
-        DataFilterDlg->InitScreening(recordingInfo.startTime, recordingInfo.endTime);
-    OnFinishViewUpdate(Commands, SavedPageButtons, CurrentPage);
-    ApplyCommandStates();
-}
-
-void TMainForm::RunWorker(const QString& text, std::function<void()> work) {
-    WorkerThread = std::thread([this, work = std::move(work)] {
-        try {
-            work();
-        } catch (const std::exception& error) {
-            // Out of memory on a huge recording, for example: tell the user, keep going.
-            ShowWorkerMessage({error.what(), MessageIcon::Error});
-        }
-        ProcessDlg->PostCloseRequest();
-    });
-    ProcessDlg->SetProgressText(text);
-    ProcessDlg->ResetProgress();
-    ProcessDlg->exec();
-    WorkerThread.join();
-}
-
-void TMainForm::ShowWorkerMessage(const UserMessage& message) {
-    auto show = [this, &message] { presentMessage_(ProcessDlg, message); };
-    if (QThread::currentThread() == thread())
-        show();
-    else
-        QMetaObject::invokeMethod(ProcessDlg, show, Qt::BlockingQueuedConnection);
-}
-
-void TMainForm::ApplyPage() {
-    DataListModel->SetPage(Page.pageStart, Page.itemCount);
-    ApplyCommandStates();
-    ShowPageFromItsTop();
-}
-
-void TMainForm::FirstPageButtonClick() {
-    HomePage(Page, Commands.paging, PageSizeOf(DataFilterDlg));
-    ApplyPage();
-}
-
-void TMainForm::FrontPageButtonClick() {
-    PreviousPage(Page, Commands.paging, PageSizeOf(DataFilterDlg));
-    ApplyPage();
-}
-
-void TMainForm::NextPageButtonClick() {
-    NextPage(Page, Commands.paging, Rows.RowCount(), PageSizeOf(DataFilterDlg));
-    ApplyPage();
-}
-
-void TMainForm::EndPageButtonClick() {
-    LastPage(Page, Commands.paging, Rows.RowCount(), PageSizeOf(DataFilterDlg));
-    ApplyPage();
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -638,5 +527,5 @@ void TMainForm::dropEvent(QDropEvent* event) {
         return;
     event->acceptProposedAction();
     // Open after the drop has finished, outside the drag-and-drop event.
-    QTimer::singleShot(0, this, [this, paths] { OpenDataFiles(paths); });
+    QTimer::singleShot(0, this, [this, paths] { views_->OpenDataFiles(paths); });
 }

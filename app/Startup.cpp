@@ -1,7 +1,6 @@
 #include "app/Startup.h"
 
 #include <QMessageBox>
-#include <QSettings>
 
 RecorderApplication::RecorderApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -36,9 +35,4 @@ std::unique_ptr<StartupObjects> CreateStartupObjects(QSettings& settings) {
                                      objects->AboutBox.get(), objects->OKBottomDlg.get());
     objects->MainForm->AttachComSettingDialog(objects->RealComSettingDlg.get());
     return objects;
-}
-
-std::unique_ptr<QSettings> OpenServiceSwitches() {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Korvane"));
 }

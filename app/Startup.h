@@ -6,6 +6,7 @@
 #include "app/OEMDLDlg.h"
 #include "app/ProcessDlg.h"
 #include "app/RealComSettingDlg.h"
+#include "app/ServiceSwitches.h"
 #include "app/Unit1.h"
 #include "chart/CursorMoveDlg.h"
 #include "filter/DataFilter.h"
@@ -39,7 +40,3 @@ struct StartupObjects {
 
 // The main window reads its service switches from settings while it is constructed.
 std::unique_ptr<StartupObjects> CreateStartupObjects(QSettings& settings);
-
-// The per-user store of the service switches: organisation "Korvane", native format
-// (~/.config/Korvane.conf on Linux).
-std::unique_ptr<QSettings> OpenServiceSwitches();

@@ -59,7 +59,8 @@ int main(int argc, char* argv[]) {
         const QStringList arguments = QApplication::arguments();
         if (arguments.size() > 1) {
             const QStringList paths = arguments.mid(1);
-            QTimer::singleShot(0, window, [window, paths] { window->OpenDataFiles(paths); });
+            QTimer::singleShot(0, window,
+                               [window, paths] { window->Views().OpenDataFiles(paths); });
         }
         return QApplication::exec();
     } catch (const std::exception& error) {

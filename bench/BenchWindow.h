@@ -31,7 +31,7 @@ struct BenchWindow {
     }
     // Cursor times spread over the recording, so each read-out searches afresh.
     DateTime CursorAt(size_t i) const {
-        const RecordingInfo& info = form->recordingInfo;
+        const RecordingInfo& info = form->Recording().recordingInfo;
         return info.startTime + (info.endTime - info.startTime) * double(i % 997 + 1) / 998.0;
     }
 

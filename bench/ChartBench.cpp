@@ -36,7 +36,7 @@ Window* Shared = nullptr;
 void BM_ReadoutOnly(benchmark::State& state) {
     Window& w = *Shared;
     std::vector<ReadoutSeries<QCPGraphData>> series;
-    for (const ChartSeriesInfo& info : w.form->SeriesInfos) {
+    for (const ChartSeriesInfo& info : w.form->Recording().SeriesInfos) {
         const QCPGraphDataContainer* data = info.series->data().data();
         series.push_back(
             {info.title, info.unitUtf8, &*data->constBegin(), static_cast<size_t>(data->size())});
@@ -44,7 +44,7 @@ void BM_ReadoutOnly(benchmark::State& state) {
     size_t i = 0;
     for (auto _ : state)
         benchmark::DoNotOptimize(
-            ReadOut(w.CursorAt(i++), series, w.form->recordingInfo.valueMin - 10.0f));
+            ReadOut(w.CursorAt(i++), series, w.form->Recording().recordingInfo.valueMin - 10.0f));
     state.counters["series"] = static_cast<double>(series.size());
     state.counters["points"] = static_cast<double>(w.Points());
 }
@@ -56,7 +56,7 @@ void BM_CursorMoveWithRepaint(benchmark::State& state) {
     Window& w = *Shared;
     size_t i = 0;
     for (auto _ : state) {
-        w.form->SetTimeCursor(w.CursorAt(i++));
+        w.form->Views().SetTimeCursor(w.CursorAt(i++));
         w.chart->repaint();
     }
 }
@@ -65,7 +65,7 @@ BENCHMARK(BM_CursorMoveWithRepaint)->Unit(benchmark::kMillisecond)->Repetitions(
 // The whole recording and a window of about a tenth of it, as the user zooms in and undoes.
 void BM_ZoomStep(benchmark::State& state) {
     Window& w = *Shared;
-    const RecordingInfo& info = w.form->recordingInfo;
+    const RecordingInfo& info = w.form->Recording().recordingInfo;
     const double span = info.endTime - info.startTime;
     size_t i = 0;
     for (auto _ : state) {
@@ -83,7 +83,7 @@ BENCHMARK(BM_ZoomStep)->Unit(benchmark::kMillisecond)->Repetitions(5)->UseRealTi
 
 void BM_UndoStep(benchmark::State& state) {
     Window& w = *Shared;
-    const RecordingInfo& info = w.form->recordingInfo;
+    const RecordingInfo& info = w.form->Recording().recordingInfo;
     const double span = info.endTime - info.startTime;
     for (auto _ : state) {
         state.PauseTiming();
@@ -100,7 +100,7 @@ BENCHMARK(BM_UndoStep)->Unit(benchmark::kMillisecond)->Repetitions(5)->UseRealTi
 // Panning a zoomed-in view by a few pixels per step.
 void BM_ScrollStep(benchmark::State& state) {
     Window& w = *Shared;
-    const RecordingInfo& info = w.form->recordingInfo;
+    const RecordingInfo& info = w.form->Recording().recordingInfo;
     const double span = info.endTime - info.startTime;
     w.chart->xAxis->setRange(info.startTime, info.startTime + span * 0.1);
     size_t i = 0;

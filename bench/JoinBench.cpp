@@ -157,7 +157,7 @@ BENCHMARK(BM_JoinOnly)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetition
 // The joined recording opened in the program's window.
 struct Window : BenchWindow {
     Window() : BenchWindow(*SettingsDir) {
-        form->OpenFolder(QString::fromStdString(Folder));
+        form->Views().OpenFolder(QString::fromStdString(Folder));
         chart->replot(QCustomPlot::rpImmediateRefresh);
     }
 };
@@ -168,7 +168,8 @@ void BM_CsvOfJoinedRows(benchmark::State& state) {
     size_t bytes = 0;
     for (auto _ : state) {
         std::ofstream out(OutCsv, std::ios::binary | std::ios::trunc);
-        if (!WriteSheetCsv(w.Rows, 0, w.Rows.RowCount(), w.ColumnChannels, w.channels, out)) {
+        if (!WriteSheetCsv(w.Recording().Rows, 0, w.Recording().Rows.RowCount(),
+                           w.Recording().ColumnChannels, w.Recording().channels, out)) {
             state.SkipWithError("writing failed");
             return;
         }
@@ -176,7 +177,7 @@ void BM_CsvOfJoinedRows(benchmark::State& state) {
         bytes = fs::file_size(OutCsv);
     }
     state.SetBytesProcessed(static_cast<int64_t>(bytes * state.iterations()));
-    state.counters["rows"] = static_cast<double>(w.Rows.RowCount());
+    state.counters["rows"] = static_cast<double>(w.Recording().Rows.RowCount());
 }
 BENCHMARK(BM_CsvOfJoinedRows)
     ->Unit(benchmark::kMillisecond)

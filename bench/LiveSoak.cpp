@@ -244,7 +244,7 @@ struct WindowRun {
         fs::remove(link, ec);
         fs::create_symlink(devicePath, link, ec);
     }
-    bool Running() const { return form && form->Monitor().LinkActive(); }
+    bool Running() const { return form && form->Live().Monitor().LinkActive(); }
 };
 
 int Usage() {
@@ -358,7 +358,7 @@ int main(int argc, char** argv) {
     retry.stop();
     const long pollEndKiB = ResidentKiB(poll);
     const long windowEndKiB = ResidentKiB(getpid());
-    const QString windowCounts = window.form->LiveStatusLabel->text();
+    const QString windowCounts = window.form->Live().LiveStatusLabel()->text();
     window.form->StopButtonClick();
 
     kill(poll, SIGINT);

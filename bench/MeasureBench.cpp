@@ -75,7 +75,7 @@ Window* Shared = nullptr;
 void BM_PairReadout(benchmark::State& state) {
     Window& w = *Shared;
     std::vector<ReadoutSeries<QCPGraphData>> series;
-    for (const ChartSeriesInfo& info : w.form->SeriesInfos) {
+    for (const ChartSeriesInfo& info : w.form->Recording().SeriesInfos) {
         const QCPGraphDataContainer* data = info.series->data().data();
         series.push_back(
             {info.title, info.unitUtf8, &*data->constBegin(), static_cast<size_t>(data->size())});
@@ -83,20 +83,20 @@ void BM_PairReadout(benchmark::State& state) {
     const DateTime a = w.CursorAt(100);
     size_t i = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(
-            ReadOutPair(a, w.CursorAt(i++), series, w.form->recordingInfo.valueMin - 10.0f));
+        benchmark::DoNotOptimize(ReadOutPair(a, w.CursorAt(i++), series,
+                                             w.form->Recording().recordingInfo.valueMin - 10.0f));
     state.counters["points"] = static_cast<double>(w.Points());
 }
 BENCHMARK(BM_PairReadout)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
 void Repaint(benchmark::State& state, bool ownScales) {
     Window& w = *Shared;
-    w.form->ShowOwnScales(ownScales);
+    w.form->Measure().ShowOwnScales(ownScales);
     for (auto _ : state) {
         w.chart->replot(QCustomPlot::rpImmediateRefresh);
         w.chart->repaint();
     }
-    w.form->ShowOwnScales(false);
+    w.form->Measure().ShowOwnScales(false);
 }
 void BM_RepaintShared(benchmark::State& state) {
     Repaint(state, false);
@@ -109,11 +109,12 @@ void BM_RepaintOwnScales(benchmark::State& state) {
 void BM_RepaintOwnScalesSameLines(benchmark::State& state) {
     Window& w = *Shared;
     const QCPRange span = w.chart->yAxis->range();
-    for (const ChartSeriesInfo& info : w.form->SeriesInfos)
+    for (const ChartSeriesInfo& info : w.form->Recording().SeriesInfos)
         w.chart->SetSeriesScale(info.series, ZoomWindow{span.lower, span.upper}, "");
     Repaint(state, true);
-    for (const ChartSeriesInfo& info : w.form->SeriesInfos) {
-        const ChannelInfo& channel = w.form->channels[static_cast<size_t>(info.channelPos)];
+    for (const ChartSeriesInfo& info : w.form->Recording().SeriesInfos) {
+        const ChannelInfo& channel =
+            w.form->Recording().channels[static_cast<size_t>(info.channelPos)];
         w.chart->SetSeriesScale(info.series, UsableScale(channel.rangeLow, channel.rangeHigh), "");
     }
 }

@@ -65,18 +65,18 @@ struct LiveWindow {
         form->show();
         form->resize(1280, 956);
         form->RunButtonClick();
-        form->Monitor().WaitIdle();
+        form->Live().Monitor().WaitIdle();
         QCoreApplication::processEvents();
-        running = form->Monitor().LinkActive() && form->Monitor().Poll();
+        running = form->Live().Monitor().LinkActive() && form->Live().Monitor().Poll();
     }
 
     // Every series holds its share less the ticks to come, as after about 20 hours.
     void FillSeries(size_t pointsEach) {
-        const DateTime start = form->Monitor().Records().liveSnapshot.instrumentTime -
+        const DateTime start = form->Live().Monitor().Records().liveSnapshot.instrumentTime -
                                static_cast<double>(pointsEach) * OneSecond;
-        LiveSeriesBook& book = form->Monitor().Series();
-        book.Reset(form->SeriesInfos.size());
-        for (size_t p = 0; p < form->SeriesInfos.size(); ++p) {
+        LiveSeriesBook& book = form->Live().Monitor().Series();
+        book.Reset(form->Recording().SeriesInfos.size());
+        for (size_t p = 0; p < form->Recording().SeriesInfos.size(); ++p) {
             QVector<double> keys(static_cast<qsizetype>(pointsEach));
             QVector<double> values(keys.size());
             for (qsizetype i = 0; i < keys.size(); ++i) {
@@ -84,7 +84,7 @@ struct LiveWindow {
                 values[i] = 50 + 40 * std::sin(static_cast<double>(i) / (300.0 + 40 * p));
                 book.Add(p, keys[i], values[i]);
             }
-            form->SeriesInfos[p].series->setData(keys, values, true);
+            form->Recording().SeriesInfos[p].series->setData(keys, values, true);
         }
     }
 };
@@ -98,21 +98,21 @@ void BM_LiveTickViews(benchmark::State& state) {
     TMainForm* form = window.form;
     const size_t cap = LiveSeriesCap(16);
     window.FillSeries(cap - TicksPerRepetition * Repetitions - 1);
-    LiveSnapshot& live = form->Monitor().Records().liveSnapshot;
+    LiveSnapshot& live = form->Live().Monitor().Records().liveSnapshot;
     size_t points = 0;
     for (auto _ : state) {
         // A new reading each tick, without the transaction.
         live.instrumentTime += OneSecond;
         for (float& value : live.value)
             value += 0.25f;
-        form->ShowLiveValues();
+        form->Live().ShowLiveValues();
         benchmark::DoNotOptimize(form->DataListModel->ItemTexts(0));
         form->Chart->replot(QCustomPlot::rpImmediateRefresh);
     }
-    for (const ChartSeriesInfo& info : form->SeriesInfos)
+    for (const ChartSeriesInfo& info : form->Recording().SeriesInfos)
         points += static_cast<size_t>(info.series->dataCount());
     state.counters["points"] = static_cast<double>(points);
-    state.counters["series"] = static_cast<double>(form->SeriesInfos.size());
+    state.counters["series"] = static_cast<double>(form->Recording().SeriesInfos.size());
 }
 BENCHMARK(BM_LiveTickViews)
     ->Unit(benchmark::kMillisecond)
@@ -127,7 +127,7 @@ void BM_LiveRead(benchmark::State& state) {
         return;
     }
     for (auto _ : state)
-        if (!window.form->Monitor().Poll())
+        if (!window.form->Live().Monitor().Poll())
             state.SkipWithError("live read failed");
 }
 BENCHMARK(BM_LiveRead)->Unit(benchmark::kMillisecond)->Repetitions(3)->UseRealTime();
@@ -157,12 +157,12 @@ void BM_EventLatencyDuringSilentTicks(benchmark::State& state) {
         const double ms = static_cast<double>(posted.nsecsElapsed()) / 1e6;
         worst = std::max(worst, ms);
         state.SetIterationTime(ms / 1000.0);
-        if (!window.form->Monitor().PollOutstanding())
+        if (!window.form->Live().Monitor().PollOutstanding())
             state.SkipWithError("the read was not outstanding while the event was handled");
     }
     state.counters["worst_ms"] = worst;
     window.form->StopButtonClick();
-    window.form->Monitor().WaitIdle();
+    window.form->Live().Monitor().WaitIdle();
 }
 BENCHMARK(BM_EventLatencyDuringSilentTicks)
     ->Unit(benchmark::kMillisecond)
@@ -244,7 +244,7 @@ void BM_OpenDayRecord(benchmark::State& state) {
         form->OpenDataFile(QString::fromStdString(path));
         form->repaint();
         state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);
-        if (form->recordingInfo.sampleCount != 86'400 * 16)
+        if (form->Recording().recordingInfo.sampleCount != 86'400 * 16)
             state.SkipWithError("the record did not open whole");
     }
 }

@@ -77,11 +77,12 @@ void BM_RowToCursor(benchmark::State& state) {
     Window w;
     w.form->DataTableMenuItemClick();
     w.form->EndPageButtonClick();
-    w.form->Chart->xAxis->setRange(w.form->Rows.Time(0), w.form->Rows.Time(100));
+    w.form->Chart->xAxis->setRange(w.form->Recording().Rows.Time(0),
+                                   w.form->Recording().Rows.Time(100));
     int item = 0;
     for (auto _ : state) {
         w.form->DataTableMenuItemClick();
-        w.form->DataListViewDblClick(w.form->DataListModel->index(item, 1));
+        w.form->Views().DataListViewDblClick(w.form->DataListModel->index(item, 1));
         item = (item + 37) % static_cast<int>(w.form->DataListModel->ItemCount());
     }
 }
@@ -90,11 +91,11 @@ BENCHMARK(BM_RowToCursor)->Unit(benchmark::kMillisecond)->Repetitions(5)->UseRea
 // "Show in data sheet" from the chart for cursors spread over the recording.
 void BM_CursorToPage(benchmark::State& state) {
     Window w;
-    const size_t rows = w.form->Rows.RowCount();
+    const size_t rows = w.form->Recording().Rows.RowCount();
     size_t row = 0;
     for (auto _ : state) {
         w.form->ChartMenuItemClick();
-        w.form->SetTimeCursor(w.form->Rows.Time(row) + 0.2 * OneSecond);
+        w.form->Views().SetTimeCursor(w.form->Recording().Rows.Time(row) + 0.2 * OneSecond);
         w.form->ShowInSheetMenuItem->trigger();
         row = (row + rows / 7 + 1) % rows;
     }

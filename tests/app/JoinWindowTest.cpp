@@ -65,14 +65,14 @@ TEST_F(JoinWindowTest, TwoFilesShowOneSheetAndABreakInTheChartBetweenThem) {
     WriteDay(later, 3600 + 10, 10, 500);
     WriteDay(earlier, 0, 10, 100);
     TMainForm* w = form();
-    w->OpenDataFiles({later, earlier});
+    w->Views().OpenDataFiles({later, earlier});
     ASSERT_TRUE(messages_.empty()) << messages_.front();
     EXPECT_EQ(detailAtClose_, "file 2 of 2");
 
     const QString summary = "2 files, 2015-03-16 08:00:00 to 2015-03-16 09:00:19";
     EXPECT_EQ(w->windowTitle(), "Paperless recorder - " + summary);
-    EXPECT_TRUE(w->SheetStatusLabel->text().startsWith(summary + "  |  20 rows"))
-        << w->SheetStatusLabel->text().toStdString();
+    EXPECT_TRUE(w->Views().SheetStatusLabel()->text().startsWith(summary + "  |  20 rows"))
+        << w->Views().SheetStatusLabel()->text().toStdString();
 
     // The sheet: the stored samples only, the earlier file first.
     const DataSheetModel* sheet = w->DataListModel;
@@ -95,7 +95,7 @@ TEST_F(JoinWindowTest, TwoFilesShowOneSheetAndABreakInTheChartBetweenThem) {
     w->OpenDataFile(earlier);
     EXPECT_EQ(w->windowTitle(), "Paperless recorder ");
     EXPECT_EQ(sheet->rowCount(), 10);
-    EXPECT_TRUE(w->SheetStatusLabel->text().startsWith("earlier.bin"));
+    EXPECT_TRUE(w->Views().SheetStatusLabel()->text().startsWith("earlier.bin"));
 }
 
 TEST_F(JoinWindowTest, FoldersAndDropsJoinTheirFilesAndRefusalsShowNothingHalfJoined) {
@@ -106,17 +106,17 @@ TEST_F(JoinWindowTest, FoldersAndDropsJoinTheirFilesAndRefusalsShowNothingHalfJo
     TMainForm* w = form();
     w->OpenDataFile(days);
     ASSERT_TRUE(messages_.empty()) << messages_.front();
-    EXPECT_EQ(w->Rows.RowCount(), 15u);
+    EXPECT_EQ(w->Recording().Rows.RowCount(), 15u);
     EXPECT_EQ(w->DataListModel->ItemTexts(9).value(2), "10.900"); // a's, not b's
-    EXPECT_EQ(w->recordingInfo.sampleCount, 15);
+    EXPECT_EQ(w->Recording().recordingInfo.sampleCount, 15);
 
     // An empty folder says so and leaves the join shown.
     QDir(dir_.path()).mkdir("empty");
-    w->OpenFolder(dir_.filePath("empty"));
+    w->Views().OpenFolder(dir_.filePath("empty"));
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_EQ(messages_[0],
               "No recorder data files (*.bin, *.dat) in " + dir_.filePath("empty").toStdString());
-    EXPECT_EQ(w->Rows.RowCount(), 15u);
+    EXPECT_EQ(w->Recording().Rows.RowCount(), 15u);
 
     // Two dropped files join; a file that does not read refuses the join.
     auto drop = [w](const QStringList& files) {
@@ -137,14 +137,14 @@ TEST_F(JoinWindowTest, FoldersAndDropsJoinTheirFilesAndRefusalsShowNothingHalfJo
     WriteDay(c, 100, 10, 0);
     EXPECT_FALSE(drop({days + "/a.bin", dir_.filePath("notes.txt")}));
     ASSERT_TRUE(drop({days + "/a.bin", c}));
-    QTRY_COMPARE_WITH_TIMEOUT(w->Rows.RowCount(), size_t(20), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->Recording().Rows.RowCount(), size_t(20), 5000);
     EXPECT_TRUE(w->windowTitle().contains("2 files"));
 
     const QString missing = dir_.filePath("missing.bin");
-    w->OpenDataFiles({days + "/a.bin", missing});
+    w->Views().OpenDataFiles({days + "/a.bin", missing});
     ASSERT_EQ(messages_.size(), 2u);
     EXPECT_EQ(messages_[1], missing.toStdString() + ": Open file failure!");
-    EXPECT_EQ(w->Rows.RowCount(), 0u);
+    EXPECT_EQ(w->Recording().Rows.RowCount(), 0u);
     EXPECT_EQ(w->Chart->graphCount(), 0);
     EXPECT_EQ(w->windowTitle(), "Paperless recorder ");
 }

@@ -59,7 +59,7 @@ protected:
              At(T0 + to * OneSecond, v.lower + v.size() / 4));
     }
     double Seconds(double x) const { return (x - T0) / OneSecond; }
-    QString Entry() const { return w->SeriesInfos.at(0).series->name(); }
+    QString Entry() const { return w->Recording().SeriesInfos.at(0).series->name(); }
 
     QTemporaryDir dir_;
     std::unique_ptr<QSettings> settings_;
@@ -73,7 +73,7 @@ protected:
 TEST_F(MainFormChartTest, DraggedZoomStopsAtTheFirstNarrowWindowAndKeysUndoIt) {
     Open(1234);
     ZoomSeconds(100, 160); // a minute: wide, nothing recorded
-    EXPECT_TRUE(w->XZoomStopPending);
+    EXPECT_TRUE(w->Recording().XZoomStopPending);
     EXPECT_NEAR(Seconds(chart->xAxis->range().lower), 100, 2);
     // The cursor sat at the start, left of the new window: it moves to the left edge, on the
     // first whole second inside the window, and the read-out follows it.
@@ -84,10 +84,10 @@ TEST_F(MainFormChartTest, DraggedZoomStopsAtTheFirstNarrowWindowAndKeysUndoIt) {
     EXPECT_EQ(chart->LegendTitle().toStdString(), ReadoutTitle(w->ChartTool->XValue()));
 
     ZoomSeconds(120, 125); // five seconds: accepted and remembered
-    ASSERT_FALSE(w->XZoomStopPending);
+    ASSERT_FALSE(w->Recording().XZoomStopPending);
     const QCPRange stop = chart->xAxis->range();
     EXPECT_NEAR(stop.size() / OneSecond, 5, 0.5);
-    EXPECT_EQ(w->XZoomStop, (ZoomWindow{stop.lower, stop.upper}));
+    EXPECT_EQ(w->Recording().XZoomStop, (ZoomWindow{stop.lower, stop.upper}));
 
     ZoomSeconds(121.5, 123); // narrower again: back to the remembered window
     EXPECT_EQ(chart->xAxis->range(), stop);
@@ -96,11 +96,11 @@ TEST_F(MainFormChartTest, DraggedZoomStopsAtTheFirstNarrowWindowAndKeysUndoIt) {
     // Backspace restores the ranges from before the first zoom and forgets the stop.
     chart->setFocus();
     QTest::keyClick(chart, Qt::Key_Backspace);
-    EXPECT_TRUE(w->XZoomStopPending);
-    EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, w->recordingInfo.startTime);
+    EXPECT_TRUE(w->Recording().XZoomStopPending);
+    EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, w->Recording().recordingInfo.startTime);
     ZoomSeconds(200, 260);
     QTest::keyClick(chart, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_DOUBLE_EQ(chart->xAxis->range().upper, w->recordingInfo.endTime);
+    EXPECT_DOUBLE_EQ(chart->xAxis->range().upper, w->Recording().recordingInfo.endTime);
 }
 
 TEST_F(MainFormChartTest, ReadOutFollowsTheCursorFromBuildToDrag) {
@@ -108,7 +108,7 @@ TEST_F(MainFormChartTest, ReadOutFollowsTheCursorFromBuildToDrag) {
     // Placed by the open at the window start plus a tenth of a second.
     EXPECT_EQ(chart->LegendTitle(), "Longitudinal vernier X: 2015-03-16 08:00:00");
     EXPECT_EQ(Entry(), "Channel 01 0.000℃");
-    EXPECT_EQ(w->SeriesInfos[0].title, "Channel 01");
+    EXPECT_EQ(w->Recording().SeriesInfos[0].title, "Channel 01");
 
     // Dragging the line reads out on every move.
     const QRect area = chart->axisRect()->rect();
@@ -127,10 +127,10 @@ TEST_F(MainFormChartTest, ReadOutFollowsTheCursorFromBuildToDrag) {
     EXPECT_NE(seen[0], seen[1]);
 
     // Another view sets the time programmatically.
-    w->SetTimeCursor(T0 + 1233.4 * OneSecond);
-    EXPECT_DOUBLE_EQ(w->TimeCursor(), T0 + 1233.4 * OneSecond);
+    w->Views().SetTimeCursor(T0 + 1233.4 * OneSecond);
+    EXPECT_DOUBLE_EQ(w->Views().TimeCursor(), T0 + 1233.4 * OneSecond);
     EXPECT_EQ(Entry(), "Channel 01 23.300℃");
-    w->SetTimeCursor(T0 + 1234 * OneSecond); // a second after the last sample
+    w->Views().SetTimeCursor(T0 + 1234 * OneSecond); // a second after the last sample
     EXPECT_EQ(Entry(), "Channel 01  ---");
 }
 
@@ -138,7 +138,7 @@ TEST_F(MainFormChartTest, DragEndingBetweenSamplesShowsTheTimeAndValuesOfOneSamp
     Open(1234); // one sample a second, value (second % 1000) / 10
     chart->xAxis->setRange(T0 + 600 * OneSecond, T0 + 610 * OneSecond);
     chart->replot();
-    w->SetTimeCursor(T0 + 601 * OneSecond);
+    w->Views().SetTimeCursor(T0 + 601 * OneSecond);
     const int y = chart->axisRect()->rect().center().y();
     const QPoint from = At(w->ChartTool->XValue(), 0);
     const QPoint to = At(T0 + 605.6 * OneSecond, 0); // 08:10:05.6, nearest the sample of :06

@@ -137,7 +137,7 @@ TEST_F(MainFormTest, OpenDialogOffersEveryRecordingTogetherLast) {
     window()->OpenFileMenuItem->trigger();
     EXPECT_EQ(filters, QStringList({"Binary file (*.bin)", "Data file(*.dat)",
                                     "Live record (*.csv)", "All recordings (*.bin *.dat *.csv)"}));
-    EXPECT_TRUE(window()->OpenFileName.isEmpty()); // cancelled: nothing opened
+    EXPECT_TRUE(window()->Views().OpenFileName().isEmpty()); // cancelled: nothing opened
 }
 
 // The boxes as the window shows them, with the file named in their detail text.
@@ -191,11 +191,12 @@ TEST_F(MainFormTest, OpensAFileAndPagesThroughIt) {
     ASSERT_TRUE(messages_.empty()) << messages_.front();
     EXPECT_EQ(objects_->ProcessDlg->ProgressMax(), 2); // one step per channel and the last
     EXPECT_EQ(objects_->ProcessDlg->ProgressPosition(), 2);
-    EXPECT_FALSE(w->RealTimeMode);
-    EXPECT_TRUE(w->XZoomStopPending); // the recording spans more than ten seconds
-    EXPECT_DOUBLE_EQ(w->ChartTool->XValue(), w->recordingInfo.startTime + 0.1 * OneSecond);
+    EXPECT_FALSE(w->Recording().RealTimeMode);
+    EXPECT_TRUE(w->Recording().XZoomStopPending); // the recording spans more than ten seconds
+    EXPECT_DOUBLE_EQ(w->ChartTool->XValue(),
+                     w->Recording().recordingInfo.startTime + 0.1 * OneSecond);
     EXPECT_DOUBLE_EQ(w->ChartTool->YValue(), 100.0);
-    EXPECT_DOUBLE_EQ(objects_->DataFilterDlg->ScreenEnd, w->recordingInfo.endTime);
+    EXPECT_DOUBLE_EQ(objects_->DataFilterDlg->ScreenEnd, w->Recording().recordingInfo.endTime);
 
     // Opened on the trend diagram: no paging there, Next and Last parked.
     EXPECT_EQ(Paging(), PageButtons{});
@@ -256,11 +257,11 @@ TEST_F(MainFormTest, ChartShowsOneLinePerChannelWithGapsAsBreaks) {
 
     TrendChart* chart = w->Chart;
     ASSERT_EQ(chart->graphCount(), 3);
-    ASSERT_EQ(w->SeriesInfos.size(), 3u);
-    EXPECT_EQ(w->SeriesInfos[1].title, "Channel 02");
+    ASSERT_EQ(w->Recording().SeriesInfos.size(), 3u);
+    EXPECT_EQ(w->Recording().SeriesInfos[1].title, "Channel 02");
     EXPECT_TRUE(chart->graph(1)->name().startsWith("Channel 02 ")); // with its read-out
     EXPECT_EQ(chart->graph(1)->pen().color(), QColor(0xFF, 0, 0));
-    EXPECT_EQ(w->SeriesInfos[1].series, chart->graph(1));
+    EXPECT_EQ(w->Recording().SeriesInfos[1].series, chart->graph(1));
     int nullPoints = 0;
     for (auto it = chart->graph(0)->data()->constBegin(); it != chart->graph(0)->data()->constEnd();
          ++it)
@@ -310,7 +311,7 @@ TEST_F(MainFormTest, ADroppedRecordingOpensLikeTheOpenCommand) {
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, recording.get(), Qt::LeftButton, {});
     QApplication::sendEvent(w, &drop);
-    QTRY_COMPARE_WITH_TIMEOUT(w->Rows.RowCount(), size_t(20), 5000);
-    EXPECT_EQ(w->OpenFileName, path);
+    QTRY_COMPARE_WITH_TIMEOUT(w->Recording().Rows.RowCount(), size_t(20), 5000);
+    EXPECT_EQ(w->Views().OpenFileName(), path);
     EXPECT_EQ(w->Chart->graphCount(), 1);
 }

@@ -59,13 +59,13 @@ protected:
     }
     std::vector<QString> Entries() const {
         std::vector<QString> entries;
-        for (const ChartSeriesInfo& info : w->SeriesInfos)
+        for (const ChartSeriesInfo& info : w->Recording().SeriesInfos)
             entries.push_back(info.series->name());
         return entries;
     }
     CheckableLegendItem* LegendItem(int series) const {
         return qobject_cast<CheckableLegendItem*>(
-            chart->legend->itemWithPlottable(w->SeriesInfos.at(series).series));
+            chart->legend->itemWithPlottable(w->Recording().SeriesInfos.at(series).series));
     }
     int PixelOf(DateTime t) const { return static_cast<int>(chart->xAxis->coordToPixel(t)); }
     // The tool's lines for the arguments, run on the demo as a script would.
@@ -97,28 +97,28 @@ protected:
 } // namespace
 
 TEST_F(MeasureWindowTest, OwnScalesLetEveryLineFillThePlotAndReadTheSame) {
-    ASSERT_EQ(w->SeriesInfos.size(), 3u);
+    ASSERT_EQ(w->Recording().SeriesInfos.size(), 3u);
     EXPECT_FALSE(w->OwnScalesMenuItem->isChecked()); // off by default
-    w->SetTimeCursor(Start + 7200.3 * OneSecond);
+    w->Views().SetTimeCursor(Start + 7200.3 * OneSecond);
     const std::vector<QString> shared = Entries();
-    const QImage sharedPicture = w->ChartPicture();
+    const QImage sharedPicture = w->SavePrint().ChartPicture();
     EXPECT_LT(LineSpan(sharedPicture, 0xFF0000), 0.01); // the pressure hugs the bottom
 
-    w->ShowOwnScales(true);
-    const QImage own = w->ChartPicture();
+    w->Measure().ShowOwnScales(true);
+    const QImage own = w->SavePrint().ChartPicture();
     for (QRgb colour : {0xFFFFFFu, 0xFF0000u, 0xFFFF00u})
         EXPECT_GE(LineSpan(own, colour), 0.25) << std::hex << colour;
     // Read-outs stay in real units.
-    w->SetTimeCursor(Start + 7200.3 * OneSecond + OneSecond);
-    w->SetTimeCursor(Start + 7200.3 * OneSecond);
+    w->Views().SetTimeCursor(Start + 7200.3 * OneSecond + OneSecond);
+    w->Views().SetTimeCursor(Start + 7200.3 * OneSecond);
     EXPECT_EQ(Entries(), shared);
 
     // The value axis shows the first channel's scale, titled and marked on the legend.
-    EXPECT_EQ(chart->AxisSeries(), w->SeriesInfos[0].series);
+    EXPECT_EQ(chart->AxisSeries(), w->Recording().SeriesInfos[0].series);
     EXPECT_EQ(LegendItem(0)->GetAxisMarker(), CheckableLegendItem::AxisMarker::Marked);
     EXPECT_EQ(LegendItem(1)->GetAxisMarker(), CheckableLegendItem::AxisMarker::Room);
     EXPECT_FALSE(chart->yAxis->visible());
-    QCPAxis* pressureAxis = w->SeriesInfos[1].series->valueAxis();
+    QCPAxis* pressureAxis = w->Recording().SeriesInfos[1].series->valueAxis();
     ASSERT_NE(pressureAxis, chart->yAxis);
     EXPECT_NEAR(pressureAxis->range().lower, 0, 1e-9);
     EXPECT_NEAR(pressureAxis->range().upper, 1.6, 1e-6); // the header range is single precision
@@ -126,13 +126,13 @@ TEST_F(MeasureWindowTest, OwnScalesLetEveryLineFillThePlotAndReadTheSame) {
     // A click on the pressure entry's name makes it the axis channel; its box still hides it.
     const QRect entry = LegendItem(1)->outerRect();
     QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(entry.right() - 10, entry.center().y()));
-    EXPECT_EQ(chart->AxisSeries(), w->SeriesInfos[1].series);
+    EXPECT_EQ(chart->AxisSeries(), w->Recording().SeriesInfos[1].series);
     EXPECT_TRUE(pressureAxis->visible());
     EXPECT_EQ(pressureAxis->label(), "Channel 2 (Mpa)");
     EXPECT_EQ(LegendItem(1)->GetAxisMarker(), CheckableLegendItem::AxisMarker::Marked);
     QTest::mouseClick(chart, Qt::LeftButton, {}, LegendItem(2)->CheckBoxRect().center());
-    EXPECT_FALSE(w->SeriesInfos[2].series->visible());
-    EXPECT_EQ(chart->AxisSeries(), w->SeriesInfos[1].series);
+    EXPECT_FALSE(w->Recording().SeriesInfos[2].series->visible());
+    EXPECT_EQ(chart->AxisSeries(), w->Recording().SeriesInfos[1].series);
 
     // Zooming the lower half of the axis zooms every scale to its lower half.
     const QCPRange v = chart->yAxis->range();
@@ -141,9 +141,9 @@ TEST_F(MeasureWindowTest, OwnScalesLetEveryLineFillThePlotAndReadTheSame) {
     EXPECT_NEAR(chart->AxisValueOf(chart->yAxis->range().upper), 0.8, 1e-6);
 
     // Back to the shared axis: one axis again, the same read-out.
-    w->ShowOwnScales(false);
+    w->Measure().ShowOwnScales(false);
     EXPECT_TRUE(chart->yAxis->visible());
-    EXPECT_EQ(w->SeriesInfos[1].series->valueAxis(), chart->yAxis);
+    EXPECT_EQ(w->Recording().SeriesInfos[1].series->valueAxis(), chart->yAxis);
     EXPECT_EQ(LegendItem(1)->GetAxisMarker(), CheckableLegendItem::AxisMarker::None);
 }
 
@@ -167,11 +167,11 @@ TEST_F(MeasureWindowTest, TheModeIsRememberedInConfigIni) {
 
 TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleReadOutBack) {
     const DateTime a = Start + 3600 * OneSecond, b = Start + 9000 * OneSecond;
-    w->SetTimeCursor(a);
+    w->Views().SetTimeCursor(a);
     const QString singleTitle = chart->LegendTitle();
     const std::vector<QString> single = Entries();
 
-    w->MeasureFromHere(b);
+    w->Measure().MeasureFromHere(b);
     ASSERT_TRUE(w->ChartToolB->Active());
     EXPECT_EQ(chart->LegendTitle(),
               "A 2015-03-16 09:00:00 \u00B7 B 2015-03-16 10:30:00 \u00B7 \u0394t 01:30:00");
@@ -185,13 +185,13 @@ TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleRe
     const int legendWidth = chart->legend->outerRect().width();
 
     // Moving A or B reads again.
-    w->SetTimeCursor(a + 600 * OneSecond);
+    w->Views().SetTimeCursor(a + 600 * OneSecond);
     EXPECT_TRUE(chart->LegendTitle().endsWith("\u0394t 01:20:00"));
 
     chart->setFocus();
     QTest::keyClick(chart, Qt::Key_Escape);
     EXPECT_FALSE(w->ChartToolB->Active());
-    w->SetTimeCursor(a);
+    w->Views().SetTimeCursor(a);
     EXPECT_EQ(chart->LegendTitle(), singleTitle);
     EXPECT_EQ(Entries(), single);
     chart->replot();
@@ -207,36 +207,36 @@ TEST_F(MeasureWindowTest, MeasuringCursorReadsBothCursorsAndEscBringsTheSingleRe
     ASSERT_TRUE(w->ChartToolB->Active());
     EXPECT_NEAR(chart->xAxis->coordToPixel(w->ChartToolB->XValue()), from.x() + 40, 1.0);
     EXPECT_TRUE(chart->LegendTitle().startsWith("A 2015-03-16 09:00:00 \u00B7 B "));
-    w->HideMeasuringCursor();
+    w->Measure().HideMeasuringCursor();
     EXPECT_EQ(chart->LegendTitle(), singleTitle);
 }
 
 TEST_F(MeasureWindowTest, StatisticsTableFollowsTheCursorsAndCopiesAsTabSeparatedText) {
     const DateTime a = Start + 3600 * OneSecond, b = Start + 9000 * OneSecond;
-    w->SetTimeCursor(a);
-    w->MeasureFromHere(b);
-    w->StatisticsMenuItemClick();
-    ASSERT_NE(w->StatisticsDlg, nullptr);
-    EXPECT_TRUE(w->StatisticsDlg->isVisible());
-    EXPECT_FALSE(w->StatisticsDlg->isModal());
+    w->Views().SetTimeCursor(a);
+    w->Measure().MeasureFromHere(b);
+    w->Measure().StatisticsMenuItemClick();
+    ASSERT_NE(w->Measure().StatisticsDlg(), nullptr);
+    EXPECT_TRUE(w->Measure().StatisticsDlg()->isVisible());
+    EXPECT_FALSE(w->Measure().StatisticsDlg()->isModal());
     // Every stored sample of the interval, not the plotted ones.
-    const IntervalStatistics pressure = StatisticsOf(w->channels[1], a, b, true);
+    const IntervalStatistics pressure = StatisticsOf(w->Recording().channels[1], a, b, true);
     EXPECT_EQ(pressure.count, 5401u); // one a second, both ends included, no gap there
-    EXPECT_EQ(w->StatisticsDlg->Table->rowCount(), 3);
-    EXPECT_EQ(w->StatisticsDlg->Table->item(1, 2)->text(), "5401");
-    EXPECT_EQ(w->StatisticsDlg->Table->item(1, 3)->text().toStdString(),
+    EXPECT_EQ(w->Measure().StatisticsDlg()->Table->rowCount(), 3);
+    EXPECT_EQ(w->Measure().StatisticsDlg()->Table->item(1, 2)->text(), "5401");
+    EXPECT_EQ(w->Measure().StatisticsDlg()->Table->item(1, 3)->text().toStdString(),
               StatisticsCells(2, "Mpa", pressure)[3]);
 
-    w->SetTimeCursor(b - 10 * OneSecond); // the table updates with the cursor
-    EXPECT_EQ(w->StatisticsDlg->Table->item(1, 2)->text(), "11");
-    w->StatisticsDlg->CopyButtonClick();
+    w->Views().SetTimeCursor(b - 10 * OneSecond); // the table updates with the cursor
+    EXPECT_EQ(w->Measure().StatisticsDlg()->Table->item(1, 2)->text(), "11");
+    w->Measure().StatisticsDlg()->CopyButtonClick();
     const QStringList lines = QApplication::clipboard()->text().split('\n');
     EXPECT_EQ(lines[0], "channel\tunit\tcount\tmin\tmin_time\tmax\tmax_time\tmean\tfirst\tlast\t"
                         "difference");
     EXPECT_TRUE(lines[2].startsWith("2\tMpa\t11\t")) << lines[2].toStdString();
 
     QTest::keyClick(chart, Qt::Key_Escape); // hiding B closes the table
-    EXPECT_FALSE(w->StatisticsDlg->isVisible());
+    EXPECT_FALSE(w->Measure().StatisticsDlg()->isVisible());
 }
 
 TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolDoes) {

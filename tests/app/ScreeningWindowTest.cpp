@@ -91,11 +91,11 @@ TEST_F(ScreeningWindowTest, EveryPagingMoveShowsItsPageFromTheFirstRowUnselected
         (form()->*move)();
         EXPECT_EQ(sheet->verticalScrollBar()->value(), 0);
         EXPECT_EQ(TopItem(), 0);
-        EXPECT_EQ(form()->FrozenListView->rowAt(0), 0);
+        EXPECT_EQ(form()->Views().FrozenListView()->rowAt(0), 0);
         EXPECT_FALSE(sheet->selectionModel()->hasSelection());
-        EXPECT_EQ(Cell(0, 0).toUInt(), form()->Page.pageStart + 1);
+        EXPECT_EQ(Cell(0, 0).toUInt(), form()->Recording().Page.pageStart + 1);
     }
-    EXPECT_EQ(form()->SheetStatusLabel->text(),
+    EXPECT_EQ(form()->Views().SheetStatusLabel()->text(),
               QStringLiteral("rec.bin  |  1728 rows  |  page 1 of 4"));
 }
 
@@ -103,7 +103,7 @@ TEST_F(ScreeningWindowTest, SerialAndTimeColumnsStayWhileValuesScroll) {
     Open(16, 0.002);
     form()->DataTableMenuItemClick();
     QTableView* sheet = form()->DataListView;
-    QTableView* frozen = form()->FrozenListView;
+    QTableView* frozen = form()->Views().FrozenListView();
     ASSERT_EQ(form()->DataListModel->columnCount(), 18);
     ASSERT_GT(sheet->horizontalScrollBar()->maximum(), 0); // 16 channels do not fit
     sheet->horizontalScrollBar()->setValue(sheet->horizontalScrollBar()->maximum());
@@ -133,26 +133,26 @@ TEST_F(ScreeningWindowTest, ScreeningRebuildsTheViewsFromTheDialogsSettings) {
         d.ChannelLists[0]->item(1)->setCheckState(Qt::Checked);
         d.ChannelLists[0]->item(4)->setCheckState(Qt::Checked);
     });
-    EXPECT_EQ(form()->ColumnChannels, (std::vector<int16_t>{1, 4}));
-    ASSERT_EQ(form()->SeriesInfos.size(), 2u);
-    EXPECT_EQ(form()->SeriesInfos[1].title, "Channel05");
-    EXPECT_EQ(form()->Rows.RowCount(), 601u); // both ends inclusive
-    EXPECT_EQ(form()->Page, (PageWindow{0, 100, 100}));
-    EXPECT_TRUE(form()->XZoomStopPending && form()->YZoomStopPending);
-    EXPECT_NEAR(form()->TimeCursor(), dlg.ScreenStart + 1.0 / 864000.0, 1e-9);
+    EXPECT_EQ(form()->Recording().ColumnChannels, (std::vector<int16_t>{1, 4}));
+    ASSERT_EQ(form()->Recording().SeriesInfos.size(), 2u);
+    EXPECT_EQ(form()->Recording().SeriesInfos[1].title, "Channel05");
+    EXPECT_EQ(form()->Recording().Rows.RowCount(), 601u); // both ends inclusive
+    EXPECT_EQ(form()->Recording().Page, (PageWindow{0, 100, 100}));
+    EXPECT_TRUE(form()->Recording().XZoomStopPending && form()->Recording().YZoomStopPending);
+    EXPECT_NEAR(form()->Views().TimeCursor(), dlg.ScreenStart + 1.0 / 864000.0, 1e-9);
     EXPECT_EQ(Cell(0, 1), QStringLiteral("2015-03-16 08:30:00"));
     // FinishViewUpdate after a screening leaves the dialog as the user set it.
     EXPECT_EQ(dlg.StartTime->time(), QTime(8, 30, 0));
     EXPECT_EQ(dlg.ItemCountPerPageEdit->text(), QStringLiteral("100"));
-    EXPECT_EQ(form()->SheetStatusLabel->text(),
+    EXPECT_EQ(form()->Views().SheetStatusLabel()->text(),
               QStringLiteral("rec.bin  |  601 rows  |  page 1 of 7  |  screened 2015-03-16 "
                              "08:30:00 to 2015-03-16 08:40:00, 2 channels"));
 
     // Screened views link as the whole recording does.
     form()->DataTableMenuItemClick();
     form()->EndPageButtonClick();
-    form()->DataListViewDblClick(form()->DataListModel->index(0, 3));
-    EXPECT_EQ(form()->TimeCursor(), form()->Rows.Time(600));
+    form()->Views().DataListViewDblClick(form()->DataListModel->index(0, 3));
+    EXPECT_EQ(form()->Views().TimeCursor(), form()->Recording().Rows.Time(600));
 }
 
 TEST_F(ScreeningWindowTest, NeverScreensLiveValuesOrAnEmptyRecording) {
@@ -169,7 +169,7 @@ TEST_F(ScreeningWindowTest, NeverScreensLiveValuesOrAnEmptyRecording) {
     EXPECT_FALSE(dialogShown);
 
     Open(2, 0.01);
-    form()->RealTimeMode = true;
+    form()->Views().SetRealTimeMode(true);
     watch();
     form()->DataFilterButtonClick();
     form()->DataListViewContextPopup();
@@ -181,29 +181,30 @@ TEST_F(ScreeningWindowTest, DoubleClickedRowMovesTheTimeCursorIntoView) {
     Open(2, 0.02);
     form()->DataTableMenuItemClick();
     form()->NextPageButtonClick();
-    const DateTime rowTime = form()->Rows.Time(700);
+    const DateTime rowTime = form()->Recording().Rows.Time(700);
     // Zoomed far from the row, so the chart must scroll to show it.
-    form()->Chart->xAxis->setRange(form()->Rows.Time(0), form()->Rows.Time(60));
+    form()->Chart->xAxis->setRange(form()->Recording().Rows.Time(0),
+                                   form()->Recording().Rows.Time(60));
     const double span = form()->Chart->xAxis->range().size();
 
-    form()->DataListViewDblClick(form()->DataListModel->index(200, 1));
-    EXPECT_EQ(form()->TimeCursor(), rowTime);
+    form()->Views().DataListViewDblClick(form()->DataListModel->index(200, 1));
+    EXPECT_EQ(form()->Views().TimeCursor(), rowTime);
     EXPECT_EQ(form()->PageControl->currentWidget(), form()->ChartTabSheet);
     EXPECT_TRUE(form()->Chart->xAxis->range().contains(rowTime));
     EXPECT_NEAR(form()->Chart->xAxis->range().size(), span, 1e-9);
 
-    form()->RealTimeMode = true;
-    form()->DataListViewDblClick(form()->DataListModel->index(0, 1));
-    EXPECT_EQ(form()->TimeCursor(), rowTime);
+    form()->Views().SetRealTimeMode(true);
+    form()->Views().DataListViewDblClick(form()->DataListModel->index(0, 1));
+    EXPECT_EQ(form()->Views().TimeCursor(), rowTime);
 }
 
 TEST_F(ScreeningWindowTest, ShowInDataSheetOpensThePageOfTheNearestRowAndSelectsIt) {
     Open(2, 0.02); // 1728 rows, pages of 500
     form()->ChartMenuItemClick();
-    form()->SetTimeCursor(form()->Rows.Time(1600) + 0.4 * OneSecond);
+    form()->Views().SetTimeCursor(form()->Recording().Rows.Time(1600) + 0.4 * OneSecond);
     form()->ShowInSheetMenuItem->trigger();
     EXPECT_EQ(form()->PageControl->currentWidget(), form()->DataTabSheet);
-    EXPECT_EQ(form()->Page.pageStart, 1500u);
+    EXPECT_EQ(form()->Recording().Page.pageStart, 1500u);
     EXPECT_EQ(form()->DataListModel->ItemCount(), 228u);
     const QModelIndexList selected = form()->DataListView->selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);
@@ -212,13 +213,13 @@ TEST_F(ScreeningWindowTest, ShowInDataSheetOpensThePageOfTheNearestRowAndSelects
         form()->DataListView->visualRect(selected[0])));
     EXPECT_TRUE(form()->FirstPageButton->isEnabled());
     EXPECT_FALSE(form()->NextPageButton->isEnabled());
-    EXPECT_EQ(form()->SheetStatusLabel->text(),
+    EXPECT_EQ(form()->Views().SheetStatusLabel()->text(),
               QStringLiteral("rec.bin  |  1728 rows  |  page 4 of 4"));
     // Paging on from there works as after "Last Page".
     form()->FrontPageButtonClick();
-    EXPECT_EQ(form()->Page, (PageWindow{1000, 1500, 500}));
+    EXPECT_EQ(form()->Recording().Page, (PageWindow{1000, 1500, 500}));
 
-    form()->RealTimeMode = true;
+    form()->Views().SetRealTimeMode(true);
     form()->ChartMenuItemClick();
     form()->ShowInSheetMenuItem->trigger();
     EXPECT_EQ(form()->PageControl->currentWidget(), form()->ChartTabSheet);
@@ -245,7 +246,7 @@ TEST_F(ScreeningWindowTest, RightClickOnTheChartOffersTheSheetWhileARightDragScr
     EXPECT_DOUBLE_EQ(chart->xAxis->range().lower, scrolled.lower); // a click does not scroll
     form()->ChartPopupMenu->close();
 
-    form()->RealTimeMode = true;
+    form()->Views().SetRealTimeMode(true);
     QTest::mousePress(chart, Qt::RightButton, {}, centre);
     QTest::mouseRelease(chart, Qt::RightButton, {}, centre);
     EXPECT_FALSE(form()->ShowInSheetMenuItem->isEnabled());

@@ -56,55 +56,55 @@ protected:
 TEST_F(ImportWindow, ImportsLikeALoadButKeepsTheRecordingInfo) {
     TMainForm* w = window();
     EXPECT_TRUE(w->ImportDataMenuItem->isVisible() && w->ImportDataMenuItem->isEnabled());
-    w->RealTimeMode = true; // as a stopped live run leaves it
+    w->Views().SetRealTimeMode(true); // as a stopped live run leaves it
     w->ImportDataFile(Write("two.csv", "1,3,25.5,2015-03-16 09:30:05,%\n"
                                        "2,1,-4,2015-03-16 09:30:05,V\n"
                                        "3,3,26.5,2015-03-16 09:30:07,%\n"));
     EXPECT_TRUE(messages_.empty());
     EXPECT_EQ(objects_->ProcessDlg->ProgressText(), "Data are loading...");
-    EXPECT_FALSE(w->RealTimeMode);
-    ASSERT_EQ(w->channels.size(), 2u);
-    EXPECT_EQ(w->channels[0].channel, 3);
-    EXPECT_EQ(w->recordingInfo.sampleCount, 3);
-    EXPECT_EQ(w->recordingInfo.valueMax, 26.5f);
-    EXPECT_EQ(w->recordingInfo.valueMin, -4.0f);
-    EXPECT_EQ(w->Rows.RowCount(), 2u);
-    EXPECT_EQ(w->SeriesInfos.size(), 2u);
-    EXPECT_EQ(w->ColumnChannels.size(), 2u);
+    EXPECT_FALSE(w->Recording().RealTimeMode);
+    ASSERT_EQ(w->Recording().channels.size(), 2u);
+    EXPECT_EQ(w->Recording().channels[0].channel, 3);
+    EXPECT_EQ(w->Recording().recordingInfo.sampleCount, 3);
+    EXPECT_EQ(w->Recording().recordingInfo.valueMax, 26.5f);
+    EXPECT_EQ(w->Recording().recordingInfo.valueMin, -4.0f);
+    EXPECT_EQ(w->Recording().Rows.RowCount(), 2u);
+    EXPECT_EQ(w->Recording().SeriesInfos.size(), 2u);
+    EXPECT_EQ(w->Recording().ColumnChannels.size(), 2u);
     // The screening dialog got the imported window, as after a load.
-    EXPECT_EQ(objects_->DataFilterDlg->Selection().start, w->recordingInfo.startTime);
-    EXPECT_EQ(objects_->DataFilterDlg->Selection().end, w->recordingInfo.endTime);
+    EXPECT_EQ(objects_->DataFilterDlg->Selection().start, w->Recording().recordingInfo.startTime);
+    EXPECT_EQ(objects_->DataFilterDlg->Selection().end, w->Recording().recordingInfo.endTime);
 
     // Nothing imported: the views are empty, the previous window and range stay.
-    const RecordingInfo before = w->recordingInfo;
+    const RecordingInfo before = w->Recording().recordingInfo;
     w->ImportDataFile(Write("title.csv", "No.,Channel,Value,Time,Unit\n"));
-    EXPECT_TRUE(w->channels.empty());
-    EXPECT_EQ(w->Rows.RowCount(), 0u);
-    EXPECT_TRUE(w->SeriesInfos.empty());
-    EXPECT_EQ(w->recordingInfo.sampleCount, 0);
-    EXPECT_EQ(w->recordingInfo.startTime, before.startTime);
-    EXPECT_EQ(w->recordingInfo.valueMax, before.valueMax);
+    EXPECT_TRUE(w->Recording().channels.empty());
+    EXPECT_EQ(w->Recording().Rows.RowCount(), 0u);
+    EXPECT_TRUE(w->Recording().SeriesInfos.empty());
+    EXPECT_EQ(w->Recording().recordingInfo.sampleCount, 0);
+    EXPECT_EQ(w->Recording().recordingInfo.startTime, before.startTime);
+    EXPECT_EQ(w->Recording().recordingInfo.valueMax, before.valueMax);
 
     EXPECT_EQ(messages_, std::vector<std::string>{ImportNoSampleText});
 
     messages_.clear();
     w->ImportDataFile(dir_.filePath("missing.csv"));
     EXPECT_EQ(messages_, std::vector<std::string>{"File import failure!"});
-    EXPECT_TRUE(w->channels.empty());
+    EXPECT_TRUE(w->Recording().channels.empty());
 }
 
 TEST_F(ImportWindow, StatusLineNamesTheImportedFileAndAnEmptyImportSaysWhy) {
     TMainForm* w = window();
     w->ImportDataFile(Write("good.csv", "1,3,25.5,2015-03-16 09:30:05,V\n"));
     EXPECT_TRUE(messages_.empty());
-    EXPECT_TRUE(w->SheetStatusLabel->text().startsWith("good.csv  |  1 row"))
-        << w->SheetStatusLabel->text().toStdString();
+    EXPECT_TRUE(w->Views().SheetStatusLabel()->text().startsWith("good.csv  |  1 row"))
+        << w->Views().SheetStatusLabel()->text().toStdString();
 
     // The data sheet's own CSV: no line is a sample.
     w->ImportDataFile(Write("sheet.csv", "Serial number,Time,Channel 3(V)\n"
                                          "1,2015-03-16 09:30:05,25.500\n"));
-    EXPECT_TRUE(w->SheetStatusLabel->text().startsWith("sheet.csv  |  0 rows"))
-        << w->SheetStatusLabel->text().toStdString();
+    EXPECT_TRUE(w->Views().SheetStatusLabel()->text().startsWith("sheet.csv  |  0 rows"))
+        << w->Views().SheetStatusLabel()->text().toStdString();
     ASSERT_EQ(messages_.size(), 1u);
     EXPECT_NE(messages_[0].find("No line of the file was a sample"), std::string::npos);
     EXPECT_NE(messages_[0].find("n,channel,value,time,unit"), std::string::npos);
@@ -122,14 +122,14 @@ TEST_F(ImportWindow, ChannelNumbersBeyondTheRecordersAreShown) {
                     ",V\n";
     TMainForm* w = window();
     w->ImportDataFile(Write("many.csv", text));
-    ASSERT_EQ(w->channels.size(), 20u);
-    EXPECT_EQ(w->channels[3].channel, 4464);
-    EXPECT_EQ(w->SeriesInfos.size(), 20u);
-    EXPECT_EQ(w->SeriesInfos[1].title, "Channel -01");
-    EXPECT_EQ(w->SeriesInfos[3].title, "Channel 4464");
-    EXPECT_EQ(w->ColumnChannels.size(), 20u);
-    EXPECT_EQ(w->Rows.RowCount(), 3u);
-    EXPECT_TRUE(SheetCsvHeader(w->ColumnChannels, w->channels)
+    ASSERT_EQ(w->Recording().channels.size(), 20u);
+    EXPECT_EQ(w->Recording().channels[3].channel, 4464);
+    EXPECT_EQ(w->Recording().SeriesInfos.size(), 20u);
+    EXPECT_EQ(w->Recording().SeriesInfos[1].title, "Channel -01");
+    EXPECT_EQ(w->Recording().SeriesInfos[3].title, "Channel 4464");
+    EXPECT_EQ(w->Recording().ColumnChannels.size(), 20u);
+    EXPECT_EQ(w->Recording().Rows.RowCount(), 3u);
+    EXPECT_TRUE(SheetCsvHeader(w->Recording().ColumnChannels, w->Recording().channels)
                     .starts_with("Serial number,Time,Channel 0(V),Channel -1(V),Channel 17(V),"
                                  "Channel 4464(V),Channel 1(V)"));
 
@@ -354,12 +354,12 @@ TEST(LiveRecordOpen, OpensThroughTheOpenCommandWithABreak) {
         << "4,2,30.25,2026-12-10 10:08:09,V\n5,2,31,2026-12-10 10:08:10,V\n";
     w->OpenDataFile(path);
     EXPECT_TRUE(messages.empty());
-    ASSERT_EQ(w->channels.size(), 1u);
-    EXPECT_EQ(w->recordingInfo.valueMin, 20.5f);
-    EXPECT_EQ(w->recordingInfo.valueMax, 31.0f);
-    EXPECT_EQ(w->Rows.RowCount(), 4u) << "the marker is no row";
-    ASSERT_EQ(w->SeriesInfos.size(), 1u);
-    const auto data = w->SeriesInfos[0].series->data();
+    ASSERT_EQ(w->Recording().channels.size(), 1u);
+    EXPECT_EQ(w->Recording().recordingInfo.valueMin, 20.5f);
+    EXPECT_EQ(w->Recording().recordingInfo.valueMax, 31.0f);
+    EXPECT_EQ(w->Recording().Rows.RowCount(), 4u) << "the marker is no row";
+    ASSERT_EQ(w->Recording().SeriesInfos.size(), 1u);
+    const auto data = w->Recording().SeriesInfos[0].series->data();
     int breaks = 0;
     for (auto it = data->constBegin(); it != data->constEnd(); ++it)
         breaks += std::isnan(it->value) ? 1 : 0;

@@ -129,16 +129,17 @@ protected:
             messages_.push_back(message.text);
             progressUpDuringMessage_ = objects_->ProcessDlg->isVisible();
         });
-        w->SetSaveBoxHook([this](QWidget*, const UserMessage& message) {
+        w->SavePrint().SetSaveBoxHook([this](QWidget*, const UserMessage& message) {
             saveBoxes_.push_back(message.text);
             return answerYes_;
         });
-        w->SetSaveDialogHook([this](QWidget*, const TMainForm::SaveDialogSetting& setting)
-                                 -> std::optional<TMainForm::SaveDialogChoice> {
-            dialogs_.push_back(setting);
-            return choice_;
-        });
-        w->SetReportHook([this](QWidget*, const PrintedReport& report) {
+        w->SavePrint().SetSaveDialogHook(
+            [this](QWidget*, const SaveAndPrint::SaveDialogSetting& setting)
+                -> std::optional<SaveAndPrint::SaveDialogChoice> {
+                dialogs_.push_back(setting);
+                return choice_;
+            });
+        w->SavePrint().SetReportHook([this](QWidget*, const PrintedReport& report) {
             ++reportsShown_;
             ASSERT_FALSE(WriteReportPdf(report, pdf_));
         });
@@ -150,7 +151,7 @@ protected:
         ASSERT_TRUE(messages_.empty());
     }
     void SaveTo(const QString& path, int filterIndex = 0) {
-        choice_ = TMainForm::SaveDialogChoice{path, filterIndex};
+        choice_ = SaveAndPrint::SaveDialogChoice{path, filterIndex};
         window()->SaveFileButtonClick();
     }
     PdfText Print() {
@@ -164,8 +165,8 @@ protected:
     std::unique_ptr<StartupObjects> objects_;
     std::vector<std::string> messages_;
     std::vector<std::string> saveBoxes_;
-    std::vector<TMainForm::SaveDialogSetting> dialogs_;
-    std::optional<TMainForm::SaveDialogChoice> choice_;
+    std::vector<SaveAndPrint::SaveDialogSetting> dialogs_;
+    std::optional<SaveAndPrint::SaveDialogChoice> choice_;
     bool answerYes_ = true;
     bool progressUpDuringMessage_ = false;
     int reportsShown_ = 0;
@@ -302,24 +303,25 @@ TEST_F(ExportWindowTest, ChosenFileTypeDecidesExtensionAndFormat) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        window()->SetSaveDialogHook([&](QWidget* parent, const TMainForm::SaveDialogSetting& s) {
-            const auto dialog = TMainForm::MakeSaveDialog(parent, s);
-            dialog->show();
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-            if (!name || !types) {
-                ADD_FAILURE() << "not the widget-based file dialog";
-                return std::optional<TMainForm::SaveDialogChoice>();
-            }
-            name->setText(dir_.filePath(QString::fromLatin1(c.name)));
-            // The type box as the keyboard moves it: the dialog hears of the choice.
-            types->setFocus();
-            QTest::keyClick(types, Qt::Key_Home);
-            for (int i = 0; i < c.filterIndex; ++i)
-                QTest::keyClick(types, Qt::Key_Down);
-            QMetaObject::invokeMethod(dialog.get(), "accept"); // the Save button
-            return TMainForm::SaveDialogResult(*dialog, s);
-        });
+        window()->SavePrint().SetSaveDialogHook(
+            [&](QWidget* parent, const SaveAndPrint::SaveDialogSetting& s) {
+                const auto dialog = SaveAndPrint::MakeSaveDialog(parent, s);
+                dialog->show();
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                if (!name || !types) {
+                    ADD_FAILURE() << "not the widget-based file dialog";
+                    return std::optional<SaveAndPrint::SaveDialogChoice>();
+                }
+                name->setText(dir_.filePath(QString::fromLatin1(c.name)));
+                // The type box as the keyboard moves it: the dialog hears of the choice.
+                types->setFocus();
+                QTest::keyClick(types, Qt::Key_Home);
+                for (int i = 0; i < c.filterIndex; ++i)
+                    QTest::keyClick(types, Qt::Key_Down);
+                QMetaObject::invokeMethod(dialog.get(), "accept"); // the Save button
+                return SaveAndPrint::SaveDialogResult(*dialog, s);
+            });
         window()->SaveFileButtonClick();
         const QByteArray bytes = ReadFile(dir_.filePath(QString::fromLatin1(c.written)));
         EXPECT_TRUE(bytes.startsWith(c.magic)) << bytes.left(4).toHex().toStdString();

@@ -98,13 +98,13 @@ protected:
     // is done.
     void Run() {
         w->RunButton->trigger();
-        w->Monitor().WaitIdle();
+        w->Live().Monitor().WaitIdle();
         QCoreApplication::processEvents();
     }
 
     void Tick() {
         w->OnTimer();
-        w->Monitor().WaitIdle();
+        w->Live().Monitor().WaitIdle();
         QCoreApplication::processEvents();
     }
 
@@ -152,12 +152,12 @@ std::array<bool, 4> ExpectedAlarms(int channel, double value) {
 TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     Run();
     ASSERT_TRUE(messages.empty()) << messages.front();
-    EXPECT_TRUE(w->RealTimeMode);
+    EXPECT_TRUE(w->Recording().RealTimeMode);
     EXPECT_TRUE(w->Timer->isActive());
     EXPECT_EQ(w->Timer->interval(), 1000);
-    EXPECT_EQ(w->ActiveChannels, (std::vector<int16_t>{2, 5, 7}));
+    EXPECT_EQ(w->Live().ActiveChannels(), (std::vector<int16_t>{2, 5, 7}));
     // The sheet's status line speaks of the live values, not of the last file's pages.
-    EXPECT_EQ(w->SheetStatusLabel->text(), "Live values  |  the latest reading");
+    EXPECT_EQ(w->Views().SheetStatusLabel()->text(), "Live values  |  the latest reading");
 
     // Commands: only Stop of the run's commands; the page and its menu item appear.
     EXPECT_TRUE(w->StopButton->isEnabled() && w->StopMenuItem->isEnabled());
@@ -175,13 +175,13 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     EXPECT_TRUE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox));
     for (size_t p = 0; p < PanelCount; ++p)
         EXPECT_EQ(PanelShown(p), p < 3) << "panel " << p;
-    ASSERT_EQ(w->SeriesInfos.size(), 3u);
+    ASSERT_EQ(w->Recording().SeriesInfos.size(), 3u);
     const char* const titles[] = {"Channel 02", "Channel 05", "Channel 07"};
     const QColor colours[] = {Qt::white, Qt::red, Qt::yellow};
     for (size_t p = 0; p < 3; ++p) {
-        EXPECT_EQ(w->SeriesInfos[p].title, titles[p]);
-        EXPECT_EQ(w->SeriesInfos[p].series->name(), titles[p]);
-        EXPECT_EQ(w->SeriesInfos[p].series->pen().color(), colours[p]);
+        EXPECT_EQ(w->Recording().SeriesInfos[p].title, titles[p]);
+        EXPECT_EQ(w->Recording().SeriesInfos[p].series->name(), titles[p]);
+        EXPECT_EQ(w->Recording().SeriesInfos[p].series->pen().color(), colours[p]);
     }
     EXPECT_EQ(SheetHeader(), (QStringList{"Serial number", "Time", "Channel 2(%)", "Channel 5(Hz)",
                                           "Channel 7(r/min)"}));
@@ -205,7 +205,7 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
         EXPECT_EQ(row[0], "1");
         EXPECT_EQ(row[1], time);
         for (size_t p = 0; p < 3; ++p) {
-            const int channel = w->ActiveChannels[p];
+            const int channel = w->Live().ActiveChannels()[p];
             const ChannelPanel* panel = w->ScrollBox->PanelAt(p);
             EXPECT_EQ(panel->ChannelLabel->text(),
                       QStringLiteral("Channel %1").arg(channel, 2, 10, QLatin1Char('0')));
@@ -213,9 +213,9 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
             ASSERT_EQ(valueAndUnit.size(), 2);
             const double value = valueAndUnit[0].toDouble();
             EXPECT_EQ(row[static_cast<int>(p) + 2], valueAndUnit[0]);
-            EXPECT_EQ(w->SeriesInfos[p].series->name(),
+            EXPECT_EQ(w->Recording().SeriesInfos[p].series->name(),
                       QString(titles[p]) + " " + valueAndUnit[0] + valueAndUnit[1]);
-            EXPECT_EQ(w->SeriesInfos[p].series->dataCount(), tick);
+            EXPECT_EQ(w->Recording().SeriesInfos[p].series->dataCount(), tick);
             const std::array<bool, 4> alarms = ExpectedAlarms(channel, value);
             for (size_t i = 0; i < 4; ++i) {
                 EXPECT_EQ(panel->Indicators[i]->Colour(),
@@ -236,7 +236,7 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     // Stop: the commands come back, the page goes, the run's data stay.
     w->StopButton->trigger();
     EXPECT_FALSE(w->Timer->isActive());
-    EXPECT_FALSE(w->Monitor().LinkActive());
+    EXPECT_FALSE(w->Live().Monitor().LinkActive());
     EXPECT_FALSE(w->StopButton->isEnabled() || w->StopMenuItem->isEnabled());
     for (QAction* on :
          {w->RunButton, w->RunMenuItem, w->ComSettingButton, w->ComSettingMenuItem,
@@ -245,8 +245,8 @@ TEST_F(RealTimeWindowTest, RunShowsTheMonitoredChannelsOnEveryView) {
     EXPECT_FALSE(w->DataFilterButton->isEnabled() || w->NextPageButton->isEnabled());
     EXPECT_FALSE(GlobalPageShown());
     EXPECT_FALSE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox) || PanelShown(0));
-    EXPECT_TRUE(w->RealTimeMode);
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), Ticks);
+    EXPECT_TRUE(w->Recording().RealTimeMode);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), Ticks);
     EXPECT_EQ(w->DataListModel->ItemTexts(0).size(), 5);
     EXPECT_FALSE(w->Chart->ZoomAllowed());
 }
@@ -257,8 +257,9 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     Tick();
     const QString summary = w->ScrollBox->TotalInfo->text();
     const QStringList row = w->DataListModel->ItemTexts(0);
-    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 0 failed; port reopened 0 times");
+    EXPECT_FALSE(w->Live().NoAnswerStatusLabel()->isVisibleTo(w));
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(),
+              "Ticks: 1 good, 0 failed; port reopened 0 times");
 
     SimulatorFaults silence;
     silence.silentAfter = 0;
@@ -272,9 +273,9 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
         w, [&] { answered = true; }, Qt::QueuedConnection);
     QCoreApplication::processEvents();
     EXPECT_TRUE(answered);
-    EXPECT_TRUE(w->Monitor().PollOutstanding()) << "the event was handled during the read";
-    EXPECT_FALSE(w->Monitor().BeginPoll()) << "ticks never overlap";
-    w->Monitor().WaitIdle();
+    EXPECT_TRUE(w->Live().Monitor().PollOutstanding()) << "the event was handled during the read";
+    EXPECT_FALSE(w->Live().Monitor().BeginPoll()) << "ticks never overlap";
+    w->Live().Monitor().WaitIdle();
     QCoreApplication::processEvents();
 
     // The views keep the last values; the indication appears beside the summary line and in
@@ -282,7 +283,7 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(w->ScrollBox->TotalInfo->text(), summary);
     EXPECT_EQ(w->DataListModel->ItemTexts(0), row);
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 1);
     EXPECT_TRUE(w->Timer->isActive() && w->StopButton->isEnabled());
     const QString lost = w->ScrollBox->NoAnswerInfo->text();
     EXPECT_TRUE(QRegularExpression("^No answer since \\d\\d:\\d\\d:\\d\\d$").match(lost).hasMatch())
@@ -323,9 +324,10 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
         EXPECT_TRUE(w->ScrollBox->viewport()->rect().contains(shown)) << "at " << width;
     }
     w->hide();
-    EXPECT_EQ(w->NoAnswerStatusLabel->text(), lost);
-    EXPECT_TRUE(w->NoAnswerStatusLabel->isVisibleTo(w));
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 1 failed; port reopened 0 times");
+    EXPECT_EQ(w->Live().NoAnswerStatusLabel()->text(), lost);
+    EXPECT_TRUE(w->Live().NoAnswerStatusLabel()->isVisibleTo(w));
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(),
+              "Ticks: 1 good, 1 failed; port reopened 0 times");
 
     // A second silent tick keeps the time of the first.
     Tick();
@@ -336,8 +338,9 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_NE(w->ScrollBox->TotalInfo->text(), summary);
     EXPECT_NE(w->DataListModel->ItemTexts(0).value(1), row.value(1));
     EXPECT_FALSE(w->ScrollBox->NoAnswerInfo->isVisibleTo(w->ScrollBox));
-    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 2 good, 2 failed; port reopened 0 times");
+    EXPECT_FALSE(w->Live().NoAnswerStatusLabel()->isVisibleTo(w));
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(),
+              "Ticks: 2 good, 2 failed; port reopened 0 times");
     for (size_t p = 0; p < 3; ++p) {
         const ChannelPanel* panel = w->ScrollBox->PanelAt(p);
         EXPECT_FALSE(panel->IsStale());
@@ -345,8 +348,8 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
         EXPECT_FALSE(panel->Indicators[0]->IsDimmed());
     }
     // Every line breaks across the outage: a point, the break, the new point.
-    for (size_t p = 0; p < w->SeriesInfos.size(); ++p) {
-        const auto data = w->SeriesInfos[p].series->data();
+    for (size_t p = 0; p < w->Recording().SeriesInfos.size(); ++p) {
+        const auto data = w->Recording().SeriesInfos[p].series->data();
         ASSERT_EQ(data->size(), 3) << "series " << p;
         EXPECT_FALSE(std::isnan(data->at(0)->value));
         EXPECT_TRUE(std::isnan(data->at(1)->value)) << "series " << p;
@@ -356,11 +359,11 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     }
     // Regular ticks after it add no further breaks; a jump of the instrument's clock does.
     Tick();
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 4);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 4);
     *liveReads += 5;
     Tick();
-    EXPECT_EQ(w->SeriesInfos[1].series->dataCount(), 6);
-    EXPECT_TRUE(std::isnan(w->SeriesInfos[1].series->data()->at(4)->value));
+    EXPECT_EQ(w->Recording().SeriesInfos[1].series->dataCount(), 6);
+    EXPECT_TRUE(std::isnan(w->Recording().SeriesInfos[1].series->data()->at(4)->value));
     EXPECT_TRUE(messages.empty());
 }
 
@@ -374,15 +377,16 @@ TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
     instrument.SetFaults(silence);
     w->OnTimer();
     w->StopButton->trigger();
-    EXPECT_TRUE(w->Monitor().PollOutstanding()) << "Stop did not wait for the read";
-    EXPECT_FALSE(w->Monitor().LinkActive());
+    EXPECT_TRUE(w->Live().Monitor().PollOutstanding()) << "Stop did not wait for the read";
+    EXPECT_FALSE(w->Live().Monitor().LinkActive());
     EXPECT_TRUE(w->RunButton->isEnabled());
 
     // The read ends on its own; its result belongs to an ended run and changes nothing.
-    w->Monitor().WaitIdle();
+    w->Live().Monitor().WaitIdle();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 1 good, 0 failed; port reopened 0 times");
+    EXPECT_FALSE(w->Live().NoAnswerStatusLabel()->isVisibleTo(w));
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(),
+              "Ticks: 1 good, 0 failed; port reopened 0 times");
     // The port was closed: another connection has it at once, and so does the next Run.
     {
         RealTimeMonitor other(configPath);
@@ -391,7 +395,7 @@ TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
     StartRun();
     EXPECT_TRUE(messages.empty());
     Tick();
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 1);
 }
 
 TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
@@ -408,12 +412,12 @@ TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
     Tick();
     EXPECT_EQ(w->ScrollBox->TotalInfo->text().right(20), "2015-03-16 08:05:10)");
     EXPECT_NE(w->ScrollBox->PanelAt(0)->ValueLabel->text(), value) << "its values are shown";
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 2) << "but not drawn";
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 2) << "but not drawn";
     EXPECT_EQ(w->DataListModel->ItemTexts(0).join(','), row);
-    EXPECT_EQ(w->LiveStatusLabel->text().section(';', 0, 0),
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text().section(';', 0, 0),
               "Ticks: 3 good, 0 failed, 1 repeated clock");
     Tick();
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 3);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 3);
     w->StopButton->trigger();
 
     // The record holds each time once: reopened, every row has all three channels.
@@ -462,20 +466,20 @@ TEST_F(RealTimeWindowTest, AfterStopTheRecordIsNamedAsWrittenUntilAFileIsOpened)
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     Tick();
-    const QString during = w->LiveStatusLabel->text();
+    const QString during = w->Live().LiveStatusLabel()->text();
     const QRegularExpression recording("; recording to (.*/live-[0-9-]+\\.csv)$");
     const QRegularExpressionMatch match = recording.match(during);
     ASSERT_TRUE(match.hasMatch()) << during.toStdString();
     w->StopButton->trigger();
-    EXPECT_EQ(w->LiveStatusLabel->text(),
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(),
               "Ticks: 1 good, 0 failed; port reopened 0 times; recorded to " + match.captured(1));
-    EXPECT_TRUE(w->LiveStatusLabel->isVisibleTo(w));
+    EXPECT_TRUE(w->Live().LiveStatusLabel()->isVisibleTo(w));
     // The record opened: the status line speaks of it, no longer of the run.
     w->OpenDataFile(match.captured(1));
     EXPECT_TRUE(messages.empty()) << messages.front();
-    EXPECT_FALSE(w->RealTimeMode);
-    EXPECT_FALSE(w->LiveStatusLabel->isVisibleTo(w));
-    EXPECT_FALSE(w->NoAnswerStatusLabel->isVisibleTo(w));
+    EXPECT_FALSE(w->Recording().RealTimeMode);
+    EXPECT_FALSE(w->Live().LiveStatusLabel()->isVisibleTo(w));
+    EXPECT_FALSE(w->Live().NoAnswerStatusLabel()->isVisibleTo(w));
 }
 
 TEST_F(RealTimeWindowTest, RunConnectsBehindTheWindowAndSaysSo) {
@@ -491,18 +495,18 @@ TEST_F(RealTimeWindowTest, RunConnectsBehindTheWindowAndSaysSo) {
         w, [&] { answered = true; }, Qt::QueuedConnection);
     QCoreApplication::processEvents();
     EXPECT_TRUE(answered);
-    EXPECT_TRUE(w->Monitor().Starting()) << "the event was handled while Run connected";
-    EXPECT_EQ(w->LiveStatusLabel->text(), QString::fromUtf8("Connecting…"));
-    EXPECT_TRUE(w->LiveStatusLabel->isVisibleTo(w));
+    EXPECT_TRUE(w->Live().Monitor().Starting()) << "the event was handled while Run connected";
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(), QString::fromUtf8("Connecting…"));
+    EXPECT_TRUE(w->Live().LiveStatusLabel()->isVisibleTo(w));
     for (QAction* off : {w->RunButton, w->RunMenuItem, w->ComSettingButton, w->OpenFileButton,
                          w->OEMDownLoad, w->StopButton})
         EXPECT_FALSE(off->isEnabled()) << off->text().toStdString();
     w->RunButtonClick(); // a second Run meanwhile does nothing
-    w->Monitor().WaitIdle();
+    w->Live().Monitor().WaitIdle();
     QCoreApplication::processEvents();
     EXPECT_EQ(messages, std::vector<std::string>{"Instrument no response\xEF\xBC\x8C"
                                                  "Instrument address:1"});
-    EXPECT_FALSE(w->LiveStatusLabel->isVisibleTo(w)) << "nothing stood there before";
+    EXPECT_FALSE(w->Live().LiveStatusLabel()->isVisibleTo(w)) << "nothing stood there before";
     EXPECT_TRUE(w->RunButton->isEnabled() && w->OpenFileButton->isEnabled() &&
                 w->OEMDownLoad->isEnabled());
     EXPECT_FALSE(w->Timer->isActive());
@@ -511,8 +515,9 @@ TEST_F(RealTimeWindowTest, RunConnectsBehindTheWindowAndSaysSo) {
     messages.clear();
     Run();
     EXPECT_TRUE(messages.empty());
-    EXPECT_TRUE(w->Monitor().LinkActive() && w->Timer->isActive());
-    EXPECT_EQ(w->LiveStatusLabel->text(), "Ticks: 0 good, 0 failed; port reopened 0 times");
+    EXPECT_TRUE(w->Live().Monitor().LinkActive() && w->Timer->isActive());
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(),
+              "Ticks: 0 good, 0 failed; port reopened 0 times");
     EXPECT_TRUE(w->StopButton->isEnabled());
     EXPECT_FALSE(w->RunButton->isEnabled());
 }
@@ -527,7 +532,7 @@ TEST_F(RealTimeWindowTest, ADownloadAfterStopWaitsForTheOutstandingRead) {
     instrument.SetFaults(silence);
     w->OnTimer();
     w->StopButton->trigger();
-    ASSERT_TRUE(w->Monitor().PollOutstanding());
+    ASSERT_TRUE(w->Live().Monitor().PollOutstanding());
 
     const QString picture = dir.filePath("logo.txt");
     std::ofstream(picture.toStdString()) << "header\n0X01,0X02,0X03";
@@ -541,7 +546,7 @@ TEST_F(RealTimeWindowTest, ADownloadAfterStopWaitsForTheOutstandingRead) {
         dialog->DLPicPath->setText(picture);
         dialog->StartBtnClick();
         dialog->WaitForTransfer();
-        transferred = !w->Monitor().PollOutstanding();
+        transferred = !w->Live().Monitor().PollOutstanding();
         dialog->close();
     });
     w->OEMDownLoad->trigger();
@@ -551,7 +556,7 @@ TEST_F(RealTimeWindowTest, ADownloadAfterStopWaitsForTheOutstandingRead) {
     // The run's port is free again for the next Run.
     StartRun();
     EXPECT_TRUE(messages.empty());
-    EXPECT_TRUE(w->Monitor().LinkActive());
+    EXPECT_TRUE(w->Live().Monitor().LinkActive());
 }
 
 TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
@@ -570,7 +575,7 @@ TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
         Run();
         EXPECT_EQ(messages, std::vector<std::string>{c.message});
         EXPECT_FALSE(w->Timer->isActive());
-        EXPECT_FALSE(w->RealTimeMode);
+        EXPECT_FALSE(w->Recording().RealTimeMode);
         EXPECT_TRUE(w->RunButton->isEnabled() && w->OpenFileButton->isEnabled());
         EXPECT_FALSE(w->StopButton->isEnabled());
         EXPECT_FALSE(GlobalPageShown());
@@ -582,7 +587,7 @@ TEST_F(RealTimeWindowTest, WithNoChannelSelectedOnlyTheSummaryLineAndTheTimeShow
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     Tick();
-    EXPECT_TRUE(w->ActiveChannels.empty());
+    EXPECT_TRUE(w->Live().ActiveChannels().empty());
     EXPECT_EQ(w->Chart->graphCount(), 0);
     EXPECT_TRUE(w->ScrollBox->TotalInfo->isVisibleTo(w->ScrollBox));
     EXPECT_TRUE(w->ScrollBox->TotalInfo->text().endsWith("Time(2015-03-16 08:05:09)"));
@@ -602,17 +607,17 @@ TEST_F(RealTimeWindowTest, ASeriesIsEmptiedAtThePointThatPassesItsShare) {
         QVector<double> keys(static_cast<qsizetype>(cap - 1)), values(keys.size(), 1.0);
         for (qsizetype i = 0; i < keys.size(); ++i) {
             keys[i] = ClockStartTime() - double(keys.size() - i) * OneSecond;
-            w->Monitor().Series().Add(p, keys[i], 1.0);
+            w->Live().Monitor().Series().Add(p, keys[i], 1.0);
         }
-        w->SeriesInfos[p].series->setData(keys, values, true);
+        w->Recording().SeriesInfos[p].series->setData(keys, values, true);
     }
     Tick();
-    EXPECT_EQ(w->SeriesInfos[2].series->dataCount(), static_cast<int>(cap));
+    EXPECT_EQ(w->Recording().SeriesInfos[2].series->dataCount(), static_cast<int>(cap));
     Tick();
     for (size_t p = 0; p < 3; ++p)
-        EXPECT_EQ(w->SeriesInfos[p].series->dataCount(), 0) << "series " << p;
+        EXPECT_EQ(w->Recording().SeriesInfos[p].series->dataCount(), 0) << "series " << p;
     Tick();
-    EXPECT_EQ(w->SeriesInfos[0].series->dataCount(), 1);
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 1);
 }
 
 TEST(GlobalFigurePanel, APanelInAlarmStandsOutInRed) {
@@ -677,17 +682,17 @@ TEST_F(RealTimeWindowTest, OnSmallScreensEveryPanelAndTheWholeSummaryLineCanBeSe
 }
 
 TEST_F(RealTimeWindowTest, OwnScalesSpanTheAlarmLimitsWidenedToTheValuesSeen) {
-    w->ShowOwnScales(true);
+    w->Measure().ShowOwnScales(true);
     StartRun();
     for (int i = 0; i < 3; ++i)
         Tick();
-    ASSERT_EQ(w->SeriesInfos.size(), 3u);
-    const DeviceRecords& records = w->Monitor().Records();
+    ASSERT_EQ(w->Recording().SeriesInfos.size(), 3u);
+    const DeviceRecords& records = w->Live().Monitor().Records();
     for (size_t p = 0; p < 3; ++p) {
-        QCPGraph* series = w->SeriesInfos[p].series;
+        QCPGraph* series = w->Recording().SeriesInfos[p].series;
         ASSERT_NE(series->valueAxis(), w->Chart->yAxis) << p;
         const ChannelConfig& config =
-            records.channelConfig[static_cast<size_t>(w->ActiveChannels[p] - 1)];
+            records.channelConfig[static_cast<size_t>(w->Live().ActiveChannels()[p] - 1)];
         double low = std::min(config.lowerLimit, config.upperLimit);
         double high = std::max(config.lowerLimit, config.upperLimit);
         for (auto it = series->data()->constBegin(); it != series->data()->constEnd(); ++it) {
@@ -702,7 +707,7 @@ TEST_F(RealTimeWindowTest, OwnScalesSpanTheAlarmLimitsWidenedToTheValuesSeen) {
         EXPECT_NEAR(own.upper - 0.05 * span, high, 1e-6 * span) << p;
         if (series == w->Chart->AxisSeries()) {
             EXPECT_TRUE(series->valueAxis()->label().startsWith(
-                QString("Channel %1 (").arg(w->ActiveChannels[p])))
+                QString("Channel %1 (").arg(w->Live().ActiveChannels()[p])))
                 << series->valueAxis()->label().toStdString();
         }
     }

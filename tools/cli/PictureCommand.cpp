@@ -30,7 +30,7 @@ int RunPictureCommand(const std::vector<std::string>& args) {
         return ExitUsage;
     TMainForm& form = window.Window();
     // The option alone decides, whatever the user's config.ini remembers.
-    form.ShowOwnScales(options->ownScales);
+    form.Measure().ShowOwnScales(options->ownScales);
     if (form.Chart->SeriesCount() == 0) {
         if (read)
             std::fprintf(stderr, "%s: %s: No content\n", ToolName, options->paths[0].c_str());
@@ -39,7 +39,7 @@ int RunPictureCommand(const std::vector<std::string>& args) {
     QSize size = form.Chart->size();
     size.setWidth(options->width.value_or(size.width()));
     size.setHeight(options->height.value_or(size.height()));
-    if (const auto error = WritePicture(form.ChartPicture(size), out, *format)) {
+    if (const auto error = WritePicture(form.SavePrint().ChartPicture(size), out, *format)) {
         std::fprintf(stderr, "%s: %s\n", ToolName, error->toLocal8Bit().constData());
         return ExitFailure;
     }

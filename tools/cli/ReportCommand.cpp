@@ -34,7 +34,7 @@ int RunReportCommand(const std::vector<std::string>& args) {
         return ExitUsage;
     TMainForm& form = window.Window();
     // The option alone decides, whatever the user's config.ini remembers.
-    form.ShowOwnScales(options->ownScales);
+    form.Measure().ShowOwnScales(options->ownScales);
 
     if (options->chart) {
         form.ChartMenuItemClick();
@@ -53,7 +53,7 @@ int RunReportCommand(const std::vector<std::string>& args) {
     const QString out = QString::fromLocal8Bit(options->paths[1].c_str());
     std::optional<QString> error;
     bool shown = false;
-    form.SetReportHook([&](QWidget*, const PrintedReport& report) {
+    form.SavePrint().SetReportHook([&](QWidget*, const PrintedReport& report) {
         shown = true;
         error = WriteReportPdf(report, out);
     });

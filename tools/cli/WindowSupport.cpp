@@ -136,14 +136,14 @@ bool OffscreenWindow::Screen(const ScreeningOptions& screening) {
         return true;
     TMainForm& window = Window();
     ScreeningSelection selection;
-    if (!ResolveScreening(screening, window.recordingInfo, selection))
+    if (!ResolveScreening(screening, window.Recording().recordingInfo, selection))
         return false;
     // The dialog keeps what was confirmed, as after "O K".
     TDataFilterDlg& dialog = *objects_->DataFilterDlg;
     dialog.ScreenStart = selection.start;
     dialog.ScreenEnd = selection.end;
     dialog.ChannelFlags = selection.channelFlags;
-    window.ApplyScreening(selection);
+    window.Views().ApplyScreening(selection);
     QApplication::processEvents();
     return true;
 }

@@ -1,22 +1,23 @@
-// The main window's Save and Print commands: the data sheet page as CSV on the worker, the
-// trend chart as a picture, and the list and chart reports in the print preview. The work
-// itself lives in export/; here it meets the window's state and dialogs.
+// The work itself lives in export/; here it meets the window's state and dialogs.
+
+#include "app/export/SaveAndPrint.h"
 
 #include "app/DataSheetModel.h"
-#include "app/MainFormUnit.h"
-#include "app/ProcessDlg.h"
+#include "app/WorkerProtocol.h"
+#include "chart/TrendChart.h"
 #include "data/Text.h"
 #include "export/ChartPicture.h"
 #include "export/CsvExport.h"
 #include "export/ReportLayout.h"
 #include "export/ReportPrinting.h"
 
-#include <QAction>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -38,12 +39,12 @@ QString FilterSuffix(const QString& nameFilter) {
     return pattern.match(nameFilter).captured(1);
 }
 
-std::optional<TMainForm::SaveDialogChoice> ShowSaveDialog(QWidget* parent,
-                                                          const TMainForm::SaveDialogSetting& s) {
-    const auto dialog = TMainForm::MakeSaveDialog(parent, s);
+std::optional<SaveAndPrint::SaveDialogChoice>
+ShowSaveDialog(QWidget* parent, const SaveAndPrint::SaveDialogSetting& s) {
+    const auto dialog = SaveAndPrint::MakeSaveDialog(parent, s);
     if (dialog->exec() != QDialog::Accepted)
         return std::nullopt;
-    return TMainForm::SaveDialogResult(*dialog, s);
+    return SaveAndPrint::SaveDialogResult(*dialog, s);
 }
 
 bool ShowSaveBox(QWidget* parent, const UserMessage& message) {
@@ -76,18 +77,15 @@ QString FromGbk(const std::string& text) {
 
 } // namespace
 
-void TMainForm::ConnectExportCommands() {
-    saveDialog_ = ShowSaveDialog;
-    saveBox_ = ShowSaveBox;
-    showReport_ = ShowReportPreview;
-    for (QAction* action : {SaveFileButton, SaveFileMenuItem})
-        connect(action, &QAction::triggered, this, &TMainForm::SaveFileButtonClick);
-    for (QAction* action : {PrintButton, PrintMenuItem})
-        connect(action, &QAction::triggered, this, &TMainForm::PrintButtonClick);
-}
+SaveAndPrint::SaveAndPrint(QWidget* window, TrendChart* chart, const DataSheetModel* sheet,
+                           const ShownRecording& shown, WorkerProtocol& worker,
+                           MessagePresenter present)
+    : window_(window), chart_(chart), sheet_(sheet), shown_(shown), worker_(worker),
+      present_(std::move(present)), saveDialog_(ShowSaveDialog), saveBox_(ShowSaveBox),
+      showReport_(ShowReportPreview) {}
 
-std::unique_ptr<QFileDialog> TMainForm::MakeSaveDialog(QWidget* parent,
-                                                       const SaveDialogSetting& s) {
+std::unique_ptr<QFileDialog> SaveAndPrint::MakeSaveDialog(QWidget* parent,
+                                                          const SaveDialogSetting& s) {
     auto dialog = std::make_unique<QFileDialog>(parent, s.title);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
@@ -109,8 +107,8 @@ std::unique_ptr<QFileDialog> TMainForm::MakeSaveDialog(QWidget* parent,
     return dialog;
 }
 
-std::optional<TMainForm::SaveDialogChoice> TMainForm::SaveDialogResult(const QFileDialog& dialog,
-                                                                       const SaveDialogSetting& s) {
+std::optional<SaveAndPrint::SaveDialogChoice>
+SaveAndPrint::SaveDialogResult(const QFileDialog& dialog, const SaveDialogSetting& s) {
     if (dialog.result() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return SaveDialogChoice{
@@ -118,37 +116,37 @@ std::optional<TMainForm::SaveDialogChoice> TMainForm::SaveDialogResult(const QFi
         std::max(0, int(NameFilters(s.filter).indexOf(dialog.selectedNameFilter())))};
 }
 
-void TMainForm::SetSaveDialogHook(SaveDialogHook hook) {
+void SaveAndPrint::SetSaveDialogHook(SaveDialogHook hook) {
     saveDialog_ = std::move(hook);
 }
-void TMainForm::SetSaveBoxHook(SaveBoxHook hook) {
+void SaveAndPrint::SetSaveBoxHook(SaveBoxHook hook) {
     saveBox_ = std::move(hook);
 }
-void TMainForm::SetReportHook(ReportHook hook) {
+void SaveAndPrint::SetReportHook(ReportHook hook) {
     showReport_ = std::move(hook);
 }
 
-void TMainForm::SaveFileButtonClick() {
-    if (CurrentPage == ShownPage::DataSheet)
+void SaveAndPrint::Save(ShownPage page) {
+    if (page == ShownPage::DataSheet)
         SaveSheetPage();
-    else if (CurrentPage == ShownPage::TrendDiagram)
+    else if (page == ShownPage::TrendDiagram)
         SaveChartPicture();
 }
 
-std::optional<TMainForm::SaveDialogChoice> TMainForm::AskSaveTarget() {
-    auto choice = saveDialog_(this, SaveDialog);
+std::optional<SaveAndPrint::SaveDialogChoice> SaveAndPrint::AskSaveTarget() {
+    auto choice = saveDialog_(window_, SaveDialog);
     if (!choice)
         return std::nullopt;
     SaveDialog.fileName = choice->fileName; // the dialog keeps it for its next use
     if (QFileInfo::exists(choice->fileName) &&
-        !saveBox_(this, {"Specify file already exists, cover?", MessageIcon::Question}))
+        !saveBox_(window_, {"Specify file already exists, cover?", MessageIcon::Question}))
         return std::nullopt;
     return choice;
 }
 
-void TMainForm::SaveSheetPage() {
-    if (Page.itemCount == 0 || Rows.Empty()) {
-        saveBox_(this, {"No content", MessageIcon::Information});
+void SaveAndPrint::SaveSheetPage() {
+    if (shown_.Page.itemCount == 0 || shown_.Rows.Empty()) {
+        saveBox_(window_, {"No content", MessageIcon::Information});
         return;
     }
     SaveDialog.defaultExt = QStringLiteral(".csv");
@@ -158,27 +156,26 @@ void TMainForm::SaveSheetPage() {
     if (!choice)
         return;
     csvExportPath_ = choice->fileName;
-    RunWorker(QStringLiteral("Data exporting，just a moment,please..."),
-              [this] { CsvExportThreadProc(); });
+    worker_.Run(QStringLiteral("Data exporting，just a moment,please..."),
+                [this] { CsvExportThreadProc(); });
 }
 
-void TMainForm::CsvExportThreadProc() {
-    const SheetPage page{channels, Rows, ColumnChannels, Page.pageStart, Page.itemCount};
-    const BuildProgress progress{[this](int n) { ProcessDlg->SetProgressMax(n); },
-                                 [this](int n) { ProcessDlg->StepProgress(n); }};
-    const CsvExportResult result =
-        ExportSheetPageCsv(page, QFile::encodeName(csvExportPath_).toStdString(), progress);
+void SaveAndPrint::CsvExportThreadProc() {
+    const SheetPage page{shown_.channels, shown_.Rows, shown_.ColumnChannels, shown_.Page.pageStart,
+                         shown_.Page.itemCount};
+    const CsvExportResult result = ExportSheetPageCsv(
+        page, QFile::encodeName(csvExportPath_).toStdString(), worker_.Progress());
     if (result == CsvExportResult::OpenFailed || result == CsvExportResult::WriteFailed)
-        ShowWorkerMessage({FileSaveFailedText, MessageIcon::Stop});
+        worker_.ShowMessage({FileSaveFailedText, MessageIcon::Stop});
 }
 
-QImage TMainForm::ChartPicture(QSize size) {
-    return ::ChartPicture(*Chart, size);
+QImage SaveAndPrint::ChartPicture(QSize size) {
+    return ::ChartPicture(*chart_, size);
 }
 
-void TMainForm::SaveChartPicture() {
-    if (Chart->SeriesCount() == 0) {
-        saveBox_(this, {"No content", MessageIcon::Information});
+void SaveAndPrint::SaveChartPicture() {
+    if (chart_->SeriesCount() == 0) {
+        saveBox_(window_, {"No content", MessageIcon::Information});
         return;
     }
     SaveDialog.defaultExt = QStringLiteral(".bmp");
@@ -192,22 +189,23 @@ void TMainForm::SaveChartPicture() {
         PictureFormatOf(choice->fileName)
             .value_or(choice->filterIndex == 1 ? PictureFormat::Jpeg : PictureFormat::Bmp);
     if (const auto error = WritePicture(ChartPicture(), choice->fileName, format))
-        saveBox_(this, {Utf8ToGbk(error->toStdString()), MessageIcon::Error});
+        saveBox_(window_, {Utf8ToGbk(error->toStdString()), MessageIcon::Error});
 }
 
-std::unique_ptr<PrintedReport> TMainForm::MakeListReport() {
-    if (Page.itemCount == 0 || Rows.Empty())
+std::unique_ptr<PrintedReport> SaveAndPrint::MakeListReport() {
+    if (shown_.Page.itemCount == 0 || shown_.Rows.Empty())
         return nullptr;
     ListReportContent content;
-    content.columnCount = DataListModel->columnCount();
+    content.columnCount = sheet_->columnCount();
     for (int c = 0; c < content.columnCount; ++c)
-        content.headers << DataListModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        content.headers << sheet_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
     if (!content.headers.isEmpty())
         content.headers[0] = QStringLiteral("Serial number");
     if (content.headers.size() > 1)
         content.headers[1] = QStringLiteral("Time");
     content.printInfo = FromUtf8(ListPrintInfoText(NowLocal()));
-    const SheetPage page{channels, Rows, ColumnChannels, Page.pageStart, Page.itemCount};
+    const SheetPage page{shown_.channels, shown_.Rows, shown_.ColumnChannels, shown_.Page.pageStart,
+                         shown_.Page.itemCount};
     content.records = page.RowCount();
     // The report is shown before this returns to the event loop: the page stays as it is.
     content.value = [page](const QString& name, size_t recNo) -> std::optional<QString> {
@@ -218,29 +216,29 @@ std::unique_ptr<PrintedReport> TMainForm::MakeListReport() {
     return std::make_unique<ListReport>(std::move(content));
 }
 
-std::unique_ptr<PrintedReport> TMainForm::MakeChartReport() {
-    if (Chart->SeriesCount() == 0)
+std::unique_ptr<PrintedReport> SaveAndPrint::MakeChartReport() {
+    if (chart_->SeriesCount() == 0)
         return nullptr;
     ChartReportContent content;
     content.picture = InvertedColours(ChartPicture());
     content.title = QString::fromUtf8(ChartTitleText);
     content.printTime = FromUtf8(ChartPrintTimeText(NowLocal()));
-    const QCPRange range = Chart->xAxis->range();
+    const QCPRange range = chart_->xAxis->range();
     content.printRegion = FromUtf8(ChartPrintRangeText(range.lower, range.upper));
     return std::make_unique<ChartReport>(std::move(content));
 }
 
-void TMainForm::PrintButtonClick() {
+void SaveAndPrint::Print(ShownPage page) {
     std::unique_ptr<PrintedReport> report;
-    if (CurrentPage == ShownPage::DataSheet)
+    if (page == ShownPage::DataSheet)
         report = MakeListReport();
-    else if (CurrentPage == ShownPage::TrendDiagram)
+    else if (page == ShownPage::TrendDiagram)
         report = MakeChartReport();
     else
         return;
     if (!report) {
-        presentMessage_(this, {"Not content", MessageIcon::Information});
+        present_(window_, {"Not content", MessageIcon::Information});
         return;
     }
-    showReport_(this, *report);
+    showReport_(window_, *report);
 }
