@@ -250,7 +250,7 @@ TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolD
             vernier->XValueTime->setTime(QTime(hour, minute, second, prepared.msec()));
             vernier->OKBtn->click();
         });
-        w->VernierMenuItemClick();
+        w->Measure().VernierMenuItemClick();
     };
     struct Placement {
         const char* what;
@@ -259,13 +259,13 @@ TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolD
     const Placement placements[] = {
         {"zoom fix-up",
          [&] {
-             w->SetTimeCursor(Start + 3600 * OneSecond);
-             w->MeasureFromHere(Start + 5400 * OneSecond);
+             w->Views().SetTimeCursor(Start + 3600 * OneSecond);
+             w->Measure().MeasureFromHere(Start + 5400 * OneSecond);
              // A rectangle whose left edge lies between seconds, right of the cursor A.
              chart->xAxis->setRange(Start + 4000.6 * OneSecond, Start + 4900.3 * OneSecond);
              w->ChartZoom();
          }},
-        {"B by the menu", [&] { w->MeasureFromHere(Start + 7200.7 * OneSecond); }},
+        {"B by the menu", [&] { w->Measure().MeasureFromHere(Start + 7200.7 * OneSecond); }},
         {"B by Shift+drag",
          [&] {
              chart->xAxis->setRange(Start + 7000 * OneSecond, Start + 7060 * OneSecond);
@@ -276,22 +276,22 @@ TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolD
          }},
         {"typed whole time",
          [&] {
-             w->SetTimeCursor(Start + 1800 * OneSecond);
+             w->Views().SetTimeCursor(Start + 1800 * OneSecond);
              typeTime(9, 15, 0);
          }},
         {"typed over a fraction",
          [&] {
-             w->SetTimeCursor(Start + 1800.6 * OneSecond);
+             w->Views().SetTimeCursor(Start + 1800.6 * OneSecond);
              typeTime(9, 20, 0);
          }},
     };
     for (const Placement& p : placements) {
-        w->HideMeasuringCursor();
+        w->Measure().HideMeasuringCursor();
         chart->UndoZoom();
-        chart->xAxis->setRange(w->recordingInfo.startTime, w->recordingInfo.endTime);
+        chart->xAxis->setRange(w->Recording().recordingInfo.startTime, w->Recording().recordingInfo.endTime);
         chart->replot();
-        w->SetTimeCursor(Start + 600 * OneSecond);
-        w->MeasureFromHere(Start + 9000 * OneSecond);
+        w->Views().SetTimeCursor(Start + 600 * OneSecond);
+        w->Measure().MeasureFromHere(Start + 9000 * OneSecond);
         p.place();
         ASSERT_TRUE(w->ChartToolB->Active()) << p.what;
         const DateTime a = w->ChartTool->XValue(), b = w->ChartToolB->XValue();
@@ -301,7 +301,7 @@ TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolD
         const std::string labelB = FormatDateTime(b, ReadoutTimePattern);
         EXPECT_EQ(ToolLines({"readout", labelA, "--cursor-b", labelB}), Legend()) << p.what;
         const std::vector<std::string> stats = ToolLines({"stats", labelA, labelB});
-        const auto rows = w->StatisticsRows();
+        const auto rows = w->Measure().StatisticsRows();
         ASSERT_EQ(stats.size(), rows.size() + 1) << p.what;
         for (size_t i = 0; i < rows.size(); ++i)
             EXPECT_EQ(stats[i + 1] + "\n", JoinCells(rows[i], ',')) << p.what;
@@ -310,8 +310,8 @@ TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolD
 
 TEST_F(MeasureWindowTest, ThePlotKeepsItsWidthWhileBIsShownAndHidden) {
     for (bool own : {false, true}) {
-        w->ShowOwnScales(own);
-        w->SetTimeCursor(Start + 3600 * OneSecond);
+        w->Measure().ShowOwnScales(own);
+        w->Views().SetTimeCursor(Start + 3600 * OneSecond);
         chart->replot();
         const int plotWidth = chart->axisRect()->width();
         // A Shift+press aimed at a moment shows B there; the plot does not narrow under the
@@ -331,44 +331,44 @@ TEST_F(MeasureWindowTest, ThePlotKeepsItsWidthWhileBIsShownAndHidden) {
             EXPECT_LE(item->minimumOuterSizeHint().width(), item->outerRect().width()) << i;
             EXPECT_TRUE(chart->legend->outerRect().contains(item->outerRect())) << i;
         }
-        w->HideMeasuringCursor();
+        w->Measure().HideMeasuringCursor();
         chart->replot();
         EXPECT_EQ(chart->axisRect()->width(), plotWidth) << own;
     }
 }
 
 TEST_F(MeasureWindowTest, HidingTheAxisChannelMovesTheAxisToTheNextShownChannel) {
-    w->ShowOwnScales(true);
-    chart->SetAxisSeries(w->SeriesInfos[1].series);
+    w->Measure().ShowOwnScales(true);
+    chart->SetAxisSeries(w->Recording().SeriesInfos[1].series);
     QTest::mouseClick(chart, Qt::LeftButton, {}, LegendItem(1)->CheckBoxRect().center());
-    EXPECT_FALSE(w->SeriesInfos[1].series->visible());
-    ASSERT_EQ(chart->AxisSeries(), w->SeriesInfos[2].series);
-    EXPECT_FALSE(w->SeriesInfos[1].series->valueAxis()->visible());
-    EXPECT_TRUE(w->SeriesInfos[2].series->valueAxis()->visible());
-    EXPECT_EQ(w->SeriesInfos[2].series->valueAxis()->label(), "Channel 3 (m3/h)");
+    EXPECT_FALSE(w->Recording().SeriesInfos[1].series->visible());
+    ASSERT_EQ(chart->AxisSeries(), w->Recording().SeriesInfos[2].series);
+    EXPECT_FALSE(w->Recording().SeriesInfos[1].series->valueAxis()->visible());
+    EXPECT_TRUE(w->Recording().SeriesInfos[2].series->valueAxis()->visible());
+    EXPECT_EQ(w->Recording().SeriesInfos[2].series->valueAxis()->label(), "Channel 3 (m3/h)");
     EXPECT_EQ(LegendItem(2)->GetAxisMarker(), CheckableLegendItem::AxisMarker::Marked);
     EXPECT_EQ(LegendItem(1)->GetAxisMarker(), CheckableLegendItem::AxisMarker::Room);
     // Past the last it wraps round to the first; showing a line again leaves the axis.
     QTest::mouseClick(chart, Qt::LeftButton, {}, LegendItem(2)->CheckBoxRect().center());
-    EXPECT_EQ(chart->AxisSeries(), w->SeriesInfos[0].series);
+    EXPECT_EQ(chart->AxisSeries(), w->Recording().SeriesInfos[0].series);
     QTest::mouseClick(chart, Qt::LeftButton, {}, LegendItem(1)->CheckBoxRect().center());
-    EXPECT_EQ(chart->AxisSeries(), w->SeriesInfos[0].series);
+    EXPECT_EQ(chart->AxisSeries(), w->Recording().SeriesInfos[0].series);
 }
 
 TEST_F(MeasureWindowTest, ALineKeepsItsValueWhenTheAxisChannelChanges) {
-    w->ShowOwnScales(true);
-    chart->SetAxisSeries(w->SeriesInfos[1].series); // 0 to 1.6 Mpa
+    w->Measure().ShowOwnScales(true);
+    chart->SetAxisSeries(w->Recording().SeriesInfos[1].series); // 0 to 1.6 Mpa
     w->ChartTool2->SetYValue(chart->DrawnOfAxisValue(1.2));
     w->ChartTool->SetYValue(chart->DrawnOfAxisValue(0.4));
-    chart->SetAxisSeries(w->SeriesInfos[0].series); // -20 to 150 ℃
+    chart->SetAxisSeries(w->Recording().SeriesInfos[0].series); // -20 to 150 ℃
     EXPECT_NEAR(chart->AxisValueOf(w->ChartTool2->YValue()), 1.2, 1e-9);
     EXPECT_NEAR(chart->AxisValueOf(w->ChartTool->YValue()), 0.4, 1e-9);
-    chart->SetAxisSeries(w->SeriesInfos[1].series);
+    chart->SetAxisSeries(w->Recording().SeriesInfos[1].series);
     EXPECT_NEAR(chart->AxisValueOf(w->ChartTool2->YValue()), 1.2, 1e-9);
     // The shared axis keeps the lines where they are.
-    w->ShowOwnScales(false);
+    w->Measure().ShowOwnScales(false);
     const double drawn = w->ChartTool2->YValue();
-    chart->SetAxisSeries(w->SeriesInfos[2].series);
+    chart->SetAxisSeries(w->Recording().SeriesInfos[2].series);
     EXPECT_EQ(w->ChartTool2->YValue(), drawn);
 }
 
@@ -384,8 +384,8 @@ TEST_F(MeasureWindowTest, ALiveRecordOnOwnScalesSaysTheAxisIsTheSharedScale) {
                "4,2,84.5,2026-12-10 10:08:24,%\n");
     file.close();
     w->OpenDataFile(record);
-    ASSERT_EQ(w->SeriesInfos.size(), 2u);
-    w->ShowOwnScales(true);
+    ASSERT_EQ(w->Recording().SeriesInfos.size(), 2u);
+    w->Measure().ShowOwnScales(true);
     EXPECT_TRUE(chart->yAxis->visible());
     EXPECT_EQ(chart->yAxis->label(), "Shared scale");
     for (int i = 0; i < 2; ++i)
@@ -393,5 +393,5 @@ TEST_F(MeasureWindowTest, ALiveRecordOnOwnScalesSaysTheAxisIsTheSharedScale) {
     // The demo's channels have ranges: there the axis names its channel again.
     w->OpenDataFile(QStringLiteral(RECORDER_DEMO_FILE));
     EXPECT_FALSE(chart->yAxis->visible());
-    EXPECT_EQ(w->SeriesInfos[0].series->valueAxis()->label(), "Channel 1 (\u2103)");
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->valueAxis()->label(), "Channel 1 (\u2103)");
 }
