@@ -201,6 +201,10 @@ void TMainForm::CreateMenus() {
     VernierMenuItem = MakeAction(this, QStringLiteral("Vernier…"), {},
                                  QKeySequence(QStringLiteral("Ctrl+Shift+V")));
     view->addAction(VernierMenuItem);
+    // A joined week has more than a thousand sheet pages: a moment is reached by its time.
+    GoToTimeMenuItem =
+        MakeAction(this, QStringLiteral("Go to time…"), {}, QKeySequence(QStringLiteral("Ctrl+G")));
+    view->addAction(GoToTimeMenuItem);
     view->addSeparator();
     OwnScalesMenuItem =
         MakeAction(this, QStringLiteral("Each channel on its own scale"), QStringLiteral("scales"));
@@ -360,6 +364,8 @@ void TMainForm::ConnectCommands() {
     connect(ChartMenuItem, &QAction::triggered, this, &TMainForm::ChartMenuItemClick);
     connect(SystemCaseMenuItem, &QAction::triggered, this, &TMainForm::SystemCaseMenuItemClick);
     connect(VernierMenuItem, &QAction::triggered, measure_.get(), &Measuring::VernierMenuItemClick);
+    connect(GoToTimeMenuItem, &QAction::triggered, views_.get(),
+            &RecordingViews::GoToTimeMenuItemClick);
     for (QAction* action : {ComSettingButton, ComSettingMenuItem})
         connect(action, &QAction::triggered, this, &TMainForm::ComSettingButtonClick);
     for (QAction* action : {RunButton, RunMenuItem})
@@ -380,6 +386,8 @@ void TMainForm::ConnectParts() {
     connect(views_.get(), &RecordingViews::ViewsBuilt, measure_.get(),
             &Measuring::ApplySeriesScales);
     connect(views_.get(), &RecordingViews::ViewsCleared, live_.get(), &LiveRun::HideRunStatus);
+    connect(views_.get(), &RecordingViews::RecordingReplaced, measure_.get(),
+            &Measuring::ForgetRecording);
     connect(live_.get(), &LiveRun::LiveViewsStarting, views_.get(),
             &RecordingViews::StartLiveViews);
     connect(live_.get(), &LiveRun::LiveSheetStarting, views_.get(),
@@ -420,6 +428,14 @@ void TMainForm::ConnectParts() {
                     Commands.paging = buttons;
                 DataTableMenuItemClick();
                 ApplyCommandStates();
+            });
+    connect(views_.get(), &RecordingViews::SheetPageTurned, this,
+            [this](const PageButtons& buttons) {
+                SavedPageButtons = buttons;
+                if (CurrentPage == ShownPage::DataSheet) {
+                    Commands.paging = buttons;
+                    ApplyCommandStates();
+                }
             });
     connect(views_.get(), &RecordingViews::ChartWanted, this, &TMainForm::ChartMenuItemClick);
     connect(measure_.get(), &Measuring::ChartWanted, this, [this] {

@@ -124,6 +124,7 @@ public:
     QAction* ChartMenuItem;
     QAction* SystemCaseMenuItem;
     QAction* VernierMenuItem;
+    QAction* GoToTimeMenuItem;
     QAction* OwnScalesMenuItem; // in the View menu and on the tool bar
     QAction* ComSettingMenuItem;
     QAction* RunMenuItem;

@@ -46,14 +46,9 @@ TStatisticsDlg::TStatisticsDlg(QWidget* parent) : QDialog(parent) {
 
 void TStatisticsDlg::SetContent(DateTime a, DateTime b,
                                 const std::vector<std::vector<std::string>>& rows) {
-    SetContent(QString::fromStdString(PairTitle(a, b)), rows);
-    cursors_ = {a, b};
-}
-
-void TStatisticsDlg::SetContent(const QString& interval,
-                                const std::vector<std::vector<std::string>>& rows) {
-    cursors_.reset();
-    IntervalLabel->setText(interval);
+    a_ = a;
+    b_ = b;
+    IntervalLabel->setText(QString::fromStdString(PairTitle(a, b))); // as the legend names it
     rows_ = rows;
     Table->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
@@ -70,7 +65,7 @@ void TStatisticsDlg::SetContent(const QString& interval,
 }
 
 QString TStatisticsDlg::TableText() const {
-    std::string text = cursors_ ? IntervalLines(cursors_->first, cursors_->second, '\t') : "";
+    std::string text = IntervalLines(a_, b_, '\t');
     text += JoinCells(StatisticsColumns(), '\t');
     for (const std::vector<std::string>& cells : rows_)
         text += JoinCells(cells, '\t');

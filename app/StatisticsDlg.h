@@ -7,9 +7,7 @@
 
 #include <QDialog>
 
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 class QLabel;
@@ -23,7 +21,6 @@ public:
     // The cursors' times, shown above the table as the legend names them, and the rows (cells
     // as StatisticsCells gives them).
     void SetContent(DateTime a, DateTime b, const std::vector<std::vector<std::string>>& rows);
-    void SetContent(const QString& interval, const std::vector<std::vector<std::string>>& rows);
     // The table as tab-separated text: the cursors' times and the time between them, each on
     // a line of its own, the header line, then one line per row.
     QString TableText() const;
@@ -34,5 +31,5 @@ public:
 
 private:
     std::vector<std::vector<std::string>> rows_;
-    std::optional<std::pair<DateTime, DateTime>> cursors_;
+    DateTime a_ = 0, b_ = 0;
 };

@@ -14,6 +14,7 @@
 #include "app/WindowDialogs.h"
 #include "app/recording/ShownRecording.h"
 #include "chart/TrendChart.h"
+#include "data/RecordingJoin.h"
 #include "device/ModbusRtuImpl.h"
 
 #include <QObject>
@@ -33,6 +34,7 @@ class QModelIndex;
 class QSettings;
 class QTableView;
 class QWidget;
+class TGoToTimeDlg;
 class WorkerProtocol;
 struct CursorPlaces;
 struct NavigationOutcome;
@@ -103,6 +105,14 @@ public:
     // selected.
     void ShowCursorRowInSheet();
     void ShowSheetRow(size_t row);
+    // "Go to time…": the dialog, then GoToTime.
+    void GoToTimeMenuItemClick();
+    // The time cursor to that time (within the views' window, on a whole second), the chart
+    // scrolled to it at its zoom, and the sheet turned to the page holding the row nearest it,
+    // that row selected; the page shown stays.
+    void GoToTime(DateTime time);
+    // Null until "Go to time…" was first chosen.
+    TGoToTimeDlg* GoToTimeDialog() const { return goToTime_; }
 
     // The live run's views: the views cleared and marked live, the chart without cursors,
     // zoom and panning, the sheet's columns and one empty series per monitored channel.
@@ -124,6 +134,11 @@ signals:
     void ViewsCleared();
     // The sheet is to show the page whose paging buttons are given.
     void SheetPageWanted(const PageButtons& buttons);
+    // The sheet was turned to the page whose paging buttons are given, without showing it.
+    void SheetPageTurned(const PageButtons& buttons);
+    // Another recording, or another window of it, takes the views' place: what was measured
+    // on the last one goes with it.
+    void RecordingReplaced();
     void ChartWanted();
 
 private:
@@ -146,6 +161,10 @@ private:
     void ApplyNavigation(const NavigationOutcome& outcome);
     CursorPlaces Cursors() const;
     uint32_t PageSize() const;
+    // The page of the row turned to with the row selected; the buttons that page leaves.
+    PageButtons TurnToRow(size_t row);
+    // Faint lines where the files of a join start.
+    void ShowFileMarks();
 
     QWidget* window_;
     QSettings& settings_;
@@ -168,6 +187,9 @@ private:
     QString joinSummary_;
     QStringList joinFileNames_;
     std::string joinedSummary_; // set by the join's worker
+    // The files of the join shown, in join order; empty for a single file.
+    std::vector<JoinedFile> joinedFiles_;
+    TGoToTimeDlg* goToTime_ = nullptr;
     bool loadLogEnabled_ = false;
     bool importConvertedNothing_ = false;
     // What the worker built, applied on the user-interface thread.

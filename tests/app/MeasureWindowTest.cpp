@@ -7,11 +7,16 @@
 #include "chart/ChartReadout.h"
 #include "chart/CursorMoveDlg.h"
 #include "tests/ToolProgram.h"
+#include "tests/app/PictureText.h"
 #include "views/IntervalStatistics.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -230,10 +235,16 @@ TEST_F(MeasureWindowTest, StatisticsTableFollowsTheCursorsAndCopiesAsTabSeparate
     w->Views().SetTimeCursor(b - 10 * OneSecond); // the table updates with the cursor
     EXPECT_EQ(w->Measure().StatisticsDlg()->Table->item(1, 2)->text(), "11");
     w->Measure().StatisticsDlg()->CopyButtonClick();
+    // Pasted into a report, the numbers come with their interval.
     const QStringList lines = QApplication::clipboard()->text().split('\n');
-    EXPECT_EQ(lines[0], "channel\tunit\tcount\tmin\tmin_time\tmax\tmax_time\tmean\tfirst\tlast\t"
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_EQ(lines[0], "A\t2015-03-16 10:29:50");
+    EXPECT_EQ(lines[1], "B\t2015-03-16 10:30:00");
+    EXPECT_EQ(lines[2], "\u0394t\t00:00:10");
+    EXPECT_EQ(lines[3], "channel\tunit\tcount\tmin\tmin_time\tmax\tmax_time\tmean\tfirst\tlast\t"
                         "difference");
-    EXPECT_TRUE(lines[2].startsWith("2\tMpa\t11\t")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[5].startsWith("2\tMpa\t11\t")) << lines[5].toStdString();
+    EXPECT_EQ(w->Measure().StatisticsDlg()->IntervalLabel->text(), chart->LegendTitle());
 
     QTest::keyClick(chart, Qt::Key_Escape); // hiding B closes the table
     EXPECT_FALSE(w->Measure().StatisticsDlg()->isVisible());
@@ -255,8 +266,11 @@ TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolD
     struct Placement {
         const char* what;
         std::function<void()> place;
+        bool wholeSeconds = true; // the open's place keeps its tenth of a second
     };
     const Placement placements[] = {
+        {"A as an open places it",
+         [&] { w->FinishViewUpdate(w->Recording().recordingInfo.startTime, false); }, false},
         {"zoom fix-up",
          [&] {
              w->Views().SetTimeCursor(Start + 3600 * OneSecond);
@@ -288,15 +302,19 @@ TEST_F(MeasureWindowTest, EveryPlacementSettlesOnAStoredSecondAndReadsAsTheToolD
     for (const Placement& p : placements) {
         w->Measure().HideMeasuringCursor();
         chart->UndoZoom();
-        chart->xAxis->setRange(w->Recording().recordingInfo.startTime, w->Recording().recordingInfo.endTime);
+        chart->xAxis->setRange(w->Recording().recordingInfo.startTime,
+                               w->Recording().recordingInfo.endTime);
         chart->replot();
         w->Views().SetTimeCursor(Start + 600 * OneSecond);
         w->Measure().MeasureFromHere(Start + 9000 * OneSecond);
         p.place();
         ASSERT_TRUE(w->ChartToolB->Active()) << p.what;
         const DateTime a = w->ChartTool->XValue(), b = w->ChartToolB->XValue();
-        for (DateTime t : {a, b})
-            EXPECT_EQ(FormatDateTime(t, "zzz"), "000") << p.what;
+        for (DateTime t : {a, b}) {
+            if (p.wholeSeconds || t == b) {
+                EXPECT_EQ(FormatDateTime(t, "zzz"), "000") << p.what;
+            }
+        }
         const std::string labelA = FormatDateTime(a, ReadoutTimePattern);
         const std::string labelB = FormatDateTime(b, ReadoutTimePattern);
         EXPECT_EQ(ToolLines({"readout", labelA, "--cursor-b", labelB}), Legend()) << p.what;
@@ -394,4 +412,68 @@ TEST_F(MeasureWindowTest, ALiveRecordOnOwnScalesSaysTheAxisIsTheSharedScale) {
     w->OpenDataFile(QStringLiteral(RECORDER_DEMO_FILE));
     EXPECT_FALSE(chart->yAxis->visible());
     EXPECT_EQ(w->Recording().SeriesInfos[0].series->valueAxis()->label(), "Channel 1 (\u2103)");
+}
+
+TEST_F(MeasureWindowTest, OpeningImportingOrScreeningHidesBAndClosesTheStatistics) {
+    const QString import = dir_.filePath("samples.csv");
+    QFile file(import);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("1,1,20.5,2015-03-16 08:00:00,V\n2,1,21.5,2015-03-16 08:00:01,V\n");
+    file.close();
+    ScreeningSelection lateMorning{Start + 3600 * OneSecond, Start + 7200 * OneSecond, {}};
+    lateMorning.channelFlags.fill(true);
+    struct Case {
+        const char* what;
+        std::function<void()> replace;
+    };
+    const Case cases[] = {
+        {"opening", [&] { w->OpenDataFile(QStringLiteral(RECORDER_DEMO_FILE)); }},
+        {"importing", [&] { w->ImportDataFile(import); }},
+        {"screening", [&] { w->Views().ApplyScreening(lateMorning); }},
+    };
+    for (const Case& c : cases) {
+        w->OpenDataFile(QStringLiteral(RECORDER_DEMO_FILE));
+        w->Views().SetTimeCursor(Start + 3700 * OneSecond);
+        w->Measure().MeasureFromHere(Start + 20000 * OneSecond);
+        w->Measure().StatisticsMenuItemClick();
+        ASSERT_TRUE(w->Measure().StatisticsDlg()->isVisible()) << c.what;
+        c.replace();
+        EXPECT_FALSE(w->ChartToolB->Active()) << c.what;
+        EXPECT_FALSE(w->Measure().StatisticsDlg()->isVisible()) << c.what;
+        EXPECT_TRUE(chart->LegendTitle().startsWith("Longitudinal vernier X: ")) << c.what;
+    }
+}
+
+TEST_F(MeasureWindowTest, OnAChannelsOwnScaleTheVernierLinesTakeItsUnitWithDecimals) {
+    TOKBottomDlg* vernier = objects_->OKBottomDlg.get();
+    w->Measure().ShowOwnScales(true);
+    chart->SetAxisSeries(w->Recording().SeriesInfos[1].series); // 0 to 1.6 Mpa
+    QString shown;
+    QTimer::singleShot(0, vernier, [&] {
+        shown = vernier->Y2ValueEdit->text();
+        vernier->Y2ValueEdit->setText("1.2");
+        vernier->ShowY2->setChecked(true);
+        vernier->OKBtn->click();
+    });
+    w->Measure().VernierMenuItemClick();
+    EXPECT_EQ(shown.section('.', 1).size(), 3) << shown.toStdString(); // three decimals
+    EXPECT_NEAR(chart->AxisValueOf(w->ChartTool2->YValue()), 1.2, 1e-9);
+    // On the shared axis whole numbers, as before.
+    w->Measure().ShowOwnScales(false);
+    QTimer::singleShot(0, vernier, [&] {
+        shown = vernier->Y2ValueEdit->text();
+        vernier->CancelBtn->click();
+    });
+    w->Measure().VernierMenuItemClick();
+    EXPECT_FALSE(shown.contains('.')) << shown.toStdString();
+}
+
+TEST_F(MeasureWindowTest, SavedAndPrintedChartsOnOwnScalesListEveryChannelsScale) {
+    w->Measure().ShowOwnScales(true);
+    chart->replot();
+    const QImage picture = w->SavePrint().ChartPicture();
+    for (const QString& scale :
+         {QString("Channel 01  -20\u2013150 \u2103"), QString("Channel 02  0\u20131.6 Mpa"),
+          QString("Channel 03  0\u2013250 m3/h")})
+        EXPECT_TRUE(HoldsText(picture, scale)) << scale.toStdString();
 }
