@@ -393,6 +393,7 @@ void TMainForm::ConnectParts() {
     connect(live_.get(), &LiveRun::LiveSheetStarting, views_.get(),
             &RecordingViews::ShowLiveSheetRow);
     connect(live_.get(), &LiveRun::LiveValuesRead, views_.get(), &RecordingViews::SetLiveRecording);
+    connect(live_.get(), &LiveRun::RunEnded, views_.get(), &RecordingViews::LiveRunEnded);
     connect(service_.get(), &ServiceCommands::ImportRequested, views_.get(),
             &RecordingViews::ImportDataFile);
 

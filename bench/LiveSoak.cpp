@@ -1,10 +1,13 @@
 // A long live run under faults, not a unit test: `paperless-recorder-tool poll --record`
 // against paperless-recorder-sim on a pseudo-terminal, with the simulator going silent,
-// putting noise on the line, sending bad CRCs and pulling the cable at random moments, and
-// beside it the program's window polling a second simulator with faults of its own. At the end
-// it reports the poll's ticks (attempted, good, failed, repeated clocks), the port reopens,
-// whether every outage left a break in the record, the resident memory of the poll and of the
-// window at the start and the end, and the largest event latency the window showed.
+// putting noise on the line, sending bad CRCs, pulling the cable and setting its clock back at
+// random moments, and beside it the program's window polling a second simulator with faults of
+// its own. At the end it reports the poll's ticks (attempted, good, failed, repeated clocks,
+// clocks set back), the port reopens, whether every outage with seconds missing left a break
+// in the record and no other outage one, whether every reading the instrument gave stands in
+// the record with its values, time order within each record file, the resident memory of the
+// poll and of the window at the start and the end, and the largest event latency the window
+// showed.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_soak [--minutes M] [--seed N]
 //       [--fault-seconds S] [--out DIR]
@@ -24,13 +27,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <spawn.h>
 #include <sstream>
@@ -90,21 +96,39 @@ std::vector<std::string> Lines(const fs::path& path) {
     return lines;
 }
 
-// One instant of a record: its time text and whether it is a gap marker.
+// Seconds since 1970 of a "yyyy-MM-dd HH:mm:ss" text (no time zone: only differences count).
+long long SecondsOf(const std::string& time) {
+    std::tm t{};
+    if (std::sscanf(time.c_str(), "%d-%d-%d %d:%d:%d", &t.tm_year, &t.tm_mon, &t.tm_mday,
+                    &t.tm_hour, &t.tm_min, &t.tm_sec) != 6)
+        return 0;
+    t.tm_year -= 1900;
+    t.tm_mon -= 1;
+    return static_cast<long long>(timegm(&t));
+}
+
+// One instant of a record: its time, its values by channel, whether it is a gap marker, and
+// the file it stands in.
 struct RecordTick {
     std::string time;
+    std::vector<double> values;
     bool gap = false;
+    size_t file = 0;
 };
 
-std::vector<RecordTick> ReadRecords(const fs::path& folder, int& badLines) {
-    std::vector<fs::path> files;
+// A record's files in the order they were written, their ticks one after another.
+std::vector<RecordTick> ReadRecordTicks(const fs::path& folder, int& badLines, size_t& files) {
+    std::vector<fs::path> paths;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec))
-        files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
+        paths.push_back(entry.path());
+    std::sort(paths.begin(), paths.end(), [](const fs::path& a, const fs::path& b) {
+        return std::pair(fs::last_write_time(a), a) < std::pair(fs::last_write_time(b), b);
+    });
+    files = paths.size();
     std::vector<RecordTick> ticks;
-    for (const fs::path& file : files) {
-        const std::vector<std::string> lines = Lines(file);
+    for (size_t f = 0; f < paths.size(); ++f) {
+        const std::vector<std::string> lines = Lines(paths[f]);
         for (size_t i = 1; i < lines.size(); ++i) {
             std::istringstream fields(lines[i]);
             std::string n, channel, value, time;
@@ -114,82 +138,190 @@ std::vector<RecordTick> ReadRecords(const fs::path& folder, int& badLines) {
                 continue;
             }
             const bool gap = value == "-158";
-            if (ticks.empty() || ticks.back().time != time || ticks.back().gap != gap)
-                ticks.push_back({time, gap});
+            if (ticks.empty() || ticks.back().time != time || ticks.back().gap != gap ||
+                ticks.back().file != f)
+                ticks.push_back({time, {}, gap, f});
+            ticks.back().values.push_back(std::stod(value));
         }
     }
     return ticks;
 }
 
+// What a record's files hold, and whether they are whole and in order.
+struct RecordSummary {
+    size_t files = 0;
+    long long ticks = 0, gaps = 0, timesOutOfOrder = 0; // within a file
+    int badLines = 0;
+    bool Sound() const { return timesOutOfOrder == 0 && badLines == 0; }
+};
+std::vector<RecordTick> ReadRecords(const fs::path& folder, RecordSummary& summary) {
+    std::vector<RecordTick> record = ReadRecordTicks(folder, summary.badLines, summary.files);
+    for (size_t i = 0; i < record.size(); ++i) {
+        (record[i].gap ? summary.gaps : summary.ticks) += 1;
+        if (i > 0 && record[i].file == record[i - 1].file && record[i].time <= record[i - 1].time)
+            ++summary.timesOutOfOrder;
+    }
+    return record;
+}
+void PrintRecordSummary(const RecordSummary& r) {
+    std::printf("  record: %zu files, %lld ticks, %lld gap markers, %lld times not after the "
+                "one before in their file, %d malformed lines\n",
+                r.files, r.ticks, r.gaps, r.timesOutOfOrder, r.badLines);
+}
+
+// A tick the poll printed: its instrument time and values.
+struct PrintedTick {
+    std::string time;
+    std::vector<double> values;
+};
+PrintedTick ParsePrinted(const std::string& line) {
+    PrintedTick tick;
+    tick.time = line.substr(0, line.find('\t'));
+    for (size_t at = line.find("\tCH"); at != std::string::npos; at = line.find("\tCH", at + 1))
+        tick.values.push_back(std::strtod(line.c_str() + at + 6, nullptr));
+    return tick;
+}
+
+bool SameReading(const PrintedTick& printed, const RecordTick& recorded) {
+    if (recorded.gap || printed.time != recorded.time ||
+        printed.values.size() != recorded.values.size())
+        return false;
+    // Printed with three decimals, recorded exactly.
+    for (size_t i = 0; i < printed.values.size(); ++i)
+        if (std::fabs(printed.values[i] - recorded.values[i]) > 0.0005 + 1e-9)
+            return false;
+    return true;
+}
+
 struct PollFigures {
-    long long attempted = 0, good = 0, failed = 0, repeated = 0, reopens = 0;
-    long long outages = 0, outagesWithBreak = 0, outagesBeforeFirstGood = 0;
-    long long recordedTicks = 0, recordGaps = 0, timesOutOfOrder = 0;
-    int badRecordLines = 0;
+    long long attempted = 0, good = 0, failed = 0, repeated = 0, reopens = 0, setBacks = 0;
+    // Runs of failed ticks, and how the next new second after each showed them.
+    long long outages = 0, outagesBeforeFirstGood = 0, outagesEndingInSetBack = 0;
+    long long outagesMissingSeconds = 0, outagesWithBreak = 0, outagesWithoutMissing = 0,
+              falseBreaks = 0;
+    // Every reading the instrument gave (not a repeated clock) against the record.
+    long long readings = 0, readingsRecorded = 0, readingsLost = 0, extraRecorded = 0;
+    RecordSummary record;
 };
 
 PollFigures AnalysePoll(const fs::path& dir) {
     PollFigures f;
-    std::set<long long> failedTicks;
+    std::set<long long> failedTicks, repeatedTicks, setBackTicks;
     for (const std::string& line : Lines(dir / "poll.err")) {
         long long tick = 0;
-        if (line.find(": repeated clock") != std::string::npos)
-            ++f.repeated;
-        else if (line.find(": no valid reply") != std::string::npos &&
-                 std::sscanf(line.c_str(), "poll: tick %lld:", &tick) == 1)
+        const bool numbered = std::sscanf(line.c_str(), "poll: tick %lld:", &tick) == 1;
+        if (numbered && line.find(": repeated clock") != std::string::npos)
+            repeatedTicks.insert(tick);
+        else if (numbered && line.find(": no valid reply") != std::string::npos)
             failedTicks.insert(tick);
+        else if (numbered && line.find(": Instrument clock set back") != std::string::npos)
+            setBackTicks.insert(tick);
         else if (line.starts_with("poll: reopened"))
             ++f.reopens;
     }
-    std::vector<std::string> goodTimes;
+    std::vector<PrintedTick> printed;
     for (const std::string& line : Lines(dir / "poll.out"))
-        goodTimes.push_back(line.substr(0, line.find('\t')));
-    f.good = static_cast<long long>(goodTimes.size());
+        printed.push_back(ParsePrinted(line));
+    f.good = static_cast<long long>(printed.size());
     f.failed = static_cast<long long>(failedTicks.size());
+    f.repeated = static_cast<long long>(repeatedTicks.size());
+    f.setBacks = static_cast<long long>(setBackTicks.size());
     f.attempted = f.good + f.failed;
 
-    const std::vector<RecordTick> record = ReadRecords(dir / "records", f.badRecordLines);
-    for (size_t i = 0; i < record.size(); ++i) {
-        (record[i].gap ? f.recordGaps : f.recordedTicks) += 1;
-        if (i > 0 && record[i].time <= record[i - 1].time)
-            ++f.timesOutOfOrder;
+    const std::vector<RecordTick> record = ReadRecords(dir / "records", f.record);
+
+    // Ticks in order: each good one that is no repeated clock must be the next reading of the
+    // record (its place noted), and nothing but gap markers may stand between them.
+    struct Tick {
+        long long number;
+        bool failed;
+        std::optional<size_t> recordAt; // good and recorded
+    };
+    std::vector<Tick> ticks;
+    size_t nextPrinted = 0, nextRecorded = 0;
+    for (long long tick = 1; tick <= f.attempted; ++tick) {
+        Tick t{tick, failedTicks.count(tick) > 0, std::nullopt};
+        if (!t.failed) {
+            const PrintedTick& reading = printed[nextPrinted++];
+            if (!repeatedTicks.count(tick)) {
+                ++f.readings;
+                size_t at = nextRecorded;
+                while (at < record.size() && record[at].gap)
+                    ++at;
+                if (at < record.size() && SameReading(reading, record[at])) {
+                    ++f.readingsRecorded;
+                    t.recordAt = at;
+                    nextRecorded = at + 1;
+                } else {
+                    ++f.readingsLost;
+                }
+            }
+        }
+        ticks.push_back(t);
     }
-    // Each outage (failed ticks in a row) must have a gap marker after the good tick before it
-    // and before the good tick after it.
-    size_t nextGood = 0;
-    std::string lastGood;
-    for (long long tick = 1; tick <= f.attempted;) {
-        if (!failedTicks.count(tick)) {
-            lastGood = goodTimes[nextGood++];
-            ++tick;
+    for (size_t at = nextRecorded; at < record.size(); ++at)
+        f.extraRecorded += record[at].gap ? 0 : 1;
+
+    // Each outage (failed ticks in a row, with repeated clocks among them) ends at the next
+    // reading of a new second: a break in the record between the reading before and that one
+    // exactly when seconds are missing between them.
+    std::optional<size_t> lastRecorded; // index into ticks
+    for (size_t i = 0; i < ticks.size();) {
+        if (!ticks[i].failed) {
+            if (ticks[i].recordAt)
+                lastRecorded = i;
+            ++i;
             continue;
         }
-        while (tick <= f.attempted && failedTicks.count(tick))
-            ++tick;
         ++f.outages;
-        if (lastGood.empty()) {
+        while (i < ticks.size() && (ticks[i].failed || !ticks[i].recordAt))
+            ++i;
+        if (!lastRecorded) {
             ++f.outagesBeforeFirstGood; // no line to break yet
             continue;
         }
-        const std::string after = nextGood < goodTimes.size() ? goodTimes[nextGood] : "~";
-        const bool broken = std::any_of(record.begin(), record.end(), [&](const RecordTick& r) {
-            return r.gap && r.time > lastGood && r.time <= after;
-        });
-        f.outagesWithBreak += broken;
+        if (i == ticks.size())
+            break; // the run ended in it
+        if (setBackTicks.count(ticks[i].number)) {
+            ++f.outagesEndingInSetBack; // a new record file, a new line
+            continue;
+        }
+        const RecordTick& before = record[*ticks[*lastRecorded].recordAt];
+        const RecordTick& after = record[*ticks[i].recordAt];
+        const bool missing = SecondsOf(after.time) - SecondsOf(before.time) > 1;
+        bool broken = false;
+        for (size_t at = *ticks[*lastRecorded].recordAt + 1; at < *ticks[i].recordAt; ++at)
+            broken = broken || record[at].gap;
+        if (missing) {
+            ++f.outagesMissingSeconds;
+            f.outagesWithBreak += broken;
+        } else {
+            ++f.outagesWithoutMissing;
+            f.falseBreaks += broken;
+        }
     }
     return f;
 }
 
+bool PollFiguresSound(const PollFigures& f) {
+    return f.outagesWithBreak == f.outagesMissingSeconds && f.falseBreaks == 0 &&
+           f.readingsLost == 0 && f.extraRecorded == 0 && f.record.Sound();
+}
+
 void PrintPollFigures(const PollFigures& f) {
-    std::printf("  ticks attempted %lld, good %lld, failed %lld, repeated clocks %lld\n",
-                f.attempted, f.good, f.failed, f.repeated);
+    std::printf("  ticks attempted %lld, good %lld, failed %lld, repeated clocks %lld, clock "
+                "set back %lld times\n",
+                f.attempted, f.good, f.failed, f.repeated, f.setBacks);
     std::printf("  port reopened %lld times\n", f.reopens);
-    std::printf("  outages %lld: %lld with a break in the record, %lld before the first good "
-                "tick (nothing to break)\n",
-                f.outages, f.outagesWithBreak, f.outagesBeforeFirstGood);
-    std::printf("  record: %lld ticks, %lld gap markers, %lld times not after the one before, "
-                "%d malformed lines\n",
-                f.recordedTicks, f.recordGaps, f.timesOutOfOrder, f.badRecordLines);
+    std::printf("  outages %lld: %lld with seconds missing, %lld of them with a break in the "
+                "record; %lld with none missing, %lld of them with a break; %lld before the "
+                "first good tick, %lld ending in a clock set back\n",
+                f.outages, f.outagesMissingSeconds, f.outagesWithBreak, f.outagesWithoutMissing,
+                f.falseBreaks, f.outagesBeforeFirstGood, f.outagesEndingInSetBack);
+    std::printf("  readings given %lld: %lld in the record with their values, %lld lost; %lld "
+                "recorded that were not given\n",
+                f.readings, f.readingsRecorded, f.readingsLost, f.extraRecorded);
+    PrintRecordSummary(f.record);
 }
 
 // The window's live run against an in-process simulator with faults of its own.
@@ -378,12 +510,17 @@ int main(int argc, char** argv) {
     PrintPollFigures(f);
     std::printf("  resident memory: %ld KiB at 10 s, %ld KiB at the end (%+ld KiB)\n", pollStartKiB,
                 pollEndKiB, pollEndKiB - pollStartKiB);
-    std::printf("window run, faults injected: silence %d, noise %d, bad-crc %d, cable-pull %d\n",
-                window.injector->Count(RandomFault::Silence),
-                window.injector->Count(RandomFault::Noise),
-                window.injector->Count(RandomFault::BadCrc),
-                window.injector->Count(RandomFault::CablePull));
+    std::printf("window run, faults injected:");
+    for (const RandomFault fault : AllRandomFaults) {
+        const std::string_view name = RandomFaultName(fault);
+        std::printf(" %.*s %d%s", static_cast<int>(name.size()), name.data(),
+                    window.injector->Count(fault), fault == AllRandomFaults.back() ? "\n" : ",");
+    }
     std::printf("  %s\n", windowCounts.toStdString().c_str());
+    // The window's record: whole lines, times ascending within each file.
+    RecordSummary windowRecord;
+    ReadRecords(dir / "window-records", windowRecord);
+    PrintRecordSummary(windowRecord);
     std::printf("  runs started again after a failed start: %d; messages shown: %zu\n", runRetries,
                 window.messages.size());
     std::printf("  largest event latency %.1f ms over %lld probes, %lld above 100 ms\n",
@@ -393,9 +530,8 @@ int main(int argc, char** argv) {
     // The window's rule is 100 ms; on a machine shared with builds a single late timer is
     // noise, a stall of a quarter second is not.
     constexpr double WorstLatencyMs = 250;
-    const bool sound = f.outages == f.outagesWithBreak + f.outagesBeforeFirstGood &&
-                       f.timesOutOfOrder == 0 && f.badRecordLines == 0 && pollExit == 0 &&
-                       worstLatency < WorstLatencyMs;
+    const bool sound = PollFiguresSound(f) && pollExit == 0 && worstLatency < WorstLatencyMs &&
+                       windowRecord.Sound();
     std::printf("%s\n", sound ? "soak: sound" : "soak: FAULTS FOUND");
     return sound ? 0 : 1;
 }

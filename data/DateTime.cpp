@@ -197,3 +197,14 @@ DateTime NowLocal() {
                      static_cast<int>(ms.count())};
     return EncodeDateTime(f).value_or(0.0);
 }
+
+// 1970-01-01 00:00:00 as a date-time.
+constexpr double UnixEpochDay = static_cast<double>(-DayZero);
+
+int64_t DateTimeToUnixMilliseconds(DateTime value) {
+    return std::llround((value - UnixEpochDay) * 86400000.0);
+}
+
+DateTime UnixMillisecondsToDateTime(int64_t milliseconds) {
+    return UnixEpochDay + static_cast<double>(milliseconds) / 86400000.0;
+}

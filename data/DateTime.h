@@ -3,6 +3,7 @@
 // Every conversion to and from calendar fields, and every text form the program shows or
 // writes, goes through this module.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,3 +56,9 @@ inline DateTime RecorderSecondsToDateTime(long long seconds) {
 
 // The current local wall-clock time.
 DateTime NowLocal();
+
+// Whole milliseconds since 1970-01-01 00:00:00 of the same clock (no time zone applied): how
+// stored archives keep times. A date-time rounds to the nearest millisecond, the tolerance
+// within which the program takes two instants for one.
+int64_t DateTimeToUnixMilliseconds(DateTime value);
+DateTime UnixMillisecondsToDateTime(int64_t milliseconds);

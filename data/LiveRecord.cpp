@@ -17,20 +17,25 @@ std::optional<DateTime> LiveContinuity::Good(DateTime t) {
     std::optional<DateTime> gap;
     if (lastGood_) {
         const DateTime last = *lastGood_;
-        const bool jumped = std::fabs(t - last) > 2 * Step() + OneMillisecond;
-        if (failuresInRow_ > 0 || jumped)
-            gap = t > last ? last + std::min(Step(), (t - last) / 2) : t - Step() / 2;
+        // A failed tick leaves a hole only where the next answer shows one; without failures
+        // a second skipped is a late tick, not a hole.
+        const double allowed = (failuresInRow_ > 0 ? 1 : 2) * Step() + OneMillisecond;
+        if (std::fabs(t - last) > allowed)
+            gap = t > last ? last + Step() : t - Step() / 2;
     }
     lastGood_ = t;
     failuresInRow_ = 0;
     return gap;
 }
 
-std::optional<DateTime> LiveContinuity::Failed() {
+void LiveContinuity::Failed() {
     ++failed_;
-    if (++failuresInRow_ != 1 || !lastGood_)
-        return std::nullopt;
-    return *lastGood_ + Step();
+    ++failuresInRow_;
+}
+
+void LiveContinuity::Restart() {
+    lastGood_.reset();
+    failuresInRow_ = 0;
 }
 
 std::string LiveRecordLine(long long n, int16_t channel, float value, std::string_view time,
@@ -63,7 +68,6 @@ bool LiveRecordWriter::Start(const std::string& folder, DateTime runStart,
     folder_ = folder.empty() ? std::string(".") : folder;
     while (folder_.size() > 1 && folder_.back() == '/')
         folder_.pop_back();
-    stem_ = "live-" + FormatDateTime(runStart, "yyyyMMdd'-'HHmmss");
     channels_.assign(channels.begin(), channels.end());
     units_.assign(units.begin(), units.end());
     units_.resize(channels_.size());
@@ -72,20 +76,25 @@ bool LiveRecordWriter::Start(const std::string& folder, DateTime runStart,
     // The folder may be new (a choice typed in the dialog); a failure shows at the open.
     std::error_code ignored;
     std::filesystem::create_directories(folder_, ignored);
-    if (!OpenNext()) {
+    if (!StartNewFile(runStart)) {
         error = error_;
         return false;
     }
     return true;
 }
 
+bool LiveRecordWriter::StartNewFile(DateTime moment) {
+    Close();
+    stem_ = "live-" + FormatDateTime(moment, "yyyyMMdd'-'HHmmss");
+    partsOfStem_ = 0;
+    return OpenNext();
+}
+
 bool LiveRecordWriter::OpenNext() {
-    if (fd_ >= 0)
-        close(fd_);
-    fd_ = -1;
+    Close();
     samplesInFile_ = 0;
     // A run started in the same second as an earlier one gets the next free name.
-    const size_t part = files_.size() + 1;
+    const size_t part = ++partsOfStem_;
     for (int attempt = 0; attempt < 1000; ++attempt) {
         std::string name = stem_;
         if (part > 1)
@@ -104,16 +113,23 @@ bool LiveRecordWriter::OpenNext() {
     files_.push_back(path_);
     buffer_.assign(TitleLine);
     if (write(fd_, buffer_.data(), buffer_.size()) != static_cast<ssize_t>(buffer_.size()) ||
-        !Sync()) {
+        !Sync(fd_)) {
         error_ = "Cannot write the record file " + path_ + ": " + std::strerror(errno);
         Close();
         return false;
     }
-    // The file's name must survive a power cut as well as its lines.
+    // The file's name must survive a power cut as well as its lines: a folder that cannot be
+    // synced fails the record as a failed write would.
     const int folder = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        fsync(folder);
+    const bool named = folder >= 0 && Sync(folder);
+    const int cause = errno;
+    if (folder >= 0)
         close(folder);
+    if (!named) {
+        error_ = "Cannot sync the record's folder " + folder_ + " (for " + path_ +
+                 "): " + std::strerror(cause);
+        Close();
+        return false;
     }
     return true;
 }
@@ -128,10 +144,10 @@ void SetRecordSyncFunction(RecordSyncFunction sync) {
     recordSync = sync ? sync : &fdatasync;
 }
 
-bool LiveRecordWriter::Sync() {
+bool LiveRecordWriter::Sync(int fd) {
     int rc;
     do
-        rc = recordSync.load()(fd_);
+        rc = recordSync.load()(fd);
     while (rc != 0 && errno == EINTR);
     // EINVAL: a file that cannot be synced at all; there is nothing better to do for it.
     return rc == 0 || errno == EINVAL;
@@ -164,7 +180,7 @@ bool LiveRecordWriter::Append(DateTime time, std::span<const float> values, bool
         }
         done += static_cast<size_t>(n);
     }
-    if (!Sync()) {
+    if (!Sync(fd_)) {
         error_ = "Cannot write the record file " + path_ + ": " + std::strerror(errno);
         Close();
         return false;
@@ -186,6 +202,14 @@ void LiveRecordWriter::Close() {
     fd_ = -1;
 }
 
+void LiveRecordWriter::Discard() {
+    Close();
+    if (files_.size() == 1 && samplesInFile_ == 0) {
+        unlink(files_.front().c_str());
+        files_.clear();
+    }
+}
+
 void LiveRunLog::Begin(double intervalDays) {
     writer_.Close();
     continuity_ = LiveContinuity(intervalDays);
@@ -193,6 +217,7 @@ void LiveRunLog::Begin(double intervalDays) {
     repeatedClocks_ = 0;
     reopens_ = 0;
     recordError_.clear();
+    lastSetBack_.reset();
 }
 
 bool LiveRunLog::StartRecording(const std::string& folder, DateTime runStart,
@@ -206,16 +231,26 @@ LiveTickEntry LiveRunLog::Good(DateTime time, std::span<const float> values) {
     LiveTickEntry entry;
     // Whole seconds on the instrument's clock: "not later" within the tolerance of times.
     if (lastEntered_ && CompareTimes(time, *lastEntered_) <= 0) {
-        ++repeatedClocks_;
-        entry.repeatedClock = true;
-        return entry;
+        if (*lastEntered_ - time <= ClockSetBackLimit + OneMillisecond) {
+            ++repeatedClocks_;
+            entry.repeatedClock = true;
+            return entry;
+        }
+        // Set back: a file's times ascend, so the record goes on in a new one.
+        LiveClockSetBack setBack{*lastEntered_, time, {}};
+        continuity_.Restart();
+        if (writer_.IsOpen()) {
+            Check(writer_.StartNewFile(NowLocal()));
+            if (writer_.IsOpen())
+                setBack.recordPath = writer_.Path();
+        }
+        lastSetBack_ = setBack;
+        entry.clockSetBack = std::move(setBack);
     }
-    const bool outage = continuity_.FailuresInRow() > 0;
     entry.gap = continuity_.Good(time);
     lastEntered_ = time;
     if (writer_.IsOpen()) {
-        // An outage has its marker from its first failed tick; a clock jump gets one here.
-        if (entry.gap && !outage)
+        if (entry.gap)
             Check(writer_.WriteGap(*entry.gap));
         if (writer_.IsOpen())
             Check(writer_.WriteTick(time, values));
@@ -224,12 +259,8 @@ LiveTickEntry LiveRunLog::Good(DateTime time, std::span<const float> values) {
 }
 
 void LiveRunLog::Failed() {
-    const std::optional<DateTime> marker = continuity_.Failed();
-    if (!marker)
-        return;
-    lastEntered_ = std::max(*marker, lastEntered_.value_or(*marker));
-    if (writer_.IsOpen())
-        Check(writer_.WriteGap(*marker));
+    // Whether the outage leaves a hole, and where its marker goes, shows at the next answer.
+    continuity_.Failed();
 }
 
 void LiveRunLog::Check(bool written) {
@@ -237,11 +268,22 @@ void LiveRunLog::Check(bool written) {
         recordError_ = writer_.ErrorText();
 }
 
+std::string ClockSetBackText(DateTime from, DateTime to, const std::string& recordPath) {
+    std::string text = "Instrument clock set back from " +
+                       FormatDateTime(from, ReadoutTimePattern) + " to " +
+                       FormatDateTime(to, ReadoutTimePattern);
+    if (!recordPath.empty())
+        text += "; recording goes on in " + recordPath;
+    return text;
+}
+
 std::optional<UserMessage> OpenLiveRecord(const std::string& path, RecordingInfo& info,
                                           std::vector<ChannelInfo>& channels,
                                           const CsvImportProgress& progress) {
     if (auto failure = ImportCsvFile(path, info, channels, progress))
         return failure;
+    if (info.sampleCount == 0)
+        return UserMessage{LiveRecordEmptyText, MessageIcon::Information};
     float low = 0, high = 0;
     bool any = false;
     for (const ChannelInfo& channel : channels)

@@ -527,3 +527,11 @@ std::string UnreadableFileDetail(const std::string& path) {
         detail += "\nThe file is empty (0 bytes).";
     return detail;
 }
+
+std::optional<DateTime> ReadRecorderFileStart(const std::string& path) {
+    InputFile file(path);
+    std::array<uint8_t, BlockSize> block;
+    if (!file.IsOpen() || !file.ReadBlock(block))
+        return std::nullopt;
+    return HeaderTime(block.data() + StartTimeOffset);
+}

@@ -78,3 +78,8 @@ struct LoadLogOptions {
 std::optional<UserMessage> ReadRecorderFile(const std::string& path, RecordingInfo& info,
                                             std::vector<ChannelInfo>& channels,
                                             const LoadLogOptions& log = {});
+
+// The start of the file's time window as its header block gives it, without reading the data
+// blocks: where a file goes in the order of a join. Nullopt when the header does not read or
+// holds no valid time.
+std::optional<DateTime> ReadRecorderFileStart(const std::string& path);

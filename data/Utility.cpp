@@ -23,6 +23,21 @@ void MakeDirectories(const std::string& path) {
     }
 }
 
+// $variable/paperless-recorder, or ~/homeFallback/paperless-recorder when the variable is unset
+// or not absolute (as the XDG base directories say), created on demand.
+std::string UserDirectory(const char* variable, const char* homeFallback) {
+    std::string base;
+    if (const char* xdg = std::getenv(variable); xdg && *xdg == '/')
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + homeFallback;
+    else
+        base = "/tmp";
+    const std::string dir = base + "/paperless-recorder";
+    MakeDirectories(dir);
+    return dir;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -59,16 +74,11 @@ std::string GetSettingsDirectory() {
 }
 
 std::string GetUserConfigDirectory() {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
-        base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.config";
-    else
-        base = "/tmp";
-    const std::string dir = base + "/paperless-recorder";
-    MakeDirectories(dir);
-    return dir;
+    return UserDirectory("XDG_CONFIG_HOME", "/.config");
+}
+
+std::string GetUserDataDirectory() {
+    return UserDirectory("XDG_DATA_HOME", "/.local/share");
 }
 
 void SplitText(std::string_view text, std::string_view separator, std::vector<std::string>& parts) {

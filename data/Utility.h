@@ -25,6 +25,10 @@ std::string GetSettingsDirectory();
 // '/'.
 std::string GetUserConfigDirectory();
 
+// $XDG_DATA_HOME/paperless-recorder (default ~/.local/share/paperless-recorder), created on
+// demand: where the program keeps the user's data, such as the archive. No trailing '/'.
+std::string GetUserDataDirectory();
+
 // Clears parts, then appends the pieces between occurrences of separator; empty pieces count.
 void SplitText(std::string_view text, std::string_view separator, std::vector<std::string>& parts);
 

@@ -29,6 +29,8 @@ inline constexpr std::string_view BadParameter = "Bad parameter!";
 inline constexpr std::string_view WriteAborted = "User abort blocked write!";
 inline constexpr std::string_view WriteTimeout = "Write timeout happened!";
 inline constexpr std::string_view ReceiveTimeout = ": timeout";
+// A wait for a reply cut short (the start cancelled, the program ending).
+inline constexpr std::string_view Cancelled = "cancelled";
 
 // Modbus framing.
 // 无效包类型

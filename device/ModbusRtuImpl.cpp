@@ -1,5 +1,7 @@
 #include "device/ModbusRtuImpl.h"
 
+#include "device/DeviceTexts.h"
+
 #include <cstdio>
 
 double ScaleRaw(int16_t raw, uint16_t decimalCode) {
@@ -56,6 +58,10 @@ bool ModbusRtuImpl::Connect() {
 
 bool ModbusRtuImpl::ReadHolding(int32_t start, std::span<uint16_t> words) {
     deviceRecords.lastError.clear();
+    if (Cancelled()) {
+        deviceRecords.lastError = DeviceText::Cancelled;
+        return false;
+    }
     ModbusRequest request;
     request.kind = RequestKind::HoldingRegisters;
     request.address = Address();

@@ -120,6 +120,14 @@ public:
 
     DeviceRecords& records() { return deviceRecords; }
     const ModbusRtuProtocol& protocol() const { return framing; }
+    const SerialComCtl& serialLink() const { return link; }
+    // A connection that can be cancelled: once the cancel flag is set, every read not yet
+    // begun fails at once (the one under way ends as usual, and the line stays clean for the
+    // next user); once the abort flag is set, the read under way fails too, within a port
+    // read (see SerialComCtl::SetAbortFlag). Flags must outlive the connection.
+    void SetCancelFlag(const std::atomic<bool>* flag) { cancelFlag = flag; }
+    void SetAbortFlag(const std::atomic<bool>* flag) { link.SetAbortFlag(flag); }
+    bool Cancelled() const { return (cancelFlag && cancelFlag->load()) || link.Aborted(); }
 
 private:
     bool ReadHolding(int32_t start, std::span<uint16_t> words);
@@ -128,4 +136,5 @@ private:
     SerialComCtl link;
     ModbusRtuProtocol framing;
     DeviceRecords& deviceRecords;
+    const std::atomic<bool>* cancelFlag = nullptr;
 };

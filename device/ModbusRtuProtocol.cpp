@@ -230,6 +230,9 @@ bool ModbusRtuProtocol::Transact(SerialComCtl& link, const ModbusRequest& reques
         failures = 0;
         return true;
     }
+    // A wait cut short says nothing about the line.
+    if (link.Aborted())
+        return false;
     if (++failures > FailuresBeforeReopen) {
         // Eleven failures in a row: the adapter may have been unplugged and plugged back in.
         failures = 0;

@@ -1,6 +1,7 @@
 #include "device/PosixSerialPort.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -93,17 +94,41 @@ int PosixSerialPort::FdOf(int32_t port) const {
     return it == openDevices.end() ? -1 : it->second.fd;
 }
 
+std::string SerialOpenFailureText(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR:
+        return "no such device";
+    case EACCES:
+    case EPERM:
+        return "permission denied";
+    case EBUSY:
+    case EWOULDBLOCK:
+        return "in use by another program";
+    default:
+        return std::strerror(error);
+    }
+}
+
 int32_t PosixSerialPort::OpenPort(int32_t port) {
-    if (FdOf(port) >= 0)
+    lastOpenFailure.clear();
+    if (FdOf(port) >= 0) {
+        lastOpenFailure = "already open";
         return PortResult::InUse;
+    }
     const std::string path = resolver ? resolver(port) : DefaultPortDevice(port);
-    if (path.empty())
+    if (path.empty()) {
+        lastOpenFailure = "no device for port " + std::to_string(port);
         return PortResult::NoSuchPort;
+    }
     // O_NOCTTY: a serial line must never become the controlling terminal of the program, or a
     // hang-up on it would send SIGHUP. O_NONBLOCK: an open must not wait for carrier detect,
     // and the reads below wait with poll() instead.
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        lastOpenFailure = SerialOpenFailureText(errno);
         switch (errno) {
         case ENOENT:
         case ENXIO:
@@ -116,23 +141,26 @@ int32_t PosixSerialPort::OpenPort(int32_t port) {
             return PortResult::SystemFailure;
         }
     }
-    auto fail = [fd](int32_t result) {
+    auto fail = [this, fd](int32_t result, std::string why) {
+        lastOpenFailure = std::move(why);
         close(fd);
         return result;
     };
     if (!isatty(fd))
-        return fail(PortResult::NoSuchPort);
+        return fail(PortResult::NoSuchPort, "not a serial device");
     // TIOCEXCL keeps other programs from opening the line while we use it, but root may pass
     // it; the advisory lock also stops a second copy of this program run as root.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return fail(errno == EWOULDBLOCK ? PortResult::InUse : PortResult::SystemFailure);
+        return fail(errno == EWOULDBLOCK ? PortResult::InUse : PortResult::SystemFailure,
+                    SerialOpenFailureText(errno));
     if (ioctl(fd, TIOCEXCL) != 0)
-        return fail(PortResult::SystemFailure);
+        return fail(PortResult::SystemFailure, SerialOpenFailureText(errno));
     OpenDevice device;
     device.fd = fd;
     if (tcgetattr(fd, &device.original) != 0) {
+        const int error = errno;
         ioctl(fd, TIOCNXCL);
-        return fail(PortResult::SystemFailure);
+        return fail(PortResult::SystemFailure, SerialOpenFailureText(error));
     }
     termios raw = device.original;
     cfmakeraw(&raw);
@@ -147,8 +175,9 @@ int32_t PosixSerialPort::OpenPort(int32_t port) {
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
     if (tcsetattr(fd, TCSANOW, &raw) != 0) {
+        const int error = errno;
         ioctl(fd, TIOCNXCL);
-        return fail(PortResult::SystemFailure);
+        return fail(PortResult::SystemFailure, SerialOpenFailureText(error));
     }
     tcflush(fd, TCIOFLUSH);
     openDevices[port] = device;

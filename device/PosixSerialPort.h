@@ -33,6 +33,8 @@ public:
     int32_t ClosePort(int32_t port) override;
     int32_t Write(int32_t port, const uint8_t* bytes, int32_t count) override;
     int32_t Read(int32_t port, uint8_t* buffer, int32_t count) override;
+    std::string LastOpenFailure() const override { return lastOpenFailure; }
+    std::chrono::milliseconds ReadWait() const override { return readWait; }
 
 private:
     struct OpenDevice {
@@ -44,4 +46,8 @@ private:
     PortDeviceResolver resolver;
     std::chrono::milliseconds readWait;
     std::map<int32_t, OpenDevice> openDevices;
+    std::string lastOpenFailure;
 };
+
+// The cause of a failed open of a serial device, in words, for errno of open() or flock().
+std::string SerialOpenFailureText(int error);

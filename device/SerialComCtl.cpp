@@ -145,6 +145,10 @@ int32_t SerialComCtl::Receive(uint8_t* buffer, int32_t length, std::string& erro
         return 0;
     int32_t got = 0;
     for (int call = 0; call < MaxReadCalls && got < length; ++call) {
+        if (Aborted()) {
+            errorText = DeviceText::Cancelled;
+            return got;
+        }
         const int32_t result = portLayer.Read(portNumber, buffer + got, length - got);
         if (result >= 0) {
             got += result;

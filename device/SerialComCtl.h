@@ -6,6 +6,8 @@
 
 #include "device/SerialPortLayer.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -27,8 +29,17 @@ public:
     bool Reopen(std::string& errorText);
     // Bytes written, at most five port writes; the caller compares the result with length.
     int32_t Send(const uint8_t* bytes, int32_t length, std::string& errorText);
-    // Bytes read, at most fifty port reads; fewer than length adds ": timeout".
+    // Bytes read, at most fifty port reads; fewer than length adds ": timeout". An abort
+    // (below) ends it after the port read under way, with "cancelled".
     int32_t Receive(uint8_t* buffer, int32_t length, std::string& errorText);
+
+    // A flag that, once set, cuts short the reply being waited for: the program ends. The rest
+    // of that reply still comes down the line. The flag must outlive the link; nullptr: none.
+    void SetAbortFlag(const std::atomic<bool>* flag) { abortFlag = flag; }
+    bool Aborted() const { return abortFlag && abortFlag->load(); }
+    // How long Receive waits for a reply that does not come; zero when the port layer cannot
+    // tell.
+    std::chrono::milliseconds ReplyWait() const { return MaxReadCalls * portLayer.ReadWait(); }
 
     // -1 until the first successful port open.
     int32_t port() const { return portNumber; }
@@ -46,6 +57,7 @@ private:
     int32_t parity = 0;
     int32_t dataBits = 0;
     int32_t stopBits = 0;
+    const std::atomic<bool>* abortFlag = nullptr;
 };
 
 // Baud code for bits per second, or -1 when the rate is not one the link supports.

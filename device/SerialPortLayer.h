@@ -3,7 +3,9 @@
 // tells apart. SerialComCtl is written against this interface only: PosixSerialPort drives a
 // real device, ScriptedSerialPort plays back results for tests.
 
+#include <chrono>
 #include <cstdint>
+#include <string>
 
 // Results of the port operations. Zero or a byte count means success.
 namespace PortResult {
@@ -36,6 +38,12 @@ public:
     // Waits a short bounded time for count bytes and returns how many arrived (0 when none),
     // or a negative result.
     virtual int32_t Read(int32_t port, uint8_t* buffer, int32_t count) = 0;
+
+    // For the user's messages, beyond the six operations: why the last OpenPort failed, in
+    // words ("no such device", "permission denied"), and the bounded wait of one Read; empty
+    // and zero where the layer cannot tell.
+    virtual std::string LastOpenFailure() const { return {}; }
+    virtual std::chrono::milliseconds ReadWait() const { return {}; }
 };
 
 // Baud codes of SetLineParameters.

@@ -24,6 +24,7 @@ echo "Depends: $depends"
 [[ $depends == *libqt6widgets6* ]] || fail "the dependencies miss the Qt libraries"
 [[ $depends == *libqcustomplot* ]] || fail "the dependencies miss QCustomPlot"
 [[ $depends == *libqt6svg6* ]] || fail "the dependencies miss the SVG plugins of the icons"
+[[ $depends == *libsqlite3* && $depends == *libpq5* ]] || fail "the dependencies miss the archive's database clients"
 
 for program in paperless-recorder paperless-recorder-tool paperless-recorder-sim; do
     [ -x "$usr/bin/$program" ] || fail "$program is not installed"
@@ -62,6 +63,14 @@ grep -q 'Channel' "$tmp/info.txt" || grep -qi 'channel' "$tmp/info.txt" || fail 
 "$usr/bin/paperless-recorder-tool" csv "$usr/share/paperless-recorder/demo.bin" "$tmp/demo.csv"
 head -n 1 "$tmp/demo.csv" | grep -q '^Serial number,Time,Channel' || fail "csv header"
 [ "$(wc -l < "$tmp/demo.csv")" -gt 1000 ] || fail "csv wrote too few rows"
+# The archive in the user's data folder: what goes in reads back as the file.
+export XDG_DATA_HOME=$tmp/home/.local/share
+"$usr/bin/paperless-recorder-tool" archive add --recorder demo "$usr/share/paperless-recorder/demo.bin" ||
+    fail "archive add"
+[ -f "$XDG_DATA_HOME/paperless-recorder/archive.sqlite" ] || fail "the archive is not in the user's data folder"
+cmp <("$usr/bin/paperless-recorder-tool" dump archive:demo) \
+    <("$usr/bin/paperless-recorder-tool" dump "$usr/share/paperless-recorder/demo.bin") ||
+    fail "the archive does not read back as the file"
 # The drawing commands run in the tool's helper, found from the installed tool; the other
 # commands start without Qt.
 [ -x "$usr/libexec/paperless-recorder/paperless-recorder-tool-window" ] || fail "the tool's window helper is not installed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, but only when one of them is missing,
-# so that a second run costs nothing.
+# so that a second run costs nothing. The archive's tests start a PostgreSQL server of their
+# own (postgresql) and query it and SQLite files with the databases' own clients.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-svg-dev libqt6svg6
     libqcustomplot-dev libqcustomplot2.1-qt6 libjpeg62-turbo-dev
     libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev
+    libsqlite3-dev libpq-dev libssl-dev
+    sqlite3 postgresql
     xvfb xauth fonts-dejavu-core fonts-liberation fonts-wqy-microhei poppler-utils
 )
 if [ "${WITH_PACKAGING:-0}" = 1 ]; then

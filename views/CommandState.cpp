@@ -66,6 +66,7 @@ void OnRealTimeConnecting(CommandStates& commands) {
     commands.importEnabled = false;
     commands.comRun = false;
     commands.oemEnabled = false;
+    commands.stop = true; // cancels the connect
 }
 
 void OnRealTimeConnected(CommandStates& commands) {
@@ -74,6 +75,7 @@ void OnRealTimeConnected(CommandStates& commands) {
     commands.importEnabled = true;
     commands.comRun = true;
     commands.oemEnabled = true;
+    commands.stop = false;
 }
 
 void OnRealTimeStarted(CommandStates& commands, PageButtons& savedPageButtons) {

@@ -47,7 +47,8 @@ void OnTrendDiagramShown(CommandStates& commands, PageButtons& savedPageButtons,
 void OnGlobalFigureShown(CommandStates& commands, PageButtons& savedPageButtons,
                          ShownPage& currentPage);
 
-// While Run connects: Run, the settings, the download, Open and Import are off until it ends.
+// While Run connects: Run, the settings, the download, Open and Import are off until it ends;
+// Stop is on, to cancel it. Stop during the connect is OnRealTimeStopped.
 void OnRealTimeConnecting(CommandStates& commands);
 void OnRealTimeConnected(CommandStates& commands);
 void OnRealTimeStarted(CommandStates& commands, PageButtons& savedPageButtons);

@@ -47,7 +47,8 @@ size_t PageCount(size_t rowCount, uint32_t pageSize) {
 
 std::string SheetStatusText(const SheetStatus& status) {
     if (status.live)
-        return "Live values  |  the latest reading";
+        return status.runEnded ? "Live run ended  |  its last reading"
+                               : "Live values  |  the latest reading";
     const size_t pages = PageCount(status.rowCount, status.pageSize);
     std::string text = status.fileName.empty() ? std::string("No file") : status.fileName;
     text += "  |  " + std::to_string(status.rowCount) + (status.rowCount == 1 ? " row" : " rows");

@@ -40,11 +40,13 @@ struct SheetStatus {
     size_t channelCount = 0;
     // During and after a live run the sheet holds the latest reading, no file's rows.
     bool live = false;
+    bool runEnded = false; // the run is over (stopped, or a later Run failed)
     // In a joined recording, the file of the sheet's current row (UTF-8, without its folder).
     std::string rowFileName{};
 };
 
 // "demo.bin  |  12345 rows  |  page 3 of 25" and, after a screening,
 // "  |  screened 2015-03-16 12:00:00 to 2015-03-16 18:00:00, 2 channels"; in a joined
-// recording "  |  row from day3.bin"; for live values "Live values  |  the latest reading".
+// recording "  |  row from day3.bin"; for live values "Live values  |  the latest reading",
+// after the run "Live run ended  |  its last reading".
 std::string SheetStatusText(const SheetStatus& status);

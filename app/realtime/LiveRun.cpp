@@ -84,8 +84,9 @@ void LiveRun::RunButtonClick() {
     });
     if (!begun)
         return;
+    // Stop cancels the connect.
     emit Connecting();
-    statusBeforeConnecting_ = {liveStatus_->text(), liveStatus_->isVisibleTo(window_)};
+    noAnswerStatus_->hide();
     liveStatus_->setText(QString::fromUtf8("Connecting\u2026"));
     liveStatus_->show();
 }
@@ -96,12 +97,15 @@ void LiveRun::OnRunConnected(const LiveStartResult& result) {
         QTimer::singleShot(20, this, [this, result] { OnRunConnected(result); });
         return;
     }
+    // Overtaken by Stop, which has set the commands; or replaced by a later Run.
+    if (!monitor_->ExpectsStart(result))
+        return;
     emit ConnectEnded();
     const std::optional<UserMessage> message = monitor_->AcceptStart(result);
-    // Failed, or overtaken by a Stop: the status line as it was.
     if (message || !monitor_->LinkActive()) {
-        liveStatus_->setText(statusBeforeConnecting_.first);
-        liveStatus_->setVisible(statusBeforeConnecting_.second);
+        // Nothing of an earlier run stands in the status line, as if it went on.
+        liveStatus_->hide();
+        emit RunEnded();
         if (message)
             present_(window_, *message);
         return;
@@ -138,8 +142,14 @@ void LiveRun::OnTimer() {
 }
 
 void LiveRun::OnLiveResult(const LivePollResult& result) {
-    if (!monitor_->Accept(result))
+    if (!monitor_->Accept(result)) {
+        // A read Stop overtook after it was recorded: the counts say what the record holds.
+        if (monitor_->OfStoppedRun(result)) {
+            liveState_ = result.state;
+            ShowContactState();
+        }
         return;
+    }
     // A worker reads the recording a tick replaces: the tick waits until it has ended.
     if (worker_.Running()) {
         pendingLiveResult_ = result;
@@ -158,23 +168,21 @@ void LiveRun::ApplyLiveResult(const LivePollResult& result) {
         return;
     }
     noAnswerSince_.reset();
+    if (result.entry.clockSetBack) {
+        // The instrument's clock was set back: the lines start anew from this tick.
+        for (const ChartSeriesInfo& info : shown_.SeriesInfos)
+            info.series->data()->clear();
+        monitor_->Series().Reset(activeChannels_.size());
+        liveScales_.Reset(activeChannels_.size());
+    }
     ShowLiveValues(result.entry.gap, !result.entry.repeatedClock);
     ShowContactState();
 }
 
 void LiveRun::ShowContactState() {
-    const LiveRunState& state = liveState_;
-    QString counts = QString::fromStdString(
-        TickCountsText(state.good, state.failed, state.reopens, state.repeatedClocks));
-    const QString path = QFile::decodeName(QByteArray::fromStdString(state.recordPath));
-    if (!state.recordError.empty())
-        counts += QStringLiteral("; recording stopped: ") +
-                  QFile::decodeName(QByteArray::fromStdString(state.recordError));
-    else if (state.recording)
-        counts += (monitor_->LinkActive() ? QStringLiteral("; recording to ")
-                                          : QStringLiteral("; recorded to ")) +
-                  path;
-    liveStatus_->setText(counts);
+    // Paths as the file system has them.
+    liveStatus_->setText(QFile::decodeName(
+        QByteArray::fromStdString(LiveStatusText(liveState_, monitor_->LinkActive()))));
     liveStatus_->show();
     const QString lost =
         noAnswerSince_ ? QString::fromStdString(NoAnswerText(*noAnswerSince_)) : QString();
@@ -250,12 +258,22 @@ void LiveRun::ApplyLiveScales() {
 
 void LiveRun::StopButtonClick() {
     timer_->stop();
-    // Returns at once: a read still under way ends on the poller, which closes the port then.
+    const bool connecting = !monitor_->LinkActive();
+    // Returns at once: a read still under way ends on the poller, which closes the port then;
+    // a connect under way is cancelled.
     monitor_->Stop();
+    // Recorded, not yet shown: it counts.
+    if (pendingLiveResult_)
+        liveState_ = pendingLiveResult_->state;
     pendingLiveResult_.reset();
     noAnswerSince_.reset();
-    // The counts stay in the status line, the record named as written.
-    ShowContactState();
+    // The counts stay in the status line, the record named as written; a connect cancelled
+    // leaves nothing there.
+    if (connecting)
+        HideRunStatus();
+    else
+        ShowContactState();
+    emit RunEnded();
     page_->HideAll();
     emit Stopped();
     chart_->SetPanAllowed(true);

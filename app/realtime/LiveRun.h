@@ -21,7 +21,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 class GlobalFigurePage;
@@ -76,6 +75,8 @@ signals:
     // A tick's values to become the recording on screen.
     void LiveValuesRead(const DeviceRecords& records, const std::vector<int16_t>& activeChannels);
     void Stopped();
+    // The link is no longer active: stopped, or a Run failed or was cancelled.
+    void RunEnded();
 
 private:
     // The instrument reports no ranges: its alarm limits, widened to the values seen.
@@ -98,6 +99,4 @@ private:
     std::optional<LivePollResult> pendingLiveResult_;
     std::optional<DateTime> noAnswerSince_;
     LiveRunState liveState_;
-    // The run status line's text and visibility while "Connecting…" stands in it.
-    std::pair<QString, bool> statusBeforeConnecting_;
 };

@@ -127,6 +127,23 @@ std::string TickCountsText(long long good, long long failed, long long reopens,
     return text;
 }
 
+std::string LiveStatusText(const LiveRunState& state, bool running) {
+    std::string text =
+        TickCountsText(state.good, state.failed, state.reopens, state.repeatedClocks);
+    if (!state.recordError.empty())
+        return text + "; recording stopped: " + state.recordError;
+    const bool recorded = state.recording && !state.recordPath.empty();
+    if (state.clockSetBack) {
+        const LiveClockSetBack& c = *state.clockSetBack;
+        text += "; " + ClockSetBackText(c.from, c.to, running && recorded ? state.recordPath : "");
+        if (running || !recorded)
+            return text;
+    } else if (recorded && running) {
+        return text + "; recording to " + state.recordPath;
+    }
+    return recorded ? text + "; recorded to " + state.recordPath : text;
+}
+
 void FillLiveRecording(const DeviceRecords& records, std::span<const int16_t> activeChannels,
                        std::vector<ChannelInfo>& channels, SheetRows& rows) {
     const LiveSnapshot& snapshot = records.liveSnapshot;

@@ -5,6 +5,7 @@
 // live series near 1,200,000 points in all. Texts are GBK bytes like every text of the
 // recording; the window converts them for display.
 
+#include "data/LiveRecord.h"
 #include "data/Recording.h"
 #include "device/ModbusRtuImpl.h"
 #include "views/SheetRows.h"
@@ -91,6 +92,23 @@ std::string NoAnswerText(DateTime since);
 // with ", 2 repeated clocks" after the failed ticks when there are any.
 std::string TickCountsText(long long good, long long failed, long long reopens,
                            long long repeatedClocks = 0);
+
+// The run's counts and record after a tick, as the poller left them.
+struct LiveRunState {
+    long long good = 0; // ticks with a valid reply, repeated clocks included
+    long long failed = 0;
+    long long repeatedClocks = 0;
+    long long reopens = 0;
+    bool recording = false;
+    std::string recordPath;  // the file being written, or the last one of the run
+    std::string recordError; // set when a write failed and recording stopped
+    std::optional<LiveClockSetBack> clockSetBack; // the run's last clock correction
+};
+// The status line of a run (running) or of the run that ended: the counts, then where it
+// records ("; recording to PATH", "; recorded to PATH"), why it stopped recording, or its last
+// clock correction ("; Instrument clock set back from ... to ...; recording goes on in PATH").
+// Paths are as the file system has them.
+std::string LiveStatusText(const LiveRunState& state, bool running);
 
 // The recording of a tick: one channel per monitored channel holding the latest sample, and a
 // single sheet row naming them all.

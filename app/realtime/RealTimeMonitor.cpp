@@ -2,6 +2,7 @@
 
 #include "device/CommSettingsFile.h"
 #include "device/DeviceTexts.h"
+#include "device/LinkFailure.h"
 #include "device/PosixSerialPort.h"
 
 #include <cstdio>
@@ -13,12 +14,16 @@ RealTimeMonitor::RealTimeMonitor(std::string configPath) : configPath_(std::move
     portLayer_ = std::make_unique<PosixSerialPort>(
         [this](int32_t port) { return PortDevicePath(configPath_, port); });
     connection_ = std::make_unique<ModbusRtuImpl>(*portLayer_, records_);
+    connection_->SetCancelFlag(&cancel_);
+    connection_->SetAbortFlag(&abort_);
     poller_ = std::thread([this] { PollerLoop(); });
 }
 
 RealTimeMonitor::RealTimeMonitor(std::string configPath, std::unique_ptr<SerialPortLayer> portLayer)
     : configPath_(std::move(configPath)), portLayer_(std::move(portLayer)),
       connection_(std::make_unique<ModbusRtuImpl>(*portLayer_, records_)) {
+    connection_->SetCancelFlag(&cancel_);
+    connection_->SetAbortFlag(&abort_);
     poller_ = std::thread([this] { PollerLoop(); });
 }
 
@@ -26,6 +31,12 @@ RealTimeMonitor::~RealTimeMonitor() {
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
+        // Whatever the poller waits for ends within a read of the port: the window closes
+        // at once, also while Run connects at a slow rate.
+        cancel_ = true;
+        abort_ = true;
+        cancelledStarts_ = lastRun_;
+        startRequest_.reset();
     }
     changed_.notify_all();
     poller_.join();
@@ -37,12 +48,13 @@ RealTimeMonitor::~RealTimeMonitor() {
 bool RealTimeMonitor::BeginStart(StartHandler done) {
     {
         std::lock_guard lock(mutex_);
-        if (starting_ || startRequest_)
+        // A start that Stop cancelled is ending: the new one follows it.
+        if (startRequest_ || (starting_ && !StartCancelled(lastRun_)))
             return false;
         expectedStart_ = ++lastRun_;
-        startCancelled_ = false;
         startRequest_ = StartRequest{expectedStart_, configPath_, std::move(done)};
     }
+    stoppedRun_ = 0;
     changed_.notify_all();
     return true;
 }
@@ -50,6 +62,15 @@ bool RealTimeMonitor::BeginStart(StartHandler done) {
 bool RealTimeMonitor::Starting() const {
     std::lock_guard lock(mutex_);
     return starting_ || startRequest_.has_value();
+}
+
+bool RealTimeMonitor::StartCancelled(uint64_t run) const {
+    return run <= cancelledStarts_;
+}
+
+bool RealTimeMonitor::ExpectsStart(const LiveStartResult& result) const {
+    std::lock_guard lock(mutex_);
+    return result.run == expectedStart_;
 }
 
 std::optional<UserMessage> RealTimeMonitor::AcceptStart(const LiveStartResult& result) {
@@ -81,19 +102,32 @@ LiveStartResult RealTimeMonitor::StartOnPoller(const StartRequest& request) {
     result.run = request.run;
     // What a previous run left open.
     CloseDevice();
+    // Cancelled before it began: nothing is opened.
+    if (cancel_)
+        return result;
     LoadCommSettings(request.configPath, records_.commSettings);
+    const std::string device = PortDevicePath(request.configPath, records_.commSettings.port);
     if (!connection_->OpenLink()) {
-        result.failure = UserMessage{std::string(DeviceText::SerialInitFailed), MessageIcon::Error};
+        result.failure = UserMessage{
+            std::string(DeviceText::SerialInitFailed), MessageIcon::Error,
+            OpenFailureDetail(device, portLayer_->LastOpenFailure(), records_.lastError)};
     } else if (!connection_->Connect()) {
         connection_->CloseLink();
-        result.failure = UserMessage{InstrumentNoResponseText(records_.commSettings.address),
-                                     MessageIcon::Error};
+        result.failure = UserMessage{
+            InstrumentNoResponseText(records_.commSettings.address), MessageIcon::Error,
+            NoResponseDetail(device, records_.lastError, connection_->serialLink().ReplyWait())};
     } else {
         records_.linkActive = true;
         activeChannels_ = ActiveChannelsOf(records_.commSettings);
         log_.Begin();
         const RecordSettings record = LoadRecordSettings(request.configPath);
-        if (record.enabled) {
+        bool cancelled;
+        {
+            std::lock_guard lock(mutex_);
+            cancelled = StartCancelled(request.run);
+        }
+        // A start that Stop overtook records nothing.
+        if (record.enabled && !cancelled) {
             std::vector<std::string> units;
             for (const int16_t n : activeChannels_)
                 units.push_back(LiveUnitText(records_.channelConfig[static_cast<size_t>(n - 1)]));
@@ -161,7 +195,7 @@ LivePollResult RealTimeMonitor::ReadOnce(uint64_t run) {
     result.ok = connection_->ReadLiveValues();
     // The framing layer reopens the port at the eleventh failure in a row and starts
     // counting again.
-    result.reopened = !result.ok && connection_->protocol().failureCount() == 0;
+    result.reopened = !result.ok && !abort_ && connection_->protocol().failureCount() == 0;
     result.snapshot = records_.liveSnapshot;
     result.lastError = records_.lastError;
     return result;
@@ -190,6 +224,7 @@ LiveRunState RealTimeMonitor::StateOfLog() const {
     state.recording = log_.Recording();
     state.recordPath = log_.Writer().Path();
     state.recordError = log_.RecordError();
+    state.clockSetBack = log_.LastClockSetBack();
     return state;
 }
 
@@ -208,6 +243,8 @@ void RealTimeMonitor::PollerLoop() {
             lock.unlock();
             if (!stopped)
                 LogTick(result);
+            else
+                result.state = StateOfLog();
             if (handler)
                 handler(std::move(result));
             lock.lock();
@@ -226,12 +263,20 @@ void RealTimeMonitor::PollerLoop() {
             // No read is outstanding: a close request of the previous run has been served, and
             // none may reach into this one.
             closeAfterRead_ = false;
+            cancel_ = StartCancelled(request.run);
             lock.unlock();
             LiveStartResult result = StartOnPoller(request);
             request.done(std::move(result));
             lock.lock();
-            if (std::exchange(startCancelled_, false))
+            // Overtaken by Stop: the port closes again, and the record this start opened,
+            // which holds no tick, goes.
+            if (StartCancelled(request.run)) {
+                if (log_.Recording())
+                    log_.Abandon();
                 CloseDevice();
+            }
+            // The connection serves its next user (a download, a run) in full.
+            cancel_ = quit_;
             starting_ = false;
             changed_.notify_all();
         }
@@ -247,14 +292,20 @@ void RealTimeMonitor::CloseDevice() {
 }
 
 void RealTimeMonitor::Stop() {
+    if (active_)
+        stoppedRun_ = run_.load();
     active_ = false;
     shown_.linkActive = false;
     std::lock_guard lock(mutex_);
     expectedStart_ = 0;
     if (outstanding_)
         closeAfterRead_ = true;
-    if (starting_ || startRequest_)
-        startCancelled_ = true;
+    if (starting_ || startRequest_) {
+        // The start under way ends with the request it waits for.
+        cancelledStarts_ = lastRun_;
+        if (starting_)
+            cancel_ = true;
+    }
     // Idle, or about to take up a start that closes what is open first.
     if (!outstanding_ && !starting_)
         CloseDevice();

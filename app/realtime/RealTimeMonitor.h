@@ -11,8 +11,10 @@
 // thread, and the window applies it on its own thread. The poller also keeps the run's log and
 // record, so that the sync of each tick to the disk costs the window nothing. At most one read
 // is outstanding; a tick that finds one still running is skipped, so results come back in tick
-// order. Stop returns at once; what the poller is doing ends on its own, and the poller closes
-// the port and the record then. The other members are for the caller's (the window's) thread.
+// order. Stop returns at once: a start under way is cancelled after the request it waits for
+// (and leaves no record), a read under way ends on its own, and the poller closes the port and
+// the record then. The end of the monitor cancels whatever the poller does. The other members
+// are for the caller's (the window's) thread.
 
 #include "app/realtime/LiveViews.h"
 #include "data/RecorderFile.h"
@@ -31,17 +33,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-// The run's counts and record after a tick, as the poller left them.
-struct LiveRunState {
-    long long good = 0; // ticks with a valid reply, repeated clocks included
-    long long failed = 0;
-    long long repeatedClocks = 0;
-    long long reopens = 0;
-    bool recording = false;
-    std::string recordPath;  // the file being written, or the last one of the run
-    std::string recordError; // set when a write failed and recording stopped
-};
 
 // What one read on the poller thread gave.
 struct LivePollResult {
@@ -89,6 +80,9 @@ public:
     // On the caller's thread: a successful start makes the link active and its records the
     // shown ones. The result is the message for the user, if the start failed.
     std::optional<UserMessage> AcceptStart(const LiveStartResult& result);
+    // Whether AcceptStart takes this result: false for a start that Stop overtook, or one
+    // another start has replaced.
+    bool ExpectsStart(const LiveStartResult& result) const;
     bool Starting() const;
     // BeginStart, waited for, and AcceptStart: for tests and tools that must wait.
     std::optional<UserMessage> Start();
@@ -114,9 +108,15 @@ public:
     // The result of a read of the current run, to be shown: takes its snapshot into the
     // records. False for results of an ended run, or after Stop.
     bool Accept(const LivePollResult& result);
+    // Whether the result belongs to the run the last Stop ended, with no start since: its
+    // state counts what that run recorded, the read Stop overtook included.
+    bool OfStoppedRun(const LivePollResult& result) const {
+        return result.run != 0 && result.run == stoppedRun_;
+    }
 
     // Ends the run at once: the port and the record are closed now, or by the poller when
-    // what it is doing ends. Safe to call from the result handler.
+    // what it is doing ends; a start under way is cancelled. Safe to call from the result
+    // handler.
     void Stop();
 
     bool LinkActive() const { return active_; }
@@ -140,6 +140,8 @@ private:
     // The tick into the run's log and record; on the poller thread.
     void LogTick(LivePollResult& result);
     LiveStartResult StartOnPoller(const StartRequest& request);
+    // Whether Stop (or the end of the monitor) has cancelled the start of run.
+    bool StartCancelled(uint64_t run) const;
     LiveRunState StateOfLog() const;
     // Closes the port and the record: on the poller, or on the caller's thread while the
     // poller is idle.
@@ -154,15 +156,21 @@ private:
     LiveRunLog log_;                      // the poller's while it works
     std::vector<int16_t> activeChannels_; // of the run the log records
     std::atomic<bool> active_ = false;
-    uint64_t run_ = 0;
+    std::atomic<uint64_t> run_ = 0;
+    std::atomic<uint64_t> stoppedRun_ = 0;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    bool outstanding_ = false;    // a read is requested or running
-    bool starting_ = false;       // a start is running
-    bool closeAfterRead_ = false; // Stop came while a read ran
-    bool startCancelled_ = false; // Stop came while a start was queued or ran
+    bool outstanding_ = false;     // a read is requested or running
+    bool starting_ = false;        // a start is running
+    bool closeAfterRead_ = false;  // Stop came while a read ran
+    uint64_t cancelledStarts_ = 0; // starts of runs up to this one were cancelled
     bool quit_ = false;
+    // Set to fail the start's reads not yet begun (a start cancelled, the monitor ending);
+    // cleared when the start has ended. abort_ also cuts short the read under way (the
+    // monitor ending).
+    std::atomic<bool> cancel_ = false;
+    std::atomic<bool> abort_ = false;
     uint64_t requestedRun_ = 0;
     uint64_t lastRun_ = 0;       // the last run number given out
     uint64_t expectedStart_ = 0; // the start AcceptStart takes; 0 after Stop

@@ -450,6 +450,7 @@ void RecordingViews::UpdateSheetStatus() {
         status.window = {{shown_.ShownScreening->start, shown_.ShownScreening->end}};
     status.channelCount = shown_.ColumnChannels.size();
     status.live = shown_.RealTimeMode;
+    status.runEnded = !liveRunActive_;
     if (!joinedFiles_.empty() && !shown_.Rows.Empty()) {
         // The current row, or the page's first while none is current.
         const QModelIndex current = sheet_->currentIndex();
@@ -628,6 +629,7 @@ void RecordingViews::SetRealTimeMode(bool on) {
 void RecordingViews::StartLiveViews(const std::vector<int16_t>& activeChannels,
                                     const std::vector<SheetColumn>& columns) {
     SetRealTimeMode(true);
+    liveRunActive_ = true;
     ClearViews();
     chart_->Tool()->SetActive(false);
     chart_->Tool2()->SetActive(false);
@@ -644,6 +646,11 @@ void RecordingViews::StartLiveViews(const std::vector<int16_t>& activeChannels,
         shown_.SeriesInfos.push_back({title, std::string(), series});
         shown_.ColumnChannels.push_back(static_cast<int16_t>(p));
     }
+}
+
+void RecordingViews::LiveRunEnded() {
+    liveRunActive_ = false;
+    UpdateSheetStatus();
 }
 
 void RecordingViews::ShowLiveSheetRow() {

@@ -124,6 +124,8 @@ public:
     void SetLiveRecording(const DeviceRecords& records, const std::vector<int16_t>& activeChannels);
     // Whether the views show live values (set by StartLiveViews, cleared by a load or import).
     void SetRealTimeMode(bool on);
+    // The run whose values the views show has ended (stopped, or a later Run failed).
+    void LiveRunEnded();
 
 signals:
     // The views were built: the paging buttons of the first page and whether the filter
@@ -192,6 +194,8 @@ private:
     TGoToTimeDlg* goToTime_ = nullptr;
     bool loadLogEnabled_ = false;
     bool importConvertedNothing_ = false;
+    // Whether the live run the views show still polls; set by StartLiveViews.
+    bool liveRunActive_ = false;
     // What the worker built, applied on the user-interface thread.
     std::optional<ViewBuild> pendingBuild_;
     std::vector<QSharedPointer<QCPGraphDataContainer>> pendingSeriesData_;

@@ -5,6 +5,7 @@
 #include "app/ProcessDlg.h"
 #include "app/Startup.h"
 #include "data/CsvImport.h"
+#include "data/LiveRecord.h"
 #include "data/Text.h"
 #include "device/PosixSerialPort.h"
 #include "filter/DataFilter.h"
@@ -364,4 +365,22 @@ TEST(LiveRecordOpen, OpensThroughTheOpenCommandWithABreak) {
     for (auto it = data->constBegin(); it != data->constEnd(); ++it)
         breaks += std::isnan(it->value) ? 1 : 0;
     EXPECT_EQ(breaks, 1);
+}
+
+TEST(LiveRecordOpen, ARecordWithoutSamplesSaysSo) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QSettings settings(dir.filePath("Korvane.conf"), QSettings::IniFormat);
+    const auto objects = CreateStartupObjects(settings);
+    TMainForm* w = objects->MainForm.get();
+    std::vector<UserMessage> messages;
+    w->SetMessagePresenter(
+        [&](QWidget*, const UserMessage& message) { messages.push_back(message); });
+    const QString path = dir.filePath("live-20261210-100800.csv");
+    std::ofstream(path.toStdString(), std::ios::binary) << "No.,Channel,Value,Time,Unit\n";
+    w->OpenDataFile(path);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, LiveRecordEmptyText) << "as the tool says it";
+    EXPECT_NE(messages[0].detail.find(path.toStdString()), std::string::npos) << "names the file";
+    EXPECT_TRUE(w->Recording().channels.empty());
 }

@@ -7,9 +7,12 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,29 +42,31 @@ TEST(LiveRecordLine, ReadsBackAsTheSameSample) {
     EXPECT_EQ(std::stof(line.substr(4)), 0.1f + 0.2f) << line;
 }
 
-TEST(LiveContinuity, BreaksAfterFailuresAndClockJumpsOnly) {
+TEST(LiveContinuity, BreaksWhereSecondsAreMissingOnly) {
     LiveContinuity c;
-    EXPECT_EQ(c.Failed(), std::nullopt) << "nothing to break before the first point";
-    EXPECT_EQ(c.Good(At(0)), std::nullopt) << "no line before the first point either";
+    c.Failed();
+    EXPECT_EQ(c.Good(At(0)), std::nullopt) << "no line before the first point";
     EXPECT_EQ(c.Good(At(1)), std::nullopt);
-    EXPECT_EQ(c.Good(At(3)), std::nullopt) << "two intervals are a late tick, not a jump";
-    // An outage: the marker one interval after the last point, given once.
-    const auto marker = c.Failed();
-    ASSERT_TRUE(marker);
-    EXPECT_NEAR(*marker, At(4), OneMillisecond);
-    EXPECT_EQ(c.Failed(), std::nullopt);
+    EXPECT_EQ(c.Good(At(3)), std::nullopt) << "a second skipped without a failure is a late tick";
+    c.Failed();
+    EXPECT_EQ(c.Good(At(4)), std::nullopt) << "a failed tick, but no second is missing";
+    // An outage with seconds missing: the break at the first of them.
+    c.Failed();
+    c.Failed();
     EXPECT_EQ(c.FailuresInRow(), 2);
-    const auto gap = c.Good(At(9));
+    const auto gap = c.Good(At(6));
     ASSERT_TRUE(gap);
-    EXPECT_NEAR(*gap, At(4), OneMillisecond);
-    // The clock jumps forward and back.
+    EXPECT_NEAR(*gap, At(5), OneMillisecond);
+    // The clock jumps forward without a failure.
     const auto forward = c.Good(At(20));
     ASSERT_TRUE(forward);
-    EXPECT_GT(*forward, At(9));
-    EXPECT_LT(*forward, At(20));
-    EXPECT_TRUE(c.Good(At(5)));
-    EXPECT_EQ(c.GoodTicks(), 6);
-    EXPECT_EQ(c.FailedTicks(), 3);
+    EXPECT_NEAR(*forward, At(7), OneMillisecond);
+    // A new series: nothing to break from.
+    c.Restart();
+    c.Failed();
+    EXPECT_EQ(c.Good(At(100)), std::nullopt);
+    EXPECT_EQ(c.GoodTicks(), 7);
+    EXPECT_EQ(c.FailedTicks(), 5);
 }
 
 TEST(LiveRecordWriter, StartsANewFilePastAMillionSamples) {
@@ -146,7 +151,101 @@ TEST(LiveRecordWriter, EveryTickIsSyncedToTheDiskBeforeTheWriteReturns) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(LiveRunLog, ATickWhoseClockIsNotLaterEntersNeitherRecordNorLines) {
+namespace {
+
+// Fails the sync of a folder, lets the sync of a file through.
+int FailingFolderSync(int fd) {
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = EIO;
+        return -1;
+    }
+    return fdatasync(fd);
+}
+
+} // namespace
+
+TEST(LiveRecordWriter, AFolderThatCannotBeOpenedOrSyncedStopsTheRecordAsAFailedWrite) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("recorder-live-folder-" + std::to_string(getpid()));
+    const std::vector<int16_t> channels = {1};
+    const std::vector<std::string> units(1, "V");
+    std::string error;
+    {
+        // The new file's name would not survive a power cut.
+        SetRecordSyncFunction(FailingFolderSync);
+        LiveRecordWriter writer;
+        EXPECT_FALSE(writer.Start(dir.string(), At(0), channels, units, error));
+        SetRecordSyncFunction(nullptr);
+        EXPECT_FALSE(writer.IsOpen());
+        EXPECT_NE(error.find(dir.string()), std::string::npos) << error;
+        EXPECT_NE(error.find(std::strerror(EIO)), std::string::npos) << error;
+    }
+    {
+        // No descriptor left for the folder once the file has the last one.
+        const int lowestFree = open("/dev/null", O_RDONLY);
+        ASSERT_GE(lowestFree, 0);
+        close(lowestFree);
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit tight = saved;
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree + 1);
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        LiveRecordWriter writer;
+        const bool started = writer.Start(dir.string(), At(1), channels, units, error);
+        setrlimit(RLIMIT_NOFILE, &saved);
+        EXPECT_FALSE(started);
+        EXPECT_FALSE(writer.IsOpen());
+        EXPECT_NE(error.find(std::strerror(EMFILE)), std::string::npos) << error;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+// A record as the import reads it back: per channel its times as seconds after At(0) and its
+// values.
+struct ReadBack {
+    std::vector<int> seconds;
+    std::vector<float> values;
+};
+ReadBack ReadChannel(const std::string& path, size_t channel) {
+    RecordingInfo info;
+    std::vector<ChannelInfo> read;
+    ReadBack back;
+    if (OpenLiveRecord(path, info, read) || read.size() <= channel)
+        return back;
+    for (size_t i = 0; i < read[channel].times.size(); ++i) {
+        back.seconds.push_back(
+            static_cast<int>(std::lround((read[channel].times[i] - At(0)) / OneSecond)));
+        back.values.push_back(read[channel].values[i]);
+    }
+    return back;
+}
+
+// A good tick at a second (values 10 + second and 20 + second), or a failed one.
+struct Step {
+    std::optional<int> second; // none: a failed tick
+    bool repeated = false;     // expected: a repeated clock
+};
+void Play(LiveRunLog& log, std::span<const Step> steps) {
+    for (const Step& step : steps) {
+        if (!step.second) {
+            log.Failed();
+            continue;
+        }
+        const float s = static_cast<float>(*step.second);
+        const LiveTickEntry entry = log.Good(At(*step.second), std::vector<float>{10 + s, 20 + s});
+        EXPECT_EQ(entry.repeatedClock, step.repeated) << "second " << *step.second;
+        if (entry.repeatedClock) {
+            EXPECT_EQ(entry.gap, std::nullopt);
+        }
+    }
+}
+
+} // namespace
+
+TEST(LiveRunLog, EveryReadingIsRecordedOnceAndABreakOnlyStandsForMissingSeconds) {
     const auto dir = std::filesystem::temp_directory_path() /
                      ("recorder-live-repeat-" + std::to_string(getpid()));
     const std::vector<int16_t> channels = {1, 2};
@@ -154,45 +253,61 @@ TEST(LiveRunLog, ATickWhoseClockIsNotLaterEntersNeitherRecordNorLines) {
     LiveRunLog log;
     std::string error;
     ASSERT_TRUE(log.StartRecording(dir.string(), At(0), channels, units, error)) << error;
-    const std::vector<float> values = {1.0f, 2.0f};
-    struct Step {
-        std::optional<int> second; // a good tick at this second; none: a failed tick
-        bool repeated;
-    };
     const Step steps[] = {
-        {0, false}, {1, false},
-        {1, true},                         // the clock repeats after a reconnection
-        {0, true},                         // or goes back
-        {2, false}, {std::nullopt, false}, // an outage: its marker at 3
-        {3, true},                         // a tick at the marker's time
-        {5, false},
+        {0},
+        {1},
+        {1, true}, // the clock repeats after a reconnection
+        {0, true}, // or goes back by a second or two
+        {2},
+        {std::nullopt},
+        {3}, // a failed tick, and the next second: nothing is missing
+        {std::nullopt},
+        {std::nullopt},
+        {6},       // seconds 4 and 5 are missing: a break before 6
+        {4, true}, // two seconds back
+        {std::nullopt},
+        {7}, // a failed tick before the next second again
     };
-    for (const Step& step : steps) {
-        if (!step.second) {
-            log.Failed();
-            continue;
-        }
-        const LiveTickEntry entry = log.Good(At(*step.second), values);
-        EXPECT_EQ(entry.repeatedClock, step.repeated) << "second " << *step.second;
-        if (entry.repeatedClock) {
-            EXPECT_EQ(entry.gap, std::nullopt);
-        }
-    }
+    Play(log, steps);
     EXPECT_EQ(log.RepeatedClocks(), 3);
-    EXPECT_EQ(log.GoodTicks(), 7) << "a repeated clock is still an answer";
-    EXPECT_EQ(log.FailedTicks(), 1);
+    EXPECT_EQ(log.GoodTicks(), 9) << "a repeated clock is still an answer";
+    EXPECT_EQ(log.FailedTicks(), 4);
     const std::string path = log.Writer().Path();
     log.Close();
 
-    // The record holds every time once, in order: 0, 1, 2, the marker at 3, and 5.
-    RecordingInfo info;
-    std::vector<ChannelInfo> read;
-    ASSERT_FALSE(OpenLiveRecord(path, info, read));
-    ASSERT_EQ(read.size(), 2u);
-    ASSERT_EQ(read[0].times.size(), 5u);
-    for (size_t i = 0; i < read[0].times.size(); ++i)
-        EXPECT_NEAR(read[0].times[i], At(std::array{0, 1, 2, 3, 5}[i]), OneMillisecond);
-    EXPECT_EQ(read[1].values, (std::vector<float>{2.0f, 2.0f, 2.0f, GapValue, 2.0f}));
+    // Every reading in order, once, with its own values; one break, at the first missing second.
+    const ReadBack first = ReadChannel(path, 0), second = ReadChannel(path, 1);
+    EXPECT_EQ(first.seconds, (std::vector<int>{0, 1, 2, 3, 4, 6, 7}));
+    EXPECT_EQ(first.values, (std::vector<float>{10, 11, 12, 13, GapValue, 16, 17}));
+    EXPECT_EQ(second.values, (std::vector<float>{20, 21, 22, 23, GapValue, 26, 27}));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(LiveRunLog, AClockSetBackByMoreThanTwoSecondsGoesOnInANewRecord) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("recorder-live-setback-" + std::to_string(getpid()));
+    const std::vector<int16_t> channels = {1, 2};
+    const std::vector<std::string> units(2, "V");
+    LiveRunLog log;
+    std::string error;
+    ASSERT_TRUE(log.StartRecording(dir.string(), At(0), channels, units, error)) << error;
+    // An hour back, after an outage; then three seconds back.
+    const Step steps[] = {{3600}, {3601}, {3602}, {std::nullopt}, {1}, {2}, {3}, {0}, {1}};
+    Play(log, steps);
+    EXPECT_EQ(log.RepeatedClocks(), 0);
+    const std::vector<std::string> files = log.Writer().Files();
+    log.Close();
+    ASSERT_EQ(files.size(), 3u);
+    for (const std::string& file : files)
+        EXPECT_TRUE(std::filesystem::path(file).filename().string().starts_with("live-")) << file;
+    // Each file a series of its own, without a break at its start.
+    const ReadBack parts[] = {ReadChannel(files[0], 0), ReadChannel(files[1], 0),
+                              ReadChannel(files[2], 1)};
+    EXPECT_EQ(parts[0].seconds, (std::vector<int>{3600, 3601, 3602}));
+    EXPECT_EQ(parts[1].seconds, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(parts[1].values, (std::vector<float>{11, 12, 13}));
+    EXPECT_EQ(parts[2].seconds, (std::vector<int>{0, 1}));
+    EXPECT_EQ(parts[2].values, (std::vector<float>{20, 21}));
     std::filesystem::remove_all(dir);
 }
 

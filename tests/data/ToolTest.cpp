@@ -1,5 +1,6 @@
 // paperless-recorder-tool run as a program: exact dump output, exit statuses, messages on
 // standard error, and the bundled demo recording being the writer's output.
+#include "data/LiveRecord.h"
 #include "data/RecorderFileWriter.h"
 
 #include <filesystem>
@@ -126,6 +127,22 @@ TEST_F(ToolTest, CsvAndReadoutReadALiveRecord) {
     const ToolResult readout = Run({"readout", record, "2026-12-10 10:08:05"});
     EXPECT_EQ(readout.status, 0) << readout.err;
     EXPECT_EQ(readout.out, "Longitudinal vernier X: 2026-12-10 10:08:05\nChannel 02 30.250V\n");
+}
+
+// A record without samples (a run that recorded no tick) says so, whichever command reads it.
+TEST_F(ToolTest, ARecordWithoutSamplesSaysSoInEveryCommand) {
+    const std::string record = (dir / "live-20261210-100800.csv").string();
+    std::ofstream(record, std::ios::binary) << "No.,Channel,Value,Time,Unit\n";
+    const std::string said = std::string(LiveRecordEmptyText) + "\n";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"info", record},
+          {"dump", record},
+          {"csv", record, "-"},
+          {"stats", record, "2026-12-10 10:08:00", "2026-12-10 10:09:00"}}) {
+        const ToolResult r = Run(args);
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_NE(r.err.find(said), std::string::npos) << args[0] << ": " << r.err;
+    }
 }
 
 TEST_F(ToolTest, CsvWritesEveryRowInTheSheetLayout) {

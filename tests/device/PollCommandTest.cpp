@@ -9,8 +9,10 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -78,9 +80,9 @@ TEST_F(PollCommand, FailuresPrintTheWindowsMessagesAndNameTheDevice) {
     faults.answerAddress = 7;
     instrument.SetFaults(faults);
     EXPECT_EQ(Run({"--address", "1", "--ticks", "1"}), 1);
-    // The reply came from another address: the note says so, and where.
-    EXPECT_NE(err.str().find("Instrument no response，Instrument address:1\n  (on " +
-                             server.DevicePath() + " ("),
+    // The reply came from another address: the note says so, and where, as the window's box.
+    EXPECT_NE(err.str().find("Instrument no response，Instrument address:1\n  (" +
+                             server.DevicePath() + ": a reply from another instrument address)"),
               std::string::npos)
         << err.str();
     EXPECT_TRUE(out.str().empty());
@@ -89,7 +91,7 @@ TEST_F(PollCommand, FailuresPrintTheWindowsMessagesAndNameTheDevice) {
     const std::string missing = (dir / "no-such-tty").string();
     EXPECT_EQ(
         RunPollCommand({"--config", configPath, "--device", missing, "--ticks", "1"}, out, err), 1);
-    EXPECT_NE(err.str().find("Serial initialization failed!\n  (" + missing + ":"),
+    EXPECT_NE(err.str().find("Serial initialization failed!\n  (" + missing + ": no such device)"),
               std::string::npos)
         << err.str();
 }
@@ -308,4 +310,104 @@ TEST_F(PollCommand, ARepeatedClockIsPrintedButNotRecorded) {
     const std::vector<RecordLine> lines = ReadRecord(path, title);
     ASSERT_EQ(lines.size(), 2u) << "one tick of two channels";
     EXPECT_EQ(lines[0].time, "2015-03-16 08:05:09");
+}
+
+namespace {
+
+// An instrument whose clock moves a second every second live read, as when polled every
+// 500 ms; offset shifts it (a clock set back).
+struct HalfSecondInstrument {
+    std::shared_ptr<std::atomic<int>> reads = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<int>> offset = std::make_shared<std::atomic<int>>(0);
+    InstrumentSimulator instrument{[this] {
+        SimulatorOptions options;
+        options.clock = [reads = reads, offset = offset] {
+            return EncodeDateTime({2015, 3, 16, 11, 25, 20}).value() +
+                   ((*reads)++ / 2 + *offset) * OneSecond;
+        };
+        return options;
+    }()};
+    SimulatorServer server{instrument};
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST_F(PollCommand, FailedTicksAmongAnsweredOnesLoseNoReading) {
+    HalfSecondInstrument half;
+    std::string error;
+    ASSERT_TRUE(half.server.Open(error)) << error;
+    half.server.Start();
+    SimulatorFaults faults;
+    faults.corruptEvery = 7;
+    half.instrument.SetFaults(faults);
+    const std::filesystem::path folder = dir / "records";
+    ASSERT_EQ(
+        RunPollCommand({"--config", configPath, "--device", half.server.DevicePath(), "--channels",
+                        "1,2", "--ticks", "30", "--interval", "5", "--record", folder.string()},
+                       out, err),
+        0)
+        << err.str();
+    ASSERT_NE(err.str().find("no valid reply"), std::string::npos) << "faults were injected";
+
+    // The readings printed, each second once (the second read of a second repeats its clock).
+    std::vector<std::string> printed;
+    for (const std::string& line : Lines(out.str()))
+        if (printed.empty() || !line.starts_with(printed.back().substr(0, 19)))
+            printed.push_back(line);
+    std::string title;
+    const auto path = std::filesystem::directory_iterator(folder)->path().string();
+    const std::vector<RecordLine> lines = ReadRecord(path, title);
+    ASSERT_EQ(lines.size(), 2 * printed.size()) << "no break: no second is missing";
+    for (size_t i = 0; i < printed.size(); ++i) {
+        EXPECT_TRUE(printed[i].starts_with(lines[2 * i].time)) << printed[i];
+        char value[32];
+        std::snprintf(value, sizeof value, "\tCH01 %0.3f ", lines[2 * i].value);
+        EXPECT_NE(printed[i].find(value), std::string::npos) << printed[i] << " / " << value;
+    }
+}
+
+TEST_F(PollCommand, AClockSetBackGoesOnInANewRecordAndSaysSo) {
+    HalfSecondInstrument half;
+    std::string error;
+    ASSERT_TRUE(half.server.Open(error)) << error;
+    half.server.Start();
+    const std::filesystem::path folder = dir / "records";
+    // Someone sets the instrument's clock back by an hour after a few ticks.
+    std::thread setBack([&] {
+        while (*half.reads < 6)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        *half.offset = -3600;
+    });
+    const int status =
+        RunPollCommand({"--config", configPath, "--device", half.server.DevicePath(), "--channels",
+                        "1", "--ticks", "16", "--interval", "20", "--record", folder.string()},
+                       out, err);
+    setBack.join();
+    ASSERT_EQ(status, 0) << err.str();
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files.push_back(entry.path().string());
+    ASSERT_EQ(files.size(), 2u);
+    const std::regex said("poll: tick [0-9]+: Instrument clock set back from 2015-03-16 "
+                          "11:25:2[0-9] to 2015-03-16 10:25:2[0-9]; recording goes on in (.*)\n");
+    std::smatch match;
+    const std::string messages = err.str();
+    ASSERT_TRUE(std::regex_search(messages, match, said)) << messages;
+    const std::string newer = match[1];
+    EXPECT_TRUE(newer == files[0] || newer == files[1]) << newer;
+    // The hour after holds the ticks after the correction, in order.
+    std::string title;
+    const std::vector<RecordLine> after = ReadRecord(newer, title);
+    ASSERT_GE(after.size(), 3u);
+    EXPECT_TRUE(after.front().time.starts_with("2015-03-16 10:25:2")) << after.front().time;
+    for (size_t i = 1; i < after.size(); ++i)
+        EXPECT_LT(after[i - 1].time, after[i].time);
 }

@@ -183,6 +183,24 @@ TEST_F(AgainstSimulator, ReplyFaultsFailWithTheirTexts) {
     EXPECT_TRUE(connection.ReadLiveValues()) << Utf8(records.lastError);
 }
 
+TEST_F(AgainstSimulator, TheClockIsSetBackAfterItsLiveReadsAndStaysSo) {
+    SetFaults([](SimulatorFaults& f) {
+        f.clockBackAfter = 2;
+        f.clockBackSeconds = 3600;
+    });
+    std::vector<DateTime> clocks;
+    for (int read = 0; read < 4; ++read) {
+        ASSERT_TRUE(connection.ReadLiveValues()) << Utf8(records.lastError);
+        clocks.push_back(records.liveSnapshot.instrumentTime);
+    }
+    EXPECT_EQ(clocks[1], FixedClock());
+    EXPECT_NEAR(clocks[2], FixedClock() - 3600 * OneSecond, OneMillisecond);
+    // Other faults come and go; the clock stays where it was set.
+    SetFaults([](SimulatorFaults&) {});
+    ASSERT_TRUE(connection.ReadLiveValues());
+    EXPECT_NEAR(records.liveSnapshot.instrumentTime, clocks[3], OneMillisecond);
+}
+
 TEST_F(AgainstSimulator, AnExceptionReplyIsNotAReply) {
     // Five bytes arrive where 49 are expected: the read waits its bounded time, then fails.
     SetFaults([](SimulatorFaults& f) { f.exceptionCode = 4; });

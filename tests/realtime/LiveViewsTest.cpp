@@ -175,3 +175,31 @@ TEST(LiveSeriesBook, ExtentCoversThePointsHeld) {
     EXPECT_EQ(book.TimeRange(), (LiveRange{9, 10}));
     EXPECT_EQ(book.ValueRange(), (LiveRange{-3.0, 7.5}));
 }
+
+TEST(LiveViews, StatusLineNamesTheRecordAndTheLastClockCorrection) {
+    const DateTime from = EncodeDateTime({2015, 3, 16, 9, 0, 0}).value();
+    const LiveClockSetBack setBack{from, from - 3600 * OneSecond, "/r/live-1.csv"};
+    const std::string counts = "Ticks: 5 good, 1 failed; port reopened 0 times";
+    const std::string corrected =
+        "; Instrument clock set back from 2015-03-16 09:00:00 to 2015-03-16 08:00:00";
+    struct Case {
+        bool recording, running, corrected;
+        std::string error;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {false, true, false, "", counts},
+        {true, true, false, "", counts + "; recording to /r/live-2.csv"},
+        {true, false, false, "", counts + "; recorded to /r/live-2.csv"},
+        {true, true, true, "", counts + corrected + "; recording goes on in /r/live-2.csv"},
+        {true, false, true, "", counts + corrected + "; recorded to /r/live-2.csv"},
+        {false, true, true, "", counts + corrected},
+        {false, true, true, "disk full", counts + "; recording stopped: disk full"},
+    };
+    for (const Case& c : cases) {
+        LiveRunState state{5, 1, 0, 0, c.recording, "/r/live-2.csv", c.error, std::nullopt};
+        if (c.corrected)
+            state.clockSetBack = setBack;
+        EXPECT_EQ(LiveStatusText(state, c.running), c.expected);
+    }
+}

@@ -4,12 +4,14 @@
 #include "app/realtime/RealTimeMonitor.h"
 #include "data/Text.h"
 #include "device/DeviceTexts.h"
+#include "device/PosixSerialPort.h"
 #include "tools/simulator/SimulatorServer.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -145,4 +147,60 @@ TEST_F(RealTimeMonitorTest, AStopFromThePollResultHandlerClosesThePortAndTheNext
     monitor.Stop();
     RealTimeMonitor other(configPath);
     EXPECT_EQ(other.Start(), std::nullopt) << "and Stop frees it";
+}
+
+TEST_F(RealTimeMonitorTest, AConnectIsCancelledByStopAndByTheEndOfTheMonitor) {
+    // 16 channels at 1200 bit/s: a connect of 33 requests that takes seconds.
+    {
+        std::ofstream out(configPath);
+        out << "[COM]\nport=0\nbaudRate=0\nstopBit=0\ndataBit=3\ncheckType=0\naddress=1\n"
+               "[CHANNEL]\n";
+        for (int n = 1; n <= 16; ++n)
+            out << "CH" << (n < 10 ? "0" : "") << n << "=1\n";
+        out << "[PORTS]\nCOM1=" << server.DevicePath()
+            << "\n[RECORD]\nenabled=1\nfolder=" << (dir / "records").string() << "\n";
+    }
+    SimulatorFaults slow;
+    slow.paceBaud = 1200;
+    instrument.SetFaults(slow);
+    auto connectUnderWay = [&](int requests) {
+        for (int i = 0; i < 500 && instrument.Stats().requests < requests; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return instrument.Stats().requests;
+    };
+    auto portFree = [&] {
+        PosixSerialPort port([&](int32_t) { return server.DevicePath(); });
+        return port.OpenPort(1) == PortResult::Ok;
+    };
+    auto noRecord = [&] {
+        return !std::filesystem::exists(dir / "records") ||
+               std::filesystem::is_empty(dir / "records");
+    };
+
+    RealTimeMonitor monitor(configPath);
+    std::optional<LiveStartResult> result;
+    ASSERT_TRUE(monitor.BeginStart([&](LiveStartResult r) { result = std::move(r); }));
+    const int beforeStop = connectUnderWay(3);
+    monitor.Stop();
+    monitor.WaitIdle();
+    // The request under way was the last one.
+    EXPECT_LE(instrument.Stats().requests, beforeStop + 1);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(monitor.AcceptStart(*result), std::nullopt) << "a cancelled start tells nothing";
+    EXPECT_FALSE(monitor.LinkActive());
+    EXPECT_TRUE(portFree());
+    EXPECT_TRUE(noRecord()) << "a run that never connected leaves no record";
+    // The connection serves its next user (the picture download) at once, on a clean line.
+    ASSERT_TRUE(monitor.Connection().OpenLink());
+    EXPECT_TRUE(monitor.Connection().ReadIdentification())
+        << GbkToUtf8(monitor.Connection().records().lastError);
+    monitor.Connection().CloseLink();
+
+    auto ended = std::make_unique<RealTimeMonitor>(configPath);
+    ASSERT_TRUE(ended->BeginStart([](LiveStartResult) {}));
+    const int beforeEnd = connectUnderWay(instrument.Stats().requests + 3);
+    ended.reset();
+    EXPECT_LE(instrument.Stats().requests, beforeEnd + 1);
+    EXPECT_TRUE(portFree());
+    EXPECT_TRUE(noRecord());
 }

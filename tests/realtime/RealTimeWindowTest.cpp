@@ -8,6 +8,7 @@
 #include "data/LiveRecord.h"
 #include "data/Text.h"
 #include "device/DeviceTexts.h"
+#include "device/PosixSerialPort.h"
 #include "tools/simulator/SimulatorServer.h"
 
 #include <QDir>
@@ -74,17 +75,28 @@ protected:
         w->SetConfigFilePath(configPath);
         w->SetMessagePresenter([this](QWidget*, const UserMessage& message) {
             messages.push_back(GbkToUtf8(message.text));
+            details.push_back(message.detail);
         });
     }
 
-    void WriteConfig(int address, std::initializer_list<int> channels, const std::string& device) {
+    // baudIndex 3 is 19200 bit/s, 0 is 1200.
+    void WriteConfig(int address, std::initializer_list<int> channels, const std::string& device,
+                     int baudIndex = 3) {
         std::ofstream out(configPath);
-        out << "[COM]\nport=0\nbaudRate=3\nstopBit=0\ndataBit=3\ncheckType=0\naddress=" << address
-            << "\n[CHANNEL]\n";
+        out << "[COM]\nport=0\nbaudRate=" << baudIndex
+            << "\nstopBit=0\ndataBit=3\ncheckType=0\naddress=" << address << "\n[CHANNEL]\n";
         for (int n = 1; n <= 16; ++n)
             out << ChannelKey(n) << "="
                 << (std::find(channels.begin(), channels.end(), n) != channels.end()) << "\n";
         out << "[PORTS]\nCOM1=" << device << "\n";
+    }
+
+    // "Record to folder" on, into the folder returned.
+    QString RecordToFolder() {
+        const QString folder = dir.filePath("records");
+        std::ofstream(configPath, std::ios::app)
+            << "[RECORD]\nenabled=1\nfolder=" << folder.toStdString() << "\n";
+        return folder;
     }
 
     // One tick as the timer gives it: the read on the poller thread, its result shown.
@@ -130,6 +142,7 @@ protected:
     std::unique_ptr<StartupObjects> objects;
     TMainForm* w = nullptr;
     std::vector<std::string> messages;
+    std::vector<std::string> details;
 };
 
 // What a panel's lamps must show for the value it shows, judged by the simulator's own limits.
@@ -367,6 +380,152 @@ TEST_F(RealTimeWindowTest, ASilentInstrumentLeavesTheWindowAnsweringAndShowsLost
     EXPECT_TRUE(messages.empty());
 }
 
+namespace {
+
+// The record files of a folder, and a file as the import reads it.
+QStringList RecordFiles(const QString& folder) {
+    QStringList paths;
+    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files))
+        paths << file.filePath();
+    return paths;
+}
+std::vector<ChannelInfo> ReadRecord(const QString& path) {
+    RecordingInfo info;
+    std::vector<ChannelInfo> read;
+    EXPECT_FALSE(OpenLiveRecord(path.toStdString(), info, read)) << path.toStdString();
+    return read;
+}
+
+} // namespace
+
+TEST_F(RealTimeWindowTest, AFailedTickFollowedByTheNextSecondLosesNoReading) {
+    const QString folder = RecordToFolder();
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    // One read goes unanswered; the instrument's next answer is the next second.
+    SimulatorFaults silence;
+    silence.silentAfter = 0;
+    silence.silentRequests = 1;
+    instrument.SetFaults(silence);
+    Tick();
+    ASSERT_TRUE(w->Live().NoAnswerStatusLabel()->isVisibleTo(w));
+    Tick();
+    EXPECT_EQ(w->DataListModel->ItemTexts(0).value(1), "2015-03-16 08:05:10");
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text().section(';', 0, 0), "Ticks: 2 good, 1 failed");
+    for (size_t p = 0; p < w->Recording().SeriesInfos.size(); ++p) {
+        const auto data = w->Recording().SeriesInfos[p].series->data();
+        ASSERT_EQ(data->size(), 2) << "both readings drawn, no break between them";
+        EXPECT_FALSE(std::isnan(data->at(1)->value));
+    }
+    w->StopButton->trigger();
+    const QStringList records = RecordFiles(folder);
+    ASSERT_EQ(records.size(), 1);
+    for (const ChannelInfo& channel : ReadRecord(records[0])) {
+        ASSERT_EQ(channel.values.size(), 2u);
+        EXPECT_EQ(std::count(channel.values.begin(), channel.values.end(), GapValue), 0);
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(RealTimeWindowTest, AClockSetBackByAnHourStartsANewRecordAndANewLine) {
+    const QString folder = RecordToFolder();
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    for (int tick = 0; tick < 3; ++tick)
+        Tick();
+    // Someone sets the instrument's clock back by an hour.
+    *liveReads -= 3600;
+    Tick();
+    EXPECT_EQ(w->DataListModel->ItemTexts(0).value(1), "2015-03-16 07:05:12");
+    const QStringList records = RecordFiles(folder);
+    ASSERT_EQ(records.size(), 2);
+    const QString status = w->Live().LiveStatusLabel()->text();
+    const QRegularExpressionMatch said =
+        QRegularExpression("; Instrument clock set back from 2015-03-16 08:05:11 to 2015-03-16 "
+                           "07:05:12; recording goes on in (.*)$")
+            .match(status);
+    ASSERT_TRUE(said.hasMatch()) << status.toStdString();
+    const QString newer = said.captured(1);
+    ASSERT_TRUE(records.contains(newer)) << newer.toStdString();
+    const QString older = records[records[0] == newer ? 1 : 0];
+    for (size_t p = 0; p < w->Recording().SeriesInfos.size(); ++p)
+        EXPECT_EQ(w->Recording().SeriesInfos[p].series->dataCount(), 1) << "the line starts anew";
+    Tick();
+    EXPECT_EQ(w->Recording().SeriesInfos[0].series->dataCount(), 2);
+    EXPECT_FALSE(std::isnan(w->Recording().SeriesInfos[0].series->data()->at(1)->value));
+    w->StopButton->trigger();
+
+    // The hour before in the first record, the hour after in the second.
+    const auto before = ReadRecord(older), after = ReadRecord(newer);
+    ASSERT_EQ(before.size(), 3u);
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(before[0].times.size(), 3u);
+    ASSERT_EQ(after[0].times.size(), 2u);
+    EXPECT_EQ(FormatDateTime(after[0].times[0], ReadoutTimePattern), "2015-03-16 07:05:12");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(RealTimeWindowTest, StopCountsTheTickThePollerRecordedBeforeIt) {
+    const QString folder = RecordToFolder();
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    // The read has been answered and recorded; Stop comes before the window has shown it.
+    w->OnTimer();
+    w->Live().Monitor().WaitIdle();
+    w->StopButton->trigger();
+    QCoreApplication::processEvents();
+    const QStringList records = RecordFiles(folder);
+    ASSERT_EQ(records.size(), 1);
+    const auto read = ReadRecord(records[0]);
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text().section(';', 0, 0),
+              QStringLiteral("Ticks: %1 good, 0 failed").arg(read[0].times.size()));
+}
+
+TEST_F(RealTimeWindowTest, StopCancelsAConnectAndClosingTheWindowDoesToo) {
+    // 16 channels at 1200 bit/s: a connect of 33 requests that takes seconds.
+    WriteConfig(1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, server.DevicePath(), 0);
+    RecordToFolder();
+    SimulatorFaults slow;
+    slow.paceBaud = 1200;
+    instrument.SetFaults(slow);
+    auto connectUnderWay = [&](int requests) {
+        for (int i = 0; i < 500 && instrument.Stats().requests < requests; ++i)
+            QTest::qWait(10);
+        return instrument.Stats().requests;
+    };
+    auto noRecord = [&] { return QDir(dir.filePath("records")).entryList(QDir::Files).empty(); };
+
+    w->RunButton->trigger();
+    const int beforeStop = connectUnderWay(3);
+    EXPECT_TRUE(w->StopButton->isEnabled() && w->StopMenuItem->isEnabled());
+    w->StopButton->trigger();
+    EXPECT_FALSE(w->StopButton->isEnabled());
+    EXPECT_TRUE(w->RunButton->isEnabled() && w->OpenFileButton->isEnabled());
+    w->Live().Monitor().WaitIdle();
+    QCoreApplication::processEvents();
+    EXPECT_LE(instrument.Stats().requests, beforeStop + 1) << "the request under way was the last";
+    EXPECT_FALSE(w->Live().Monitor().LinkActive() || w->Timer->isActive());
+    EXPECT_TRUE(w->RunButton->isEnabled());
+    EXPECT_FALSE(w->Live().LiveStatusLabel()->isVisibleTo(w))
+        << w->Live().LiveStatusLabel()->text().toStdString();
+    EXPECT_TRUE(noRecord()) << "a run that never connected leaves no record";
+    EXPECT_TRUE(messages.empty()) << messages.front();
+
+    // Closing the window while the next Run connects.
+    w->RunButton->trigger();
+    const int beforeClose = connectUnderWay(instrument.Stats().requests + 3);
+    EXPECT_TRUE(messages.empty()) << "a clean line for the next Run: " << messages.front();
+    objects.reset();
+    w = nullptr;
+    EXPECT_LE(instrument.Stats().requests, beforeClose + 1);
+    EXPECT_TRUE(noRecord());
+    PosixSerialPort port([&](int32_t) { return server.DevicePath(); });
+    EXPECT_EQ(port.OpenPort(1), PortResult::Ok) << "the port was closed";
+}
+
 TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
@@ -399,8 +558,7 @@ TEST_F(RealTimeWindowTest, StopDuringASilentTickReturnsAtOnceAndFreesThePort) {
 }
 
 TEST_F(RealTimeWindowTest, ARepeatedClockIsShownButNeitherRecordedNorDrawn) {
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    RecordToFolder();
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     Tick();
@@ -444,8 +602,7 @@ int CountingSync(int fd) {
 } // namespace
 
 TEST_F(RealTimeWindowTest, EachTickIsSyncedToTheDiskOnThePoller) {
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    RecordToFolder();
     uiThread = std::this_thread::get_id();
     SetRecordSyncFunction(CountingSync);
     StartRun();
@@ -461,8 +618,7 @@ TEST_F(RealTimeWindowTest, EachTickIsSyncedToTheDiskOnThePoller) {
 }
 
 TEST_F(RealTimeWindowTest, AfterStopTheRecordIsNamedAsWrittenUntilAFileIsOpened) {
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\nenabled=1\nfolder=" << dir.filePath("records").toStdString() << "\n";
+    RecordToFolder();
     StartRun();
     ASSERT_TRUE(messages.empty()) << messages.front();
     Tick();
@@ -498,9 +654,10 @@ TEST_F(RealTimeWindowTest, RunConnectsBehindTheWindowAndSaysSo) {
     EXPECT_TRUE(w->Live().Monitor().Starting()) << "the event was handled while Run connected";
     EXPECT_EQ(w->Live().LiveStatusLabel()->text(), QString::fromUtf8("Connecting…"));
     EXPECT_TRUE(w->Live().LiveStatusLabel()->isVisibleTo(w));
-    for (QAction* off : {w->RunButton, w->RunMenuItem, w->ComSettingButton, w->OpenFileButton,
-                         w->OEMDownLoad, w->StopButton})
+    for (QAction* off :
+         {w->RunButton, w->RunMenuItem, w->ComSettingButton, w->OpenFileButton, w->OEMDownLoad})
         EXPECT_FALSE(off->isEnabled()) << off->text().toStdString();
+    EXPECT_TRUE(w->StopButton->isEnabled()) << "Stop cancels the connect";
     w->RunButtonClick(); // a second Run meanwhile does nothing
     w->Live().Monitor().WaitIdle();
     QCoreApplication::processEvents();
@@ -560,25 +717,43 @@ TEST_F(RealTimeWindowTest, ADownloadAfterStopWaitsForTheOutstandingRead) {
 }
 
 TEST_F(RealTimeWindowTest, AFailedRunShowsWhyAndStaysIdle) {
+    // A run before, whose counts and record the status line names after Stop.
+    RecordToFolder();
+    StartRun();
+    Tick();
+    w->StopButton->trigger();
+    ASSERT_TRUE(w->Live().LiveStatusLabel()->text().startsWith("Ticks: 1 good"));
+
     struct Case {
         int address;
         std::string device;
         std::string message;
+        std::string cause; // in the box's detail, after the device
     };
     const Case cases[] = {
-        {1, dir.filePath("no-such-tty").toStdString(), "Serial initialization failed!"},
-        {7, server.DevicePath(), "Instrument no response\xEF\xBC\x8CInstrument address:7"},
+        {1, dir.filePath("no-such-tty").toStdString(), "Serial initialization failed!",
+         "no such device"},
+        {7, server.DevicePath(), "Instrument no response\xEF\xBC\x8CInstrument address:7",
+         "no answer within 1000 ms"},
     };
     for (const Case& c : cases) {
         messages.clear();
+        details.clear();
         WriteConfig(c.address, {2}, c.device);
         Run();
         EXPECT_EQ(messages, std::vector<std::string>{c.message});
+        ASSERT_EQ(details.size(), 1u);
+        EXPECT_NE(details[0].find(c.device + ": " + c.cause), std::string::npos) << details[0];
         EXPECT_FALSE(w->Timer->isActive());
-        EXPECT_FALSE(w->Recording().RealTimeMode);
         EXPECT_TRUE(w->RunButton->isEnabled() && w->OpenFileButton->isEnabled());
         EXPECT_FALSE(w->StopButton->isEnabled());
         EXPECT_FALSE(GlobalPageShown());
+        // Nothing says that the last run goes on.
+        EXPECT_FALSE(w->Live().LiveStatusLabel()->isVisibleTo(w) &&
+                     w->Live().LiveStatusLabel()->text().startsWith("Ticks:"))
+            << w->Live().LiveStatusLabel()->text().toStdString();
+        EXPECT_FALSE(w->Views().SheetStatusLabel()->text().startsWith("Live values"))
+            << w->Views().SheetStatusLabel()->text().toStdString();
     }
 }
 

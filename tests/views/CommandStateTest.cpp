@@ -70,3 +70,17 @@ TEST(CommandStates, RealTimeStartAndStop) {
     EXPECT_TRUE(c.open && c.importEnabled && c.comRun && c.oemEnabled);
     EXPECT_FALSE(c.stop || c.globalPage || c.filter); // filtering waits for the next load
 }
+
+TEST(CommandStates, StopCancelsAConnectUnderWay) {
+    CommandStates c = StartUpCommands(false, false);
+    OnRealTimeConnecting(c);
+    EXPECT_TRUE(c.stop);
+    EXPECT_FALSE(c.open || c.importEnabled || c.comRun || c.oemEnabled);
+    // Cancelled, or failed: idle again.
+    for (auto end : {&OnRealTimeStopped, &OnRealTimeConnected}) {
+        CommandStates ended = c;
+        end(ended);
+        EXPECT_FALSE(ended.stop);
+        EXPECT_TRUE(ended.open && ended.importEnabled && ended.comRun && ended.oemEnabled);
+    }
+}

@@ -69,8 +69,10 @@ TEST(SheetStatusText, FileRowsPageAndScreening) {
     // A live run's sheet is no page of the last file.
     EXPECT_EQ(SheetStatusText({"a.bin", 1, 0, 500, std::nullopt, 3, true}),
               "Live values  |  the latest reading");
+    EXPECT_EQ(SheetStatusText({"a.bin", 1, 0, 500, std::nullopt, 3, true, true}),
+              "Live run ended  |  its last reading");
     // A joined recording names the file of the current row.
-    EXPECT_EQ(SheetStatusText({"2 files, ...", 20, 0, 500, std::nullopt, 1, false, "b.bin"}),
+    EXPECT_EQ(SheetStatusText({"2 files, ...", 20, 0, 500, std::nullopt, 1, false, false, "b.bin"}),
               "2 files, ...  |  20 rows  |  page 1 of 1  |  row from b.bin");
 }
 

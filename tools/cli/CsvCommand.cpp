@@ -27,6 +27,9 @@ int RunCsvCommand(const std::vector<std::string>& args) {
     PageOptions pages;
     if (!TakeViewOptions(rest, screening, &pages))
         return ExitUsage;
+    std::string database;
+    if (!TakeDatabaseOption(rest, database))
+        return ExitUsage;
     std::vector<std::string> loadArgs;
     std::vector<std::string> paths;
     for (const std::string& arg : rest)
@@ -34,9 +37,10 @@ int RunCsvCommand(const std::vector<std::string>& args) {
     if (paths.size() != 2)
         return UsageError("csv needs a data file and an output file (- for standard output)");
     loadArgs.push_back(paths[0]);
-    const auto arguments = ParseLoadArguments(loadArgs);
+    auto arguments = ParseLoadArguments(loadArgs);
     if (!arguments)
         return ExitUsage;
+    arguments->database = database;
     const auto file = LoadFileViews(*arguments, screening, pages.pageSize);
     if (!file)
         return ExitUsage;

@@ -1,6 +1,7 @@
 // info FILE: a summary of a data file for people: time window, value range, sample count and
 // each channel's unit, range and samples; or the reader's message. For a folder, the joined
-// recording, and each file with its time window and the samples the join kept of it.
+// recording, and each file with its time window and the samples the join kept of it; for
+// archive:NAME the same of the recorder's history (the files in the order they were added).
 
 #include "tools/cli/Commands.h"
 #include "tools/cli/ToolSupport.h"
@@ -33,6 +34,17 @@ std::string RangeText(const ChannelDescriptor& d) {
     char text[96];
     std::snprintf(text, sizeof text, "%.*f to %.*f", decimals, d.rangeLow / divisor, decimals,
                   d.rangeHigh / divisor);
+    return text;
+}
+
+// The instrument range a recording keeps for the channel (of the archive, which keeps no
+// descriptors); "?" without one.
+std::string KeptRangeText(const ChannelInfo& channel) {
+    if (std::isnan(channel.rangeLow) || std::isnan(channel.rangeHigh))
+        return "?";
+    char text[96];
+    std::snprintf(text, sizeof text, "%g to %g", static_cast<double>(channel.rangeLow),
+                  static_cast<double>(channel.rangeHigh));
     return text;
 }
 
@@ -69,9 +81,11 @@ int RunInfoCommand(const std::vector<std::string>& args) {
     if (headerPaths.empty())
         headerPaths.push_back(arguments->path);
     std::vector<HeaderBlock> headers;
-    for (const std::string& path : headerPaths)
-        if (auto header = ReadHeaderBlock(path))
-            headers.push_back(*header);
+    const bool archived = IsArchivePath(arguments->path);
+    if (!archived)
+        for (const std::string& path : headerPaths)
+            if (auto header = ReadHeaderBlock(path))
+                headers.push_back(*header);
 
     std::printf("File: %s\n", arguments->path.c_str());
     std::printf("Time window: %s to %s\n",
@@ -80,7 +94,7 @@ int RunInfoCommand(const std::vector<std::string>& args) {
     std::printf("Value range: %0.3f to %0.3f\n", static_cast<double>(info.valueMin),
                 static_cast<double>(info.valueMax));
     std::printf("Samples: %d\n", info.sampleCount);
-    if (IsRecordingFolder(arguments->path)) {
+    if (IsRecordingFolder(arguments->path) || archived) {
         std::printf("Files: %zu\n", files.size());
         for (const JoinedFile& file : files)
             std::printf("  %s: %s to %s, %d samples kept\n", file.path.c_str(),
@@ -90,7 +104,8 @@ int RunInfoCommand(const std::vector<std::string>& args) {
     std::printf("Channels: %zu\n", channels.size());
     for (const ChannelInfo& channel : channels) {
         const size_t gaps = CountGapValues(channel.values);
-        const std::string range = ChannelRangeText(channel.channel, headers);
+        const std::string range =
+            archived ? KeptRangeText(channel) : ChannelRangeText(channel.channel, headers);
         std::printf("  Channel %d: %s, range %s, %zu samples, %zu gap points", channel.channel,
                     GbkToUtf8(channel.unit).c_str(), range.c_str(), channel.values.size() - gaps,
                     gaps);

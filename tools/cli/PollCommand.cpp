@@ -6,6 +6,7 @@
 #include "data/UnitNames.h"
 #include "device/CommSettingsFile.h"
 #include "device/DeviceTexts.h"
+#include "device/LinkFailure.h"
 #include "device/ModbusRtuImpl.h"
 #include "device/PosixSerialPort.h"
 
@@ -28,7 +29,8 @@ one line per tick: the instrument's clock, then for each monitored channel a tab
 "CHnn value unit flags". flags are four characters, U (above Upper), C (above Cap), F (below
 Floor), L (below Lower), or '-' for each that is not raised. A tick whose read fails prints
 nothing on standard output and a note on standard error, and so does a tick whose clock is
-not later than the last recorded one ("repeated clock"; printed, but not recorded).
+not later than the last recorded one ("repeated clock"; printed, but not recorded) and one
+whose clock was set back by more than 2 s (recorded in a new record file).
 
 Options:
 %s  --channels LIST      channels to monitor, e.g. 1,2,5-8
@@ -36,7 +38,8 @@ Options:
   --interval MS        time between ticks in milliseconds (default 1000)
   --record FOLDER      also append every tick to a record file in FOLDER, named after the
                        run's start (live-yyyyMMdd-HHmmss.csv, the CSV import's line format;
-                       failed ticks leave a gap marker); the program opens it with File > Open
+                       seconds missing after failed ticks leave a gap marker); the program
+                       opens it with File > Open
   -h, --help           show this text
 
 Exit status: 0 after the last tick, Ctrl+C or a termination signal, 1 when the port cannot
@@ -188,18 +191,25 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
     const std::string devicePath = LinkDevicePath(link, settings.port);
     PosixSerialPort serialPort([devicePath](int32_t) { return devicePath; });
     ModbusRtuImpl connection(serialPort, records);
+    // An interrupt cuts short the reply being waited for, also while connecting.
+    connection.SetCancelFlag(&interrupted);
+    connection.SetAbortFlag(&interrupted);
     if (!connection.OpenLink()) {
-        err << GbkToUtf8(DeviceText::SerialInitFailed) << "\n  (" << devicePath << ":"
-            << FailureNote(records.lastError) << ")\n";
+        err << GbkToUtf8(DeviceText::SerialInitFailed) << "\n  ("
+            << OpenFailureDetail(devicePath, serialPort.LastOpenFailure(), records.lastError)
+            << ")\n";
         return 1;
     }
     if (!connection.Connect()) {
+        connection.CloseLink();
+        if (interrupted)
+            return 0;
         char message[128];
         std::snprintf(message, sizeof message, DeviceText::InstrumentNoResponseFormat,
                       settings.address);
-        err << GbkToUtf8(message) << "\n  (on " << devicePath << FailureNote(records.lastError)
+        err << GbkToUtf8(message) << "\n  ("
+            << NoResponseDetail(devicePath, records.lastError, connection.serialLink().ReplyWait())
             << ")\n";
-        connection.CloseLink();
         return 1;
     }
     records.linkActive = true;
@@ -241,6 +251,11 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
                 err << "poll: tick " << tick << ": repeated clock "
                     << FormatDateTime(records.liveSnapshot.instrumentTime, ReadoutTimePattern)
                     << ", not recorded" << std::endl;
+            if (const auto& c = entry.clockSetBack)
+                err << "poll: tick " << tick << ": "
+                    << ClockSetBackText(c->from, c->to, c->recordPath) << std::endl;
+        } else if (interrupted) {
+            break; // the read was cut short
         } else {
             log.Failed();
             err << "poll: tick " << tick << ": no valid reply from " << devicePath

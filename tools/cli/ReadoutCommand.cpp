@@ -101,6 +101,9 @@ int RunReadoutCommand(const std::vector<std::string>& args) {
     ScreeningOptions screening;
     if (!TakeViewOptions(rest, screening))
         return ExitUsage;
+    std::string database;
+    if (!TakeDatabaseOption(rest, database))
+        return ExitUsage;
     std::vector<std::string> loadArgs;
     std::vector<std::string> words;
     for (const std::string& arg : rest)
@@ -111,9 +114,10 @@ int RunReadoutCommand(const std::vector<std::string>& args) {
     if (!x)
         return UsageError("not a time (\"yyyy-MM-dd HH:mm:ss[.zzz]\"): " + words[1]);
     loadArgs.push_back(words[0]);
-    const auto arguments = ParseLoadArguments(loadArgs);
+    auto arguments = ParseLoadArguments(loadArgs);
     if (!arguments)
         return ExitUsage;
+    arguments->database = database;
     auto file = LoadFileViews(*arguments, screening);
     if (!file)
         return ExitUsage;

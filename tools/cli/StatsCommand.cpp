@@ -1,5 +1,5 @@
-// stats FILE FROM TO [--channels LIST] [--log[=DIR]]: the statistics table of the trend chart's
-// "Statistics A–B" with the two cursors at FROM and TO (either order, both ends included,
+// stats FILE FROM TO [--channels LIST] [--db URL] [--log[=DIR]]: the statistics table of the trend
+// chart's "Statistics A–B" with the two cursors at FROM and TO (either order, both ends included,
 // "yyyy-MM-dd HH:mm:ss"), for every channel the views show (those of --channels), as CSV:
 // the header line, then one line per channel; empty fields where a channel has no sample in
 // the interval. A file the reader gives up on part-way prints what it read and exits with 1.
@@ -11,6 +11,7 @@
 #include "data/Text.h"
 #include "views/IntervalStatistics.h"
 
+#include <algorithm>
 #include <cstdio>
 
 int RunStatsCommand(const std::vector<std::string>& args) {
@@ -20,6 +21,9 @@ int RunStatsCommand(const std::vector<std::string>& args) {
         return ExitUsage;
     if (screening.from || screening.to)
         return UsageError("stats takes its interval as FROM and TO, not --from or --to");
+    std::string database;
+    if (!TakeDatabaseOption(rest, database))
+        return ExitUsage;
     std::vector<std::string> loadArgs;
     std::vector<std::string> words;
     for (const std::string& arg : rest)
@@ -31,9 +35,13 @@ int RunStatsCommand(const std::vector<std::string>& args) {
     if (!from || !to)
         return UsageError("not a time (\"yyyy-MM-dd HH:mm:ss\"): " + words[from ? 2 : 1]);
     loadArgs.push_back(words[0]);
-    const auto arguments = ParseLoadArguments(loadArgs);
+    auto arguments = ParseLoadArguments(loadArgs);
     if (!arguments)
         return ExitUsage;
+    arguments->database = database;
+    // Of the archive only the interval is read.
+    if (IsArchivePath(arguments->path))
+        arguments->range = {std::min(*from, *to), std::max(*from, *to)};
     // The channels the chart shows, or those of --channels. Only the channels are screened:
     // the interval is FROM to TO whatever the recording's own window says (a header whose
     // start lies after its end would refuse a screening).

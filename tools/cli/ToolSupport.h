@@ -3,11 +3,11 @@
 
 #include "data/RecorderFile.h"
 #include "data/RecordingJoin.h"
+#include "data/archive/StretchCodec.h"
 
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 inline constexpr const char* ToolName = "paperless-recorder-tool";
@@ -17,26 +17,40 @@ constexpr int ExitUsage = 2;
 // Prints "paperless-recorder-tool: <text>" on standard error; returns ExitUsage.
 int UsageError(const std::string& text);
 
-// What "COMMAND --help" prints on standard output: the command's usage line, what it does and
-// the exit statuses.
-void PrintCommandUsage(std::string_view name, std::string_view arguments, std::string_view summary);
-// Whether a command's arguments ask for its usage (--help or -h anywhere).
-bool AsksForHelp(const std::vector<std::string>& args);
-
 // Runs a command and returns its exit status. An exception that escapes it (memory running out
 // in a worker of a join, say) ends it with a message on standard error and ExitFailure, never
 // with an abort.
 int RunCommand(const std::function<int()>& command);
 
-// A data file argument (a folder joins its data files) and the load-log switch: "--log" writes the
-// load log into the settings directory, "--log=DIR" into DIR (the tool has no settings store to
-// read "OpenLog" from).
+// "archive:NAME" in place of a data file: the recorder NAME of the archive.
+inline constexpr std::string_view ArchivePathPrefix = "archive:";
+bool IsArchivePath(std::string_view path);
+
+// A data file argument (a folder joins its data files, archive:NAME reads the archive) and the
+// load-log switch: "--log" writes the load log into the settings directory, "--log=DIR" into DIR
+// (the tool has no settings store to read "OpenLog" from).
 struct LoadArguments {
     std::string path;
     LoadLogOptions log;
+    // --db URL: where the archive is (an SQLite file or a postgresql:// URI); empty for the
+    // default, DefaultArchiveLocation().
+    std::string database;
+    // --from TIME, --to TIME: only the recording within them (for archive:NAME only that range
+    // is read from the database).
+    TimeRange range;
 };
-// Nullopt after printing what is wrong.
+// Also takes --db, --from and --to. Nullopt after printing what is wrong.
 std::optional<LoadArguments> ParseLoadArguments(const std::vector<std::string>& args);
+
+// "--name VALUE" or "--name=VALUE" at args[i], taken out of args with its value. malformed is
+// set when the option is there without a value.
+std::optional<std::string> TakeOptionValue(std::vector<std::string>& args, size_t i,
+                                           const std::string& name, bool& malformed);
+// Takes every --db option out of args (the last one counts). False after printing what is
+// wrong.
+bool TakeDatabaseOption(std::vector<std::string>& args, std::string& database);
+// The archive's location from a --db value.
+std::string ArchiveLocation(const std::string& database);
 
 // Reads the file, or joins the files of a folder; a failure is printed on standard error and
 // returned. files, when given, receives what each joined file contributed.

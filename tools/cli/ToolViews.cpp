@@ -1,35 +1,11 @@
 #include "tools/cli/ToolViews.h"
 
-#include "data/LiveRecord.h"
-
 #include "data/Text.h"
 #include "views/SheetLinks.h"
 
 #include <cstdio>
 
 namespace {
-
-// "--name VALUE" or "--name=VALUE" at args[i]; the value is taken out with the option.
-std::optional<std::string> TakeValue(std::vector<std::string>& args, size_t i,
-                                     const std::string& name, bool& malformed) {
-    const std::string& arg = args[i];
-    if (arg == name) {
-        if (i + 1 >= args.size()) {
-            malformed = true;
-            return std::nullopt;
-        }
-        std::string value = args[i + 1];
-        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
-                   args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
-        return value;
-    }
-    if (arg.starts_with(name + "=")) {
-        std::string value = arg.substr(name.size() + 1);
-        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
-        return value;
-    }
-    return std::nullopt;
-}
 
 std::optional<size_t> PositiveNumber(const std::string& text) {
     if (text.empty() || text.size() > 9)
@@ -54,22 +30,22 @@ bool TakeViewOptions(std::vector<std::string>& args, ScreeningOptions& screening
             UsageError("bad value for " + name + ": " + value);
             return false;
         };
-        if (auto v = TakeValue(args, i, "--from", malformed)) {
+        if (auto v = TakeOptionValue(args, i, "--from", malformed)) {
             if (!(screening.from = ParseDateTime(*v)))
                 return bad("--from", *v + " (yyyy-MM-dd HH:mm:ss)");
-        } else if (auto v = TakeValue(args, i, "--to", malformed)) {
+        } else if (auto v = TakeOptionValue(args, i, "--to", malformed)) {
             if (!(screening.to = ParseDateTime(*v)))
                 return bad("--to", *v + " (yyyy-MM-dd HH:mm:ss)");
-        } else if (auto v = TakeValue(args, i, "--channels", malformed)) {
+        } else if (auto v = TakeOptionValue(args, i, "--channels", malformed)) {
             if (!(screening.channels = ParseChannelList(*v)))
                 return bad("--channels", *v + " (e.g. 1,3-5)");
-        } else if (pages && (v = TakeValue(args, i, "--page", malformed))) {
+        } else if (pages && (v = TakeOptionValue(args, i, "--page", malformed))) {
             if (!(pages->page = PositiveNumber(*v)))
                 return bad("--page", *v);
-        } else if (pages && (v = TakeValue(args, i, "--page-at", malformed))) {
+        } else if (pages && (v = TakeOptionValue(args, i, "--page-at", malformed))) {
             if (!(pages->pageAt = ParseDateTime(*v)))
                 return bad("--page-at", *v + " (yyyy-MM-dd HH:mm:ss)");
-        } else if (pages && (v = TakeValue(args, i, "--page-size", malformed))) {
+        } else if (pages && (v = TakeOptionValue(args, i, "--page-size", malformed))) {
             const auto size = ParseItemsPerPage(*v);
             if (!size)
                 return bad("--page-size", *v + " (100 to 10000)");
@@ -116,10 +92,11 @@ std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
                                          const ScreeningOptions& screening, uint32_t pageSize) {
     ViewsOfFile result;
     ResetRecordingInfo(result.info);
-    // A live run's record opens as File > Open opens it.
-    result.readFailure = IsLiveRecordName(load.path)
-                             ? OpenLiveRecord(load.path, result.info, result.channels)
-                             : ReadDataPath(load, result.info, result.channels, &result.files);
+    // Of the archive only the screening's window is read.
+    LoadArguments source = load;
+    if (IsArchivePath(load.path) && (screening.from || screening.to))
+        source.range = {screening.from, screening.to};
+    result.readFailure = ReadDataPath(source, result.info, result.channels, &result.files);
     if (result.readFailure)
         std::fprintf(stderr, "%s: %s\n", load.path.c_str(),
                      GbkToUtf8(result.readFailure->text).c_str());

@@ -60,8 +60,8 @@ struct ViewsOfFile {
 };
 
 // Reads the file (a live run's record, named *.csv, as File > Open reads it; a folder joined as
-// Open folder joins it) and builds its
-// views. A reader failure is printed on standard error with the
+// Open folder joins it; for archive:NAME the screening's window of the recorder, or the load
+// arguments' range) and builds its views. A reader failure is printed on standard error with the
 // file name ("FILE: File read failure!"). Nullopt (ExitUsage) when the screening window is
 // empty or reversed once the recording's own ends are filled in ("the input is not correct.").
 std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,

@@ -14,13 +14,8 @@ int main(int argc, char** argv) {
     return RunCommand([&] {
         const std::vector<std::string> args(argv + 2, argv + argc);
 #define RECORDER_TOOL_RUN_WINDOW_COMMAND(command, Name, arguments, summary)                        \
-    if (name == command) {                                                                         \
-        if (AsksForHelp(args)) {                                                                   \
-            PrintCommandUsage(command, arguments, summary);                                        \
-            return 0;                                                                              \
-        }                                                                                          \
-        return Run##Name##Command(args);                                                           \
-    }
+    if (name == command)                                                                           \
+        return Run##Name##Command(args);
         RECORDER_TOOL_WINDOW_COMMANDS(RECORDER_TOOL_RUN_WINDOW_COMMAND)
 #undef RECORDER_TOOL_RUN_WINDOW_COMMAND
         return UsageError("unknown command " + std::string(name) + " (try --help)");

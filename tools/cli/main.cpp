@@ -23,11 +23,6 @@ struct Command {
     const char* summary;
 };
 
-// The commands whose --help lists their many options themselves.
-bool PrintsItsOwnHelp(std::string_view name) {
-    return name == "sample" || name == "poll" || name == "download";
-}
-
 #define RECORDER_TOOL_TABLE_ENTRY(name, Name, arguments, summary)                                  \
     {name, &Run##Name##Command, arguments, summary},
 #define RECORDER_TOOL_WINDOW_TABLE_ENTRY(name, Name, arguments, summary)                           \
@@ -63,14 +58,32 @@ int RunInWindowHelper(char** argv) {
 }
 #endif
 
+constexpr const char* FileForms =
+    "FILE is a recorder data file, a folder (its data files are joined into one recording) or\n"
+    "archive:NAME, the recorder NAME of the archive (--db URL: an SQLite file or a\n"
+    "postgresql:// URI, by default ~/.local/share/paperless-recorder/archive.sqlite; --from and\n"
+    "--to then read only that range from the database; picture and report take files and\n"
+    "folders).\n";
+
 void PrintUsage(FILE* out) {
     std::fprintf(out, "Usage: %s COMMAND [ARGUMENTS]\n\nCommands:\n", ToolName);
     for (const Command& c : Commands)
         std::fprintf(out, "  %.*s %s\n      %s\n", static_cast<int>(c.name.size()), c.name.data(),
                      c.arguments, c.summary);
+    std::fprintf(out, "\n%s", FileForms);
     std::fprintf(out,
                  "\nExit status: 0 on success, 1 when the file cannot be read or written or the "
                  "command fails otherwise (out of memory, for one), 2 on wrong arguments.\n");
+}
+
+// The commands that print a help text of their own.
+bool HasOwnHelp(std::string_view name) {
+    return name == "sample" || name == "poll" || name == "download" || name == "archive";
+}
+
+void PrintCommandHelp(const Command& c) {
+    std::printf("Usage: %s %.*s %s\n%s.\n\n%s", ToolName, static_cast<int>(c.name.size()),
+                c.name.data(), c.arguments, c.summary, FileForms);
 }
 
 } // namespace
@@ -92,16 +105,17 @@ int main(int argc, char** argv) {
     for (const Command& c : Commands) {
         if (c.name != name)
             continue;
-        const std::vector<std::string> args(argv + 2, argv + argc);
-        if (!PrintsItsOwnHelp(c.name) && AsksForHelp(args)) {
-            PrintCommandUsage(c.name, c.arguments, c.summary);
-            return 0;
-        }
+        if (!HasOwnHelp(name))
+            for (int i = 2; i < argc; ++i)
+                if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+                    PrintCommandHelp(c);
+                    return 0;
+                }
 #ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
         if (!c.run)
             return RunInWindowHelper(argv);
 #endif
-        return RunCommand([&] { return c.run(args); });
+        return RunCommand([&] { return c.run(std::vector<std::string>(argv + 2, argv + argc)); });
     }
     UsageError("unknown command " + std::string(name) + " (try --help)");
     return ExitUsage;

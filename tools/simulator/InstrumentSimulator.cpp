@@ -102,8 +102,13 @@ int16_t InstrumentSimulator::RawValue(int k, double seconds) {
 void InstrumentSimulator::SetFaults(const SimulatorFaults& faults) {
     std::lock_guard lock(mutex);
     options.faults = faults;
-    requestsSinceFaults = repliesSinceFaults = silencedRequests = 0;
+    requestsSinceFaults = repliesSinceFaults = silencedRequests = liveReadsSinceFaults = 0;
     silenceStarted.reset();
+}
+
+void InstrumentSimulator::SetClockBack(double seconds) {
+    std::lock_guard lock(mutex);
+    clockOffsetSeconds -= seconds;
 }
 
 SimulatorFaults InstrumentSimulator::Faults() const {
@@ -266,8 +271,11 @@ InstrumentSimulator::HandleRead(std::span<const uint8_t> frame) {
         return ExceptionReply(address, functionCode, ExceptionIllegalValue);
 
     if (functionCode == 4) {
+        const SimulatorFaults& f = options.faults;
+        if (f.clockBackAfter >= 0 && liveReadsSinceFaults++ == f.clockBackAfter)
+            clockOffsetSeconds -= f.clockBackSeconds;
         // One consistent snapshot of the clock and the values per read.
-        const DateTimeFields now = DecodeDateTime(options.clock());
+        const DateTimeFields now = DecodeDateTime(options.clock() + clockOffsetSeconds * OneSecond);
         const double seconds = options.valueSeconds
                                    ? options.valueSeconds()
                                    : std::chrono::duration<double>(Clock::now() - started).count();

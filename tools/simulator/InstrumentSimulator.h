@@ -37,6 +37,10 @@ struct SimulatorFaults {
     int paceBaud = 0;
     // Never acknowledge this picture block (its place in the picture, from 0); -1: none.
     int refuseBlock = -1;
+    // Answer this many live reads, then set the clock back by clockBackSeconds (for good, as
+    // an operator correcting it would); -1: never.
+    int clockBackAfter = -1;
+    double clockBackSeconds = 3600;
 };
 
 struct SimulatorOptions {
@@ -91,6 +95,9 @@ public:
 
     // Faults may change while the simulator serves (tests switch them between requests).
     void SetFaults(const SimulatorFaults& faults);
+    // Sets the instrument's clock back by seconds from now on (a negative count sets it
+    // forward).
+    void SetClockBack(double seconds);
     SimulatorFaults Faults() const;
     SimulatorStats Stats() const;
 
@@ -116,6 +123,8 @@ private:
     // Fault bookkeeping since the faults were last set.
     int requestsSinceFaults = 0;
     int repliesSinceFaults = 0;
+    int liveReadsSinceFaults = 0;
+    double clockOffsetSeconds = 0; // kept when the faults change
     int silencedRequests = 0;
     std::optional<std::chrono::steady_clock::time_point> silenceStarted;
     // Picture transfer in progress.

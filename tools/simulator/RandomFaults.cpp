@@ -14,6 +14,8 @@ std::string_view RandomFaultName(RandomFault fault) {
         return "bad-crc";
     case RandomFault::CablePull:
         return "cable-pull";
+    case RandomFault::ClockBack:
+        return "clock-back";
     }
     return "?";
 }
@@ -48,8 +50,8 @@ bool RandomFaultInjector::Run(const std::atomic<bool>& stop) {
             report(line);
     };
     while (Wait(quiet(random_), stop)) {
-        const auto fault =
-            static_cast<RandomFault>(std::uniform_int_distribution<int>(0, 3)(random_));
+        const auto fault = AllRandomFaults[std::uniform_int_distribution<size_t>(
+            0, AllRandomFaults.size() - 1)(random_)];
         ++counts_[static_cast<int>(fault)];
         char line[160];
         switch (fault) {
@@ -104,6 +106,16 @@ bool RandomFaultInjector::Run(const std::atomic<bool>& stop) {
                 reconnected(server_.DevicePath());
             server_.Start();
             say("cable back on " + server_.DevicePath());
+            break;
+        }
+        case RandomFault::ClockBack: {
+            // A small step repeats a second or two; a large one is a correction.
+            const bool small = std::bernoulli_distribution(0.5)(random_);
+            const int seconds = small ? std::uniform_int_distribution<int>(1, 2)(random_)
+                                      : std::uniform_int_distribution<int>(3, 3600)(random_);
+            std::snprintf(line, sizeof line, "clock set back by %d s", seconds);
+            say(line);
+            instrument_.SetClockBack(seconds);
             break;
         }
         }

@@ -1,11 +1,12 @@
 #pragma once
 // Faults at random moments, for long runs against the simulator: silence, noise on the line,
-// replies with bad CRCs and a pulled cable (the pseudo-terminal closed and, a while later,
-// a new one in its place). Every fault ends on its own; between faults the instrument
-// answers normally.
+// replies with bad CRCs, a pulled cable (the pseudo-terminal closed and, a while later, a new
+// one in its place) and the clock set back. Every fault but the clock's ends on its own;
+// between faults the instrument answers normally.
 
 #include "tools/simulator/SimulatorServer.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -13,7 +14,10 @@
 #include <string>
 #include <string_view>
 
-enum class RandomFault { Silence, Noise, BadCrc, CablePull };
+enum class RandomFault { Silence, Noise, BadCrc, CablePull, ClockBack };
+inline constexpr std::array AllRandomFaults = {RandomFault::Silence, RandomFault::Noise,
+                                               RandomFault::BadCrc, RandomFault::CablePull,
+                                               RandomFault::ClockBack};
 std::string_view RandomFaultName(RandomFault fault);
 
 struct RandomFaultOptions {
@@ -48,5 +52,5 @@ private:
     SimulatorServer& server_;
     RandomFaultOptions options_;
     std::mt19937 random_;
-    int counts_[4] = {};
+    int counts_[AllRandomFaults.size()] = {};
 };

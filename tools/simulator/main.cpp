@@ -51,11 +51,14 @@ Fault options:
       --exception CODE        answer every read with Modbus exception CODE (1-255)
       --pace-baud RATE        take requests and send replies at the pace of RATE bit/s
       --refuse-block N        never acknowledge picture block N (counted from 0)
+      --clock-back-after N    answer N live reads, then set the clock back ...
+      --clock-back-by S       ... by S seconds (default 3600), for good
       --random-faults S       at random moments, S seconds apart on average, go silent
                               (0.5-20 s), put noise on the line, corrupt the CRCs of the
-                              replies (1-8 s) or pull the cable: close the terminal and open
-                              a new one 2-25 s later (use --link for a name that stays);
-                              each fault is reported on stderr
+                              replies (1-8 s), pull the cable: close the terminal and open
+                              a new one 2-25 s later (use --link for a name that stays), or
+                              set the clock back (by 1-2 s or by 3 s to an hour); each
+                              fault is reported on stderr
       --seed N                seed of the random faults (default 1)
 )";
 
@@ -93,6 +96,8 @@ int main(int argc, char** argv) {
         Exception,
         PaceBaud,
         RefuseBlock,
+        ClockBackAfter,
+        ClockBackBy,
         RandomFaultsOption,
         SeedOption
     };
@@ -110,6 +115,8 @@ int main(int argc, char** argv) {
         {"exception", required_argument, nullptr, Exception},
         {"pace-baud", required_argument, nullptr, PaceBaud},
         {"refuse-block", required_argument, nullptr, RefuseBlock},
+        {"clock-back-after", required_argument, nullptr, ClockBackAfter},
+        {"clock-back-by", required_argument, nullptr, ClockBackBy},
         {"random-faults", required_argument, nullptr, RandomFaultsOption},
         {"seed", required_argument, nullptr, SeedOption},
         {nullptr, 0, nullptr, 0},
@@ -169,6 +176,13 @@ int main(int argc, char** argv) {
         case RefuseBlock:
             ok = ParseNumber(optarg, 0, 1'000'000'000, n);
             options.faults.refuseBlock = static_cast<int>(n);
+            break;
+        case ClockBackAfter:
+            ok = ParseNumber(optarg, 0, 1'000'000'000, n);
+            options.faults.clockBackAfter = static_cast<int>(n);
+            break;
+        case ClockBackBy:
+            ok = ParseSeconds(optarg, options.faults.clockBackSeconds);
             break;
         case RandomFaultsOption: {
             double seconds = 0;
@@ -246,11 +260,10 @@ int main(int argc, char** argv) {
             status = 1;
         server.Stop();
         std::fprintf(stderr, "paperless-recorder-sim: faults: ");
-        for (RandomFault fault : {RandomFault::Silence, RandomFault::Noise, RandomFault::BadCrc,
-                                  RandomFault::CablePull}) {
+        for (RandomFault fault : AllRandomFaults) {
             const std::string_view name = RandomFaultName(fault);
             std::fprintf(stderr, "%.*s %d%s", static_cast<int>(name.size()), name.data(),
-                         injector.Count(fault), fault == RandomFault::CablePull ? "\n" : ", ");
+                         injector.Count(fault), fault == AllRandomFaults.back() ? "\n" : ", ");
         }
     } else {
         server.Run(stopRequested);
