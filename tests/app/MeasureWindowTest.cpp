@@ -448,14 +448,21 @@ TEST_F(MeasureWindowTest, OnAChannelsOwnScaleTheVernierLinesTakeItsUnitWithDecim
     TOKBottomDlg* vernier = objects_->OKBottomDlg.get();
     w->Measure().ShowOwnScales(true);
     chart->SetAxisSeries(w->Recording().SeriesInfos[1].series); // 0 to 1.6 Mpa
+    // A refusal keeps the dialog open: it is said and the dialog left, so the test goes on.
+    std::string refusal;
+    vernier->SetMessagePresenter(
+        [&](QWidget*, const UserMessage& message) { refusal = message.text; });
     QString shown;
     QTimer::singleShot(0, vernier, [&] {
         shown = vernier->Y2ValueEdit->text();
         vernier->Y2ValueEdit->setText("1.2");
         vernier->ShowY2->setChecked(true);
         vernier->OKBtn->click();
+        if (vernier->isVisible())
+            vernier->reject();
     });
     w->Measure().VernierMenuItemClick();
+    EXPECT_EQ(refusal, "");
     EXPECT_EQ(shown.section('.', 1).size(), 3) << shown.toStdString(); // three decimals
     EXPECT_NEAR(chart->AxisValueOf(w->ChartTool2->YValue()), 1.2, 1e-9);
     // On the shared axis whole numbers, as before.
