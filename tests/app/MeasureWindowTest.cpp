@@ -420,6 +420,8 @@ TEST_F(MeasureWindowTest, OpeningImportingOrScreeningHidesBAndClosesTheStatistic
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("1,1,20.5,2015-03-16 08:00:00,V\n2,1,21.5,2015-03-16 08:00:01,V\n");
     file.close();
+    const QString copy = dir_.filePath("demo-copy.bin"); // joins with the demo it repeats
+    ASSERT_TRUE(QFile::copy(QStringLiteral(RECORDER_DEMO_FILE), copy));
     ScreeningSelection lateMorning{Start + 3600 * OneSecond, Start + 7200 * OneSecond, {}};
     lateMorning.channelFlags.fill(true);
     struct Case {
@@ -428,6 +430,8 @@ TEST_F(MeasureWindowTest, OpeningImportingOrScreeningHidesBAndClosesTheStatistic
     };
     const Case cases[] = {
         {"opening", [&] { w->OpenDataFile(QStringLiteral(RECORDER_DEMO_FILE)); }},
+        {"joining",
+         [&] { w->Views().OpenDataFiles({QStringLiteral(RECORDER_DEMO_FILE), copy}); }},
         {"importing", [&] { w->ImportDataFile(import); }},
         {"screening", [&] { w->Views().ApplyScreening(lateMorning); }},
     };
