@@ -431,7 +431,9 @@ TEST_F(MeasureWindowTest, OpeningImportingOrScreeningHidesBAndClosesTheStatistic
     const Case cases[] = {
         {"opening", [&] { w->OpenDataFile(QStringLiteral(RECORDER_DEMO_FILE)); }},
         {"joining",
-         [&] { w->Views().OpenDataFiles({QStringLiteral(RECORDER_DEMO_FILE), copy}); }},
+         [&] {
+             w->Views().OpenDataFiles({QStringLiteral(RECORDER_DEMO_FILE), copy});
+         }},
         {"importing", [&] { w->ImportDataFile(import); }},
         {"screening", [&] { w->Views().ApplyScreening(lateMorning); }},
     };
