@@ -1,5 +1,6 @@
 #include "app/realtime/RealTimeMonitor.h"
 
+#include "data/archive/Archive.h"
 #include "device/CommSettingsFile.h"
 #include "device/DeviceTexts.h"
 #include "device/LinkFailure.h"
@@ -127,17 +128,36 @@ LiveStartResult RealTimeMonitor::StartOnPoller(const StartRequest& request) {
             cancelled = StartCancelled(request.run);
         }
         // A start that Stop overtook records nothing.
-        if (record.enabled && !cancelled) {
+        if ((record.enabled || record.archive) && !cancelled) {
             std::vector<std::string> units;
             for (const int16_t n : activeChannels_)
                 units.push_back(LiveUnitText(records_.channelConfig[static_cast<size_t>(n - 1)]));
-            log_.StartRecording(record.folder, NowLocal(), activeChannels_, units,
-                                result.recordError);
+            const DateTime runStart = NowLocal();
+            if (record.enabled)
+                log_.StartRecording(record.folder, runStart, activeChannels_, units,
+                                    result.recordError);
+            if (record.archive && result.recordError.empty())
+                StartArchiveRecord(request.configPath, record.recorder, runStart, units,
+                                   result.recordError);
         }
     }
     result.records = records_;
     result.state = StateOfLog();
     return result;
+}
+
+void RealTimeMonitor::StartArchiveRecord(const std::string& configPath, const std::string& recorder,
+                                         DateTime runStart, const std::vector<std::string>& units,
+                                         std::string& error) {
+    const std::string location = StoredArchiveLocation(LoadArchiveDatabase(configPath));
+    auto record = ArchiveRecord::Start(location, recorder, runStart, activeChannels_, units, error);
+    if (record) {
+        log_.StartSink(std::move(record));
+        return;
+    }
+    error = "Cannot record into archive:" + recorder + ": " + error;
+    // One record or none: the run goes on unrecorded, the user told why.
+    log_.Close();
 }
 
 bool RealTimeMonitor::Poll(bool workerRunning) {
@@ -224,6 +244,7 @@ LiveRunState RealTimeMonitor::StateOfLog() const {
     state.recording = log_.Recording();
     state.recordPath = log_.Writer().Path();
     state.recordError = log_.RecordError();
+    state.recordArchive = log_.SinkName();
     state.clockSetBack = log_.LastClockSetBack();
     return state;
 }

@@ -7,6 +7,7 @@
 #include "app/Startup.h"
 #include "data/LiveRecord.h"
 #include "data/Text.h"
+#include "data/archive/Archive.h"
 #include "device/DeviceTexts.h"
 #include "device/PosixSerialPort.h"
 #include "tools/simulator/SimulatorServer.h"
@@ -887,4 +888,82 @@ TEST_F(RealTimeWindowTest, OwnScalesSpanTheAlarmLimitsWidenedToTheValuesSeen) {
         }
     }
     w->StopButtonClick();
+}
+
+namespace {
+
+// "Record into the archive" on, into an SQLite archive in the test's folder.
+std::string RecordIntoArchive(const std::string& configPath, const QTemporaryDir& dir) {
+    const std::string location = dir.filePath("archive.sqlite").toStdString();
+    std::ofstream(configPath, std::ios::app)
+        << "[RECORD]\narchive=1\nrecorder=boiler\n[ARCHIVE]\ndatabase=" << location << "\n";
+    return location;
+}
+
+} // namespace
+
+TEST_F(RealTimeWindowTest, ARunIntoTheArchiveHoldsEveryTickShownAndItsOutage) {
+    const std::string location = RecordIntoArchive(configPath, dir);
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    // Three ticks, an outage of five seconds, two more.
+    std::vector<QStringList> shown;
+    for (int tick = 0; tick < 5; ++tick) {
+        if (tick == 3)
+            *liveReads += 5;
+        Tick();
+        shown.push_back(w->DataListModel->ItemTexts(0));
+    }
+    EXPECT_TRUE(w->Live().LiveStatusLabel()->text().endsWith(
+        QString::fromStdString("; recording into archive:boiler (" + location + ")")))
+        << w->Live().LiveStatusLabel()->text().toStdString();
+    w->StopButton->trigger();
+    EXPECT_TRUE(w->Live().LiveStatusLabel()->text().contains("; recorded into archive:boiler"));
+
+    UserMessage failure;
+    const auto archive = Archive::Open(location, false, failure);
+    ASSERT_TRUE(archive) << failure.text;
+    JoinedRecording read;
+    ASSERT_EQ(archive->Read("boiler", {}, read), std::nullopt);
+    ASSERT_EQ(read.channels.size(), 3u);
+    for (size_t c = 0; c < read.channels.size(); ++c) {
+        const ChannelInfo& channel = read.channels[c];
+        SCOPED_TRACE(channel.channel);
+        ASSERT_EQ(channel.values.size(), 6u) << "five ticks and the break";
+        EXPECT_TRUE(IsGapValue(channel.values[3]));
+        for (size_t i = 0, t = 0; i < channel.values.size(); ++i) {
+            if (i == 3)
+                continue;
+            // The sheet's row: n, time, then the channels' values to three decimals.
+            EXPECT_EQ(QString::fromStdString(FormatDateTime(channel.times[i], ReadoutTimePattern)),
+                      shown[t].value(1));
+            EXPECT_EQ(QString::number(channel.values[i], 'f', 3), shown[t].value(2 + int(c)));
+            ++t;
+        }
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(RealTimeWindowTest, AFailedArchiveWriteStopsTheRecordWithTheDatabasesMessage) {
+    const std::string location = RecordIntoArchive(configPath, dir);
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    {
+        UserMessage failure;
+        const auto archive = Archive::Open(location, false, failure);
+        ASSERT_TRUE(archive) << failure.text;
+        archive->Database().RunScript("DROP TABLE stretches");
+    }
+    Tick();
+    const QString status = w->Live().LiveStatusLabel()->text();
+    EXPECT_TRUE(status.startsWith("Ticks: 2 good, 0 failed; port reopened 0 times; recording "
+                                  "stopped: "))
+        << status.toStdString();
+    EXPECT_TRUE(status.contains("stretches")) << status.toStdString();
+    // The run goes on, unrecorded.
+    Tick();
+    EXPECT_TRUE(w->Live().LiveStatusLabel()->text().startsWith("Ticks: 3 good"));
+    EXPECT_TRUE(w->Live().Monitor().LinkActive());
+    w->StopButton->trigger();
 }

@@ -25,7 +25,8 @@ int RunPictureCommand(const std::vector<std::string>& args) {
         return UsageError("the picture file must end in .bmp, .jpg, .jpeg or .png");
 
     OffscreenWindow window;
-    const bool read = window.Open(options->paths[0]);
+    const bool read = window.Open(options->paths[0], options->database,
+                                  {options->screening.from, options->screening.to});
     if (!window.Screen(options->screening))
         return ExitUsage;
     TMainForm& form = window.Window();

@@ -29,7 +29,8 @@ int RunReportCommand(const std::vector<std::string>& args) {
     OffscreenWindow window;
     if (options->pageSize)
         window.SetPageSize(*options->pageSize);
-    const bool read = window.Open(options->paths[0]);
+    const bool read = window.Open(options->paths[0], options->database,
+                                  {options->screening.from, options->screening.to});
     if (!window.Screen(options->screening))
         return ExitUsage;
     TMainForm& form = window.Window();
