@@ -1,6 +1,7 @@
 // picture FILE OUT [--width W] [--height H] [--own-scales] [--from T] [--to T] [--channels L]:
 // the trend chart
-// as the window draws it after opening FILE (and screening it with the options), written as BMP,
+// as the window draws it after opening FILE (a file, a folder, or archive:NAME with
+// --db as "Open from archive" opens it; and screening it with the options), written as BMP,
 // JPEG or PNG by OUT's extension; by default at the size the chart has in the window.
 
 #include "tools/cli/Commands.h"

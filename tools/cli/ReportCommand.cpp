@@ -2,7 +2,8 @@
 // options
 // --from, --to, --channels: the list report of page N of the data sheet (rows per page P, 500
 // unless given), or with --chart the chart report, as the window's Print command lays them out
-// after opening (and screening) FILE, written as PDF.
+// after opening (and screening) FILE, written as PDF. FILE may be a folder, or
+// archive:NAME with --db as "Open from archive" opens it.
 
 #include "tools/cli/Commands.h"
 #include "tools/cli/WindowSupport.h"
