@@ -172,7 +172,7 @@ public:
     virtual bool WriteTick(DateTime time, std::span<const float> values,
                            std::optional<DateTime> gapBefore) = 0;
     virtual const std::string& ErrorText() const = 0;
-    // Where the ticks go, as the status line names it ("archive:boiler").
+    // Where the ticks go, as the status line names it ("archive:boiler (/path/archive.sqlite)").
     virtual const std::string& Name() const = 0;
 };
 
@@ -189,10 +189,10 @@ public:
     bool StartRecording(const std::string& folder, DateTime runStart,
                         std::span<const int16_t> channels, std::span<const std::string> units,
                         std::string& error);
-    // A good tick: recorded and drawn, or a repeated clock. A clock set back starts a new
-    // record file named after the host's clock.
     // Records the run's ticks into sink too (or only there, without StartRecording).
     void StartSink(std::unique_ptr<LiveTickSink> sink);
+    // A good tick: recorded and drawn, or a repeated clock. A clock set back starts a new
+    // record file named after the host's clock. A write that fails stops the whole record.
     LiveTickEntry Good(DateTime time, std::span<const float> values);
     void Failed();
     void CountReopen() { ++reopens_; }
@@ -214,8 +214,7 @@ public:
     long long Reopens() const { return reopens_; }
     bool Recording() const { return writer_.IsOpen() || sink_ != nullptr; }
     const LiveRecordWriter& Writer() const { return writer_; }
-    // The sink the ticks go into, while they do, and its name (also after the run).
-    const LiveTickSink* Sink() const { return sink_.get(); }
+    // The name of the sink the ticks go into, also after the run.
     const std::string& SinkName() const { return sinkName_; }
     // Set when a write failed and recording stopped.
     const std::string& RecordError() const { return recordError_; }

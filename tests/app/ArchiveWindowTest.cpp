@@ -22,24 +22,6 @@
 
 namespace {
 
-// One channel of one-second samples from RampStart + offset seconds, raw values from rawFirst
-// (a tenth each), in the unit of unitCode (19 ℃, 12 Mpa).
-void WriteSeconds(const QString& path, int offset, int samples, int16_t rawFirst,
-                  int16_t unitCode = 19) {
-    const DateTime start = RampStart + offset * OneSecond;
-    RecorderFileBuilder file;
-    file.SetChannelIndices(0, 0);
-    file.SetStartTime(*HeaderTimeFromDateTime(start));
-    file.SetEndTime(*HeaderTimeFromDateTime(start + (samples - 1) * OneSecond));
-    file.SetDescriptor(0, {1000, 0, 3, unitCode, 1});
-    DataRecord record;
-    record.time = static_cast<int32_t>(RecorderSecondsFromDateTime(start));
-    for (int i = 0; i < samples; ++i)
-        record.samples.push_back(static_cast<int16_t>(rawFirst + i));
-    file.AppendBlock({record});
-    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), file.Bytes()));
-}
-
 // Runs act once the dialog is up (after the progress dialog of the recorders' list).
 void WhenShown(QDialog* dialog, std::function<void()> act) {
     auto* timer = new QTimer(dialog);
@@ -67,8 +49,8 @@ protected:
             icons_.push_back(message.icon);
         });
         for (const auto& [name, offset, raw] : {std::tuple{"a.bin", 0, 100}, {"b.bin", 5, 500}})
-            WriteSeconds(dir_.filePath(name), offset, 10, static_cast<int16_t>(raw));
-        WriteSeconds(dir_.filePath("pressure.bin"), 20, 10, 0, 12);
+            WriteSecondsRecording(dir_.filePath(name), offset, 10, static_cast<int16_t>(raw));
+        WriteSecondsRecording(dir_.filePath("pressure.bin"), 20, 10, 0, 12);
     }
 
     TMainForm* w() { return objects_->MainForm.get(); }
