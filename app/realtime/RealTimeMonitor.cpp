@@ -149,15 +149,21 @@ LiveStartResult RealTimeMonitor::StartOnPoller(const StartRequest& request) {
 void RealTimeMonitor::StartArchiveRecord(const std::string& configPath, const std::string& recorder,
                                          DateTime runStart, const std::vector<std::string>& units,
                                          std::string& error) {
-    const std::string location = StoredArchiveLocation(LoadArchiveDatabase(configPath));
-    auto record = ArchiveRecord::Start(location, recorder, runStart, activeChannels_, units, error);
+    std::unique_ptr<ArchiveRecord> record;
+    if (recorder.empty()) {
+        error = "config.ini names no recorder to record into the archive as ([RECORD] recorder=)";
+    } else {
+        const std::string location = StoredArchiveLocation(LoadArchiveDatabase(configPath));
+        record = ArchiveRecord::Start(location, recorder, runStart, activeChannels_, units, error);
+    }
     if (record) {
         log_.StartSink(std::move(record));
         return;
     }
-    error = "Cannot record into archive:" + recorder + ": " + error;
-    // One record or none: the run goes on unrecorded, the user told why.
-    log_.Close();
+    error = "The run goes unrecorded: " + error;
+    // One record or none: the file record just begun goes, the run goes on unrecorded and the
+    // user is told why.
+    log_.Abandon();
 }
 
 bool RealTimeMonitor::Poll(bool workerRunning) {

@@ -892,11 +892,16 @@ TEST_F(RealTimeWindowTest, OwnScalesSpanTheAlarmLimitsWidenedToTheValuesSeen) {
 
 namespace {
 
-// "Record into the archive" on, into an SQLite archive in the test's folder.
-std::string RecordIntoArchive(const std::string& configPath, const QTemporaryDir& dir) {
+// "Record into the archive" on, into an SQLite archive in the test's folder; with folder,
+// "Record to folder" too.
+std::string RecordIntoArchive(const std::string& configPath, const QTemporaryDir& dir,
+                              const QString& folder = {}) {
     const std::string location = dir.filePath("archive.sqlite").toStdString();
-    std::ofstream(configPath, std::ios::app)
-        << "[RECORD]\narchive=1\nrecorder=boiler\n[ARCHIVE]\ndatabase=" << location << "\n";
+    std::ofstream config(configPath, std::ios::app);
+    config << "[RECORD]\narchive=1\nrecorder=boiler\n";
+    if (!folder.isEmpty())
+        config << "enabled=1\nfolder=" << folder.toStdString() << "\n";
+    config << "[ARCHIVE]\ndatabase=" << location << "\n";
     return location;
 }
 
@@ -965,5 +970,30 @@ TEST_F(RealTimeWindowTest, AFailedArchiveWriteStopsTheRecordWithTheDatabasesMess
     Tick();
     EXPECT_TRUE(w->Live().LiveStatusLabel()->text().startsWith("Ticks: 3 good"));
     EXPECT_TRUE(w->Live().Monitor().LinkActive());
+    w->StopButton->trigger();
+}
+
+TEST_F(RealTimeWindowTest, AnArchiveThatRefusesTheRunLeavesItUnrecordedAndSaysWhy) {
+    const QString folder = dir.filePath("records");
+    const std::string location = RecordIntoArchive(configPath, dir, folder);
+    {
+        // The archive has channel 2 of boiler in another unit than the instrument's.
+        UserMessage failure;
+        const auto archive = Archive::Open(location, true, failure);
+        ASSERT_TRUE(archive) << failure.text;
+        const int16_t channels[] = {2};
+        const std::string units[] = {"kg/h"};
+        int64_t run = 0;
+        ASSERT_EQ(archive->BeginRun("boiler", ClockStartTime(), channels, units, run),
+                  std::nullopt);
+    }
+    StartRun();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].starts_with("The run goes unrecorded: ")) << messages[0];
+    EXPECT_NE(messages[0].find("kg/h"), std::string::npos) << messages[0];
+    Tick();
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(),
+              "Ticks: 1 good, 0 failed; port reopened 0 times");
+    EXPECT_TRUE(RecordFiles(folder).isEmpty()) << "one record or none";
     w->StopButton->trigger();
 }
