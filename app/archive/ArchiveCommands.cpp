@@ -69,6 +69,8 @@ void ArchiveCommands::OpenFromArchiveMenuItemClick() {
         present_(window_, *failure);
         return;
     }
+    // A recorder whose only run recorded nothing has nothing to open.
+    std::erase_if(recorders, [](const ArchivedRecorder& r) { return r.files == 0; });
     if (recorders.empty()) {
         present_(window_, {Utf8ToGbk("The archive " + LocationForMessages(location) +
                                      " holds no recorder yet: File > Add to archive adds one."),

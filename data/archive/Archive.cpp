@@ -667,6 +667,19 @@ std::optional<UserMessage> Archive::BeginRun(const std::string& recorder, DateTi
     return std::nullopt;
 }
 
+std::optional<UserMessage> Archive::ForgetEmptyRun(int64_t runId) {
+    try {
+        ArchiveTransaction transaction(*db_, ArchiveTransaction::Kind::Write);
+        const SqlValue params[] = {runId};
+        db_->Run("DELETE FROM files WHERE id = $1 AND samples_added = 0 AND samples_held = 0",
+                 params);
+        transaction.Commit();
+    } catch (const std::exception& error) {
+        return Failure("Writing to", error);
+    }
+    return std::nullopt;
+}
+
 ArchiveAddResult Archive::AddToRun(const std::string& recorder, int64_t runId,
                                    std::vector<ChannelInfo>& ticks) {
     ArchiveAddResult result;
@@ -794,6 +807,11 @@ std::unique_ptr<ArchiveRecord> ArchiveRecord::Start(const std::string& location,
     }
     record->name_ = "archive:" + recorder + " (" + record->archive_->Name() + ")";
     return record;
+}
+
+ArchiveRecord::~ArchiveRecord() {
+    if (writer_ && writer_->SamplesAdded() == 0 && writer_->SamplesHeld() == 0)
+        archive_->ForgetEmptyRun(writer_->RunId());
 }
 
 bool ArchiveRecord::WriteTick(DateTime time, std::span<const float> values,

@@ -120,6 +120,8 @@ public:
                                         std::span<const std::string> units, int64_t& runId);
     ArchiveAddResult AddToRun(const std::string& recorder, int64_t runId,
                               std::vector<ChannelInfo>& ticks);
+    // The files row of a run that took no tick goes, so that it widens no recorder's span.
+    std::optional<UserMessage> ForgetEmptyRun(int64_t runId);
 
     // The connection itself, for queries of one's own.
     ArchiveDatabase& Database() { return *db_; }
@@ -159,6 +161,7 @@ public:
 
     int64_t SamplesAdded() const { return added_; }
     int64_t SamplesHeld() const { return held_; }
+    int64_t RunId() const { return runId_; }
     const std::string& ErrorText() const { return error_; }
 
     ArchiveRunWriter(Archive& archive, std::string recorder, std::span<const int16_t> channels,
@@ -183,6 +186,8 @@ private:
 // archive cannot be opened or refuses the run's channels.
 class ArchiveRecord : public LiveTickSink {
 public:
+    // A run that recorded no tick leaves nothing in the archive but its channels' units.
+    ~ArchiveRecord() override;
     static std::unique_ptr<ArchiveRecord> Start(const std::string& location,
                                                 const std::string& recorder, DateTime runStart,
                                                 std::span<const int16_t> channels,
