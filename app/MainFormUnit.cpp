@@ -162,6 +162,7 @@ void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
 void TMainForm::SetConfigFilePath(const std::string& path) {
     live_->SetConfigPath(path);
     measure_->UseConfigFile(path);
+    archive_->SetConfigPath(path);
 }
 
 void TMainForm::SetMessagePresenter(MessagePresenter presenter) {
@@ -176,6 +177,11 @@ void TMainForm::CreateMenus() {
     OpenFolderMenuItem = MakeAction(this, QStringLiteral("Open folder…"), {},
                                     QKeySequence(QStringLiteral("Ctrl+Shift+O")));
     file->addAction(OpenFolderMenuItem);
+    OpenFromArchiveMenuItem = MakeAction(this, QStringLiteral("Open from archive…"), {},
+                                         QKeySequence(QStringLiteral("Ctrl+Shift+A")));
+    file->addAction(OpenFromArchiveMenuItem);
+    AddToArchiveMenuItem = MakeAction(this, QStringLiteral("Add to archive…"));
+    file->addAction(AddToArchiveMenuItem);
     ImportDataMenuItem = MakeAction(this, QStringLiteral("Import data(&I)"), {},
                                     QKeySequence(QStringLiteral("Ctrl+I")));
     file->addAction(ImportDataMenuItem);
@@ -347,6 +353,8 @@ void TMainForm::CreateParts() {
     savePrint_ = std::make_unique<SaveAndPrint>(this, Chart, DataListModel, views_->Shown(),
                                                 *worker_, present);
     service_ = std::make_unique<ServiceCommands>(this, live_->Monitor());
+    archive_ = std::make_unique<ArchiveCommands>(this, dialogs_, *worker_, present, *views_);
+    archive_->SetConfigPath(live_->Monitor().ConfigPath());
 }
 
 void TMainForm::ConnectCommands() {
@@ -354,6 +362,10 @@ void TMainForm::ConnectCommands() {
         connect(action, &QAction::triggered, this, &TMainForm::OpenFileButtonClick);
     connect(OpenFolderMenuItem, &QAction::triggered, views_.get(),
             &RecordingViews::OpenFolderMenuItemClick);
+    connect(OpenFromArchiveMenuItem, &QAction::triggered, archive_.get(),
+            &ArchiveCommands::OpenFromArchiveMenuItemClick);
+    connect(AddToArchiveMenuItem, &QAction::triggered, archive_.get(),
+            &ArchiveCommands::AddToArchiveMenuItemClick);
     connect(ImportDataMenuItem, &QAction::triggered, this, &TMainForm::ImportData);
     for (QAction* action : {SaveFileButton, SaveFileMenuItem})
         connect(action, &QAction::triggered, this, &TMainForm::SaveFileButtonClick);
@@ -454,6 +466,7 @@ void TMainForm::ApplyCommandStates() {
     OpenFileButton->setEnabled(c.open);
     OpenFileMenuItem->setEnabled(c.open);
     OpenFolderMenuItem->setEnabled(c.open);
+    OpenFromArchiveMenuItem->setEnabled(c.open);
     ImportDataMenuItem->setVisible(c.importVisible);
     ImportDataMenuItem->setEnabled(c.importEnabled);
     DataFilterButton->setEnabled(c.filter);

@@ -166,6 +166,29 @@ void RecordingViews::OpenFolderMenuItemClick() {
         OpenFolder(folder);
 }
 
+void RecordingViews::OpenFromArchive(const ArchiveSelection& selection) {
+    shownFileName_.clear(); // a failed read shows nothing
+    joinFileNames_.clear();
+    LoadOnWorker([this, &selection] { ArchiveThreadProc(selection); });
+    joinSummary_ = QString::fromStdString(joinedSummary_);
+    joinedSummary_.clear();
+    ShowRecordingTitle();
+    UpdateSheetStatus();
+}
+
+void RecordingViews::ArchiveThreadProc(const ArchiveSelection& selection) {
+    JoinedRecording joined;
+    std::optional<UserMessage> message = ReadArchiveSelection(selection, joined);
+    if (message) {
+        worker_.ShowMessage(*message);
+    } else {
+        shown_.recordingInfo = joined.info;
+        shown_.channels = std::move(joined.channels);
+        joinedSummary_ = ArchiveSelectionSummary(selection, joined);
+    }
+    BuildOnWorker(nullptr);
+}
+
 void RecordingViews::LoadOnWorker(std::function<void()> load) {
     ClearViews();
     ResetRecordingInfo(shown_.recordingInfo);

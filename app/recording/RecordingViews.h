@@ -12,6 +12,7 @@
 // happened to the commands and which page to show.
 
 #include "app/WindowDialogs.h"
+#include "app/archive/ArchiveChoices.h"
 #include "app/recording/ShownRecording.h"
 #include "chart/TrendChart.h"
 #include "data/RecordingJoin.h"
@@ -66,6 +67,9 @@ public:
     void OpenFolder(const QString& folder);
     // "Open folder…": the folder dialog, then OpenFolder.
     void OpenFolderMenuItemClick();
+    // A recorder's history from the archive within the selection's range, read on the worker
+    // and shown as joined files are; nothing of a failed read is shown.
+    void OpenFromArchive(const ArchiveSelection& selection);
     // The import after its file dialog: clear, import on the worker, build, complete. Unlike a
     // load it keeps the recording info when no line was a sample.
     void ImportDataFile(const QString& path);
@@ -150,6 +154,7 @@ private:
     void LoadOnWorker(std::function<void()> load);
     void LoadThreadProc();
     void JoinThreadProc();
+    void ArchiveThreadProc(const ArchiveSelection& selection);
     void ImportThreadProc(const QString& path);
     // On the worker: the import of a CSV file, or the opening of a live run's record (the
     // same lines, the value range without its gap markers); then the views. False when the

@@ -23,24 +23,6 @@
 
 namespace {
 
-// One channel in ℃ of one-second samples from RampStart + offset seconds, raw values from
-// rawFirst (a tenth of a degree each).
-void WriteDay(const QString& path, int offset, int samples, int16_t rawFirst,
-              int16_t unitCode = 19) {
-    const DateTime start = RampStart + offset * OneSecond;
-    RecorderFileBuilder file;
-    file.SetChannelIndices(0, 0);
-    file.SetStartTime(*HeaderTimeFromDateTime(start));
-    file.SetEndTime(*HeaderTimeFromDateTime(start + (samples - 1) * OneSecond));
-    file.SetDescriptor(0, {1000, 0, 3, unitCode, 1});
-    DataRecord record;
-    record.time = static_cast<int32_t>(RecorderSecondsFromDateTime(start));
-    for (int i = 0; i < samples; ++i)
-        record.samples.push_back(static_cast<int16_t>(rawFirst + i));
-    file.AppendBlock({record});
-    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), file.Bytes()));
-}
-
 class JoinWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,8 +55,8 @@ TEST_F(JoinWindowTest, TwoFilesShowOneSheetAndABreakInTheChartBetweenThem) {
     // The later file, given first, begins an hour after the earlier one ends.
     const QString later = dir_.filePath("later.bin");
     const QString earlier = dir_.filePath("earlier.bin");
-    WriteDay(later, 3600 + 10, 10, 500);
-    WriteDay(earlier, 0, 10, 100);
+    WriteSecondsRecording(later, 3600 + 10, 10, 500);
+    WriteSecondsRecording(earlier, 0, 10, 100);
     TMainForm* w = form();
     w->Views().OpenDataFiles({later, earlier});
     ASSERT_TRUE(messages_.empty()) << messages_.front();
@@ -112,8 +94,8 @@ TEST_F(JoinWindowTest, TwoFilesShowOneSheetAndABreakInTheChartBetweenThem) {
 TEST_F(JoinWindowTest, FoldersAndDropsJoinTheirFilesAndRefusalsShowNothingHalfJoined) {
     QDir(dir_.path()).mkdir("days");
     const QString days = dir_.filePath("days");
-    WriteDay(days + "/a.bin", 0, 10, 100);
-    WriteDay(days + "/b.dat", 5, 10, 300); // overlaps a by five seconds
+    WriteSecondsRecording(days + "/a.bin", 0, 10, 100);
+    WriteSecondsRecording(days + "/b.dat", 5, 10, 300); // overlaps a by five seconds
     TMainForm* w = form();
     w->OpenDataFile(days);
     ASSERT_TRUE(messages_.empty()) << messages_.front();
@@ -145,7 +127,7 @@ TEST_F(JoinWindowTest, FoldersAndDropsJoinTheirFilesAndRefusalsShowNothingHalfJo
         return true;
     };
     const QString c = dir_.filePath("c.bin");
-    WriteDay(c, 100, 10, 0);
+    WriteSecondsRecording(c, 100, 10, 0);
     EXPECT_FALSE(drop({days + "/a.bin", dir_.filePath("notes.txt")}));
     ASSERT_TRUE(drop({days + "/a.bin", c}));
     QTRY_COMPARE_WITH_TIMEOUT(w->Recording().Rows.RowCount(), size_t(20), 5000);
@@ -164,12 +146,12 @@ TEST_F(JoinWindowTest, FoldersAndDropsJoinTheirFilesAndRefusalsShowNothingHalfJo
 
 TEST_F(JoinWindowTest, ARefusedJoinSaysSoAndLeavesNoCursorDeltaOrStatistics) {
     const QString a = dir_.filePath("day1.bin"), b = dir_.filePath("day2.bin");
-    WriteDay(a, 0, 600, 100);
-    WriteDay(b, 600, 600, 200);
+    WriteSecondsRecording(a, 0, 600, 100);
+    WriteSecondsRecording(b, 600, 600, 200);
     const QString otherUnit = dir_.filePath("day3_unit.bin");
-    WriteDay(otherUnit, 1200, 10, 0, 20);
+    WriteSecondsRecording(otherUnit, 1200, 10, 0, 20);
     const QString cut = dir_.filePath("day3_cut.bin");
-    WriteDay(cut, 1200, 600, 0);
+    WriteSecondsRecording(cut, 1200, 600, 0);
     {
         QFile file(cut);
         ASSERT_TRUE(file.resize(16384)); // the header without its data block
@@ -213,9 +195,9 @@ TEST_F(JoinWindowTest, GoToTimeReachesAMomentOfAJoinWhoseFilesAreMarked) {
     // Three files of ten minutes, given out of order, 1800 rows: four sheet pages of 500.
     QDir(dir_.path()).mkdir("week");
     const QString week = dir_.filePath("week");
-    WriteDay(week + "/c.bin", 1200, 600, 0);
-    WriteDay(week + "/a.bin", 0, 600, 100);
-    WriteDay(week + "/b.bin", 600, 600, 200);
+    WriteSecondsRecording(week + "/c.bin", 1200, 600, 0);
+    WriteSecondsRecording(week + "/a.bin", 0, 600, 100);
+    WriteSecondsRecording(week + "/b.bin", 600, 600, 200);
     TMainForm* w = form();
     w->OpenDataFile(week);
     ASSERT_TRUE(messages_.empty()) << messages_.front();

@@ -47,12 +47,13 @@
 #ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
 #define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)                                                     \
     COMMAND("picture", Picture,                                                                    \
-            "FILE OUT [--width W] [--height H] [--own-scales] [--from T] [--to T] [--channels L]", \
+            "FILE OUT [--width W] [--height H] [--own-scales] [--from T] [--to T] [--channels L] " \
+            "[--db URL]",                                                                          \
             "the trend chart as the window draws it (BMP, JPEG or PNG by OUT's extension)")        \
     COMMAND(                                                                                       \
         "report", Report,                                                                          \
         "FILE OUT.pdf [--page N] [--page-size P] | [--chart [--own-scales]] [--from T] [--to T] "  \
-        "[--channels L]",                                                                          \
+        "[--channels L] [--db URL]",                                                               \
         "the printed list of a data sheet page, or the chart report, as PDF")
 #else
 #define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)
