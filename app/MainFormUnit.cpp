@@ -162,6 +162,7 @@ void TMainForm::AttachComSettingDialog(TRealComSettingDlg* dialog) {
 void TMainForm::SetConfigFilePath(const std::string& path) {
     live_->SetConfigPath(path);
     measure_->UseConfigFile(path);
+    archive_->SetConfigPath(path);
 }
 
 void TMainForm::SetMessagePresenter(MessagePresenter presenter) {
@@ -176,6 +177,11 @@ void TMainForm::CreateMenus() {
     OpenFolderMenuItem = MakeAction(this, QStringLiteral("Open folder…"), {},
                                     QKeySequence(QStringLiteral("Ctrl+Shift+O")));
     file->addAction(OpenFolderMenuItem);
+    OpenFromArchiveMenuItem = MakeAction(this, QStringLiteral("Open from archive…"), {},
+                                         QKeySequence(QStringLiteral("Ctrl+Shift+A")));
+    file->addAction(OpenFromArchiveMenuItem);
+    AddToArchiveMenuItem = MakeAction(this, QStringLiteral("Add to archive…"));
+    file->addAction(AddToArchiveMenuItem);
     ImportDataMenuItem = MakeAction(this, QStringLiteral("Import data(&I)"), {},
                                     QKeySequence(QStringLiteral("Ctrl+I")));
     file->addAction(ImportDataMenuItem);
@@ -201,6 +207,10 @@ void TMainForm::CreateMenus() {
     VernierMenuItem = MakeAction(this, QStringLiteral("Vernier…"), {},
                                  QKeySequence(QStringLiteral("Ctrl+Shift+V")));
     view->addAction(VernierMenuItem);
+    // A joined week has more than a thousand sheet pages: a moment is reached by its time.
+    GoToTimeMenuItem =
+        MakeAction(this, QStringLiteral("Go to time…"), {}, QKeySequence(QStringLiteral("Ctrl+G")));
+    view->addAction(GoToTimeMenuItem);
     view->addSeparator();
     OwnScalesMenuItem =
         MakeAction(this, QStringLiteral("Each channel on its own scale"), QStringLiteral("scales"));
@@ -343,6 +353,8 @@ void TMainForm::CreateParts() {
     savePrint_ = std::make_unique<SaveAndPrint>(this, Chart, DataListModel, views_->Shown(),
                                                 *worker_, present);
     service_ = std::make_unique<ServiceCommands>(this, live_->Monitor());
+    archive_ = std::make_unique<ArchiveCommands>(this, dialogs_, *worker_, present, *views_);
+    archive_->SetConfigPath(live_->Monitor().ConfigPath());
 }
 
 void TMainForm::ConnectCommands() {
@@ -350,6 +362,10 @@ void TMainForm::ConnectCommands() {
         connect(action, &QAction::triggered, this, &TMainForm::OpenFileButtonClick);
     connect(OpenFolderMenuItem, &QAction::triggered, views_.get(),
             &RecordingViews::OpenFolderMenuItemClick);
+    connect(OpenFromArchiveMenuItem, &QAction::triggered, archive_.get(),
+            &ArchiveCommands::OpenFromArchiveMenuItemClick);
+    connect(AddToArchiveMenuItem, &QAction::triggered, archive_.get(),
+            &ArchiveCommands::AddToArchiveMenuItemClick);
     connect(ImportDataMenuItem, &QAction::triggered, this, &TMainForm::ImportData);
     for (QAction* action : {SaveFileButton, SaveFileMenuItem})
         connect(action, &QAction::triggered, this, &TMainForm::SaveFileButtonClick);
@@ -360,6 +376,8 @@ void TMainForm::ConnectCommands() {
     connect(ChartMenuItem, &QAction::triggered, this, &TMainForm::ChartMenuItemClick);
     connect(SystemCaseMenuItem, &QAction::triggered, this, &TMainForm::SystemCaseMenuItemClick);
     connect(VernierMenuItem, &QAction::triggered, measure_.get(), &Measuring::VernierMenuItemClick);
+    connect(GoToTimeMenuItem, &QAction::triggered, views_.get(),
+            &RecordingViews::GoToTimeMenuItemClick);
     for (QAction* action : {ComSettingButton, ComSettingMenuItem})
         connect(action, &QAction::triggered, this, &TMainForm::ComSettingButtonClick);
     for (QAction* action : {RunButton, RunMenuItem})
@@ -383,6 +401,8 @@ void TMainForm::ConnectParts() {
     // The read-out reads the plotted points: again when detail on zoom changed them.
     connect(views_.get(), &RecordingViews::SeriesRefined, measure_.get(),
             [this] { measure_->ChartCursorToolChange(Chart->Tool()->XValue()); });
+    connect(views_.get(), &RecordingViews::RecordingReplaced, measure_.get(),
+            &Measuring::ForgetRecording);
     connect(live_.get(), &LiveRun::LiveViewsStarting, views_.get(),
             &RecordingViews::StartLiveViews);
     connect(live_.get(), &LiveRun::LiveSheetStarting, views_.get(),
@@ -425,6 +445,14 @@ void TMainForm::ConnectParts() {
                 DataTableMenuItemClick();
                 ApplyCommandStates();
             });
+    connect(views_.get(), &RecordingViews::SheetPageTurned, this,
+            [this](const PageButtons& buttons) {
+                SavedPageButtons = buttons;
+                if (CurrentPage == ShownPage::DataSheet) {
+                    Commands.paging = buttons;
+                    ApplyCommandStates();
+                }
+            });
     connect(views_.get(), &RecordingViews::ChartWanted, this, &TMainForm::ChartMenuItemClick);
     connect(measure_.get(), &Measuring::ChartWanted, this, [this] {
         if (CurrentPage != ShownPage::TrendDiagram)
@@ -441,6 +469,7 @@ void TMainForm::ApplyCommandStates() {
     OpenFileButton->setEnabled(c.open);
     OpenFileMenuItem->setEnabled(c.open);
     OpenFolderMenuItem->setEnabled(c.open);
+    OpenFromArchiveMenuItem->setEnabled(c.open);
     ImportDataMenuItem->setVisible(c.importVisible);
     ImportDataMenuItem->setEnabled(c.importEnabled);
     DataFilterButton->setEnabled(c.filter);

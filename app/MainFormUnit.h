@@ -11,6 +11,7 @@
 //   LiveRun         app/realtime   the live run: monitor, record, Global figure, run status
 //   SaveAndPrint    app/export     save dialogs, CSV export, chart picture, both reports
 //   ServiceCommands app/service    the CSV import command and the picture download
+//   ArchiveCommands app/archive    add to the archive, open from it
 //   WorkerProtocol  app            the one worker thread behind the progress dialog
 // The parts talk to each other only through the window's wiring of their signals and through
 // the ShownRecording they read. The handlers the design names stay reachable here and hand on
@@ -18,6 +19,7 @@
 
 #include "app/WindowDialogs.h"
 #include "app/WorkerProtocol.h"
+#include "app/archive/ArchiveCommands.h"
 #include "app/export/SaveAndPrint.h"
 #include "app/measure/Measuring.h"
 #include "app/realtime/LiveRun.h"
@@ -51,8 +53,8 @@ public:
     void AttachDialogs(TDataFilterDlg* dataFilter, TProcessDlg* process, TAboutBox* about,
                        TOKBottomDlg* vernier);
     void AttachComSettingDialog(TRealComSettingDlg* dialog);
-    // The config.ini of live runs, of the settings dialog and of the own-scales mode
-    // (config.ini in the settings directory unless set).
+    // The config.ini of live runs, of the settings dialog, of the own-scales mode and of the
+    // archive (config.ini in the settings directory unless set).
     void SetConfigFilePath(const std::string& path);
     void SetMessagePresenter(MessagePresenter presenter);
     // The window's designed client size (the window shrinks to a smaller screen).
@@ -65,6 +67,7 @@ public:
     LiveRun& Live() { return *live_; }
     SaveAndPrint& SavePrint() { return *savePrint_; }
     ServiceCommands& Service() { return *service_; }
+    ArchiveCommands& Archives() { return *archive_; }
 
     // Handlers as the design names them, each handed on to the part that does the work.
     void OpenFileButtonClick() { views_->OpenFileButtonClick(); }
@@ -116,6 +119,8 @@ public:
     // Controls, named as the design names them.
     QAction* OpenFileMenuItem;
     QAction* OpenFolderMenuItem;
+    QAction* OpenFromArchiveMenuItem;
+    QAction* AddToArchiveMenuItem;
     QAction* ImportDataMenuItem;
     QAction* SaveFileMenuItem;
     QAction* PrintMenuItem;
@@ -124,6 +129,7 @@ public:
     QAction* ChartMenuItem;
     QAction* SystemCaseMenuItem;
     QAction* VernierMenuItem;
+    QAction* GoToTimeMenuItem;
     QAction* OwnScalesMenuItem; // in the View menu and on the tool bar
     QAction* ComSettingMenuItem;
     QAction* RunMenuItem;
@@ -183,4 +189,5 @@ private:
     std::unique_ptr<Measuring> measure_;
     std::unique_ptr<SaveAndPrint> savePrint_;
     std::unique_ptr<ServiceCommands> service_;
+    std::unique_ptr<ArchiveCommands> archive_;
 };

@@ -1,5 +1,6 @@
 #include "app/RealComSettingDlg.h"
 
+#include "app/archive/ArchiveChoices.h"
 #include "app/realtime/ComSettingChoices.h"
 #include "data/Text.h"
 
@@ -22,9 +23,10 @@
 namespace {
 
 constexpr int ClientWidth = 467;
-// The designed 439 pixels and a row for recording live runs.
+// The designed 439 pixels and three rows for recording live runs: to a folder, into the
+// archive, and the archive's database.
 constexpr int RecordRowHeight = 34;
-constexpr int ClientHeight = 439 + RecordRowHeight;
+constexpr int ClientHeight = 439 + 3 * RecordRowHeight;
 constexpr int PortCount = 16;
 constexpr int ItemsPerList = 8;
 constexpr int DeviceRole = Qt::UserRole + 1;
@@ -189,6 +191,29 @@ TRealComSettingDlg::TRealComSettingDlg(QWidget* parent)
     });
     connect(RecordCheckBox, &QCheckBox::toggled, this, &TRealComSettingDlg::ShowRecordChoice);
 
+    // Recording into the archive, under a recorder name; the database is the window's archive
+    // (config.ini's section "ARCHIVE"), also for File > Add to archive and Open from archive.
+    constexpr int ArchiveRow = RecordRow + RecordRowHeight;
+    ArchiveRecordCheckBox = new QCheckBox(QStringLiteral("Record into the archive"), this);
+    ArchiveRecordCheckBox->setGeometry(16, ArchiveRow, 180, 24);
+    ArchiveRecordCheckBox->setToolTip(
+        QStringLiteral("Add every tick of a run to the archive under this recorder name, one "
+                       "transaction a tick"));
+    ArchiveRecorderEdit = new QLineEdit(this);
+    ArchiveRecorderEdit->setGeometry(200, ArchiveRow, 259, 24);
+    ArchiveRecorderEdit->setPlaceholderText(QStringLiteral("recorder name"));
+    auto* databaseLabel = new QLabel(QStringLiteral("Archive:"), this);
+    databaseLabel->setGeometry(16, ArchiveRow + RecordRowHeight, 60, 24);
+    ArchiveDatabaseEdit = new QLineEdit(this);
+    ArchiveDatabaseEdit->setGeometry(80, ArchiveRow + RecordRowHeight, 379, 24);
+    ArchiveDatabaseEdit->setPlaceholderText(QString::fromStdString(DefaultArchiveLocation()));
+    ArchiveDatabaseEdit->setToolTip(
+        QStringLiteral("An SQLite file, or postgresql://[user@]host[:port]/dbname; the password "
+                       "belongs in ~/.pgpass or a service file, never here"));
+    databaseLabel->setBuddy(ArchiveDatabaseEdit);
+    connect(ArchiveRecordCheckBox, &QCheckBox::toggled, this,
+            &TRealComSettingDlg::ShowRecordChoice);
+
     OKBtn = new QPushButton(QStringLiteral("O K"), this);
     OKBtn->setGeometry(ClientWidth - 2 * 88 - 16, ClientHeight - 38, 88, 28);
     OKBtn->setDefault(true);
@@ -234,16 +259,22 @@ void TRealComSettingDlg::LoadFromConfig() {
     const RecordSettings record = LoadRecordSettings(configPath_);
     RecordFolderEdit->setText(QFile::decodeName(QByteArray::fromStdString(record.folder)));
     RecordCheckBox->setChecked(record.enabled);
+    ArchiveRecordCheckBox->setChecked(record.archive);
+    ArchiveRecorderEdit->setText(QString::fromStdString(record.recorder));
+    ArchiveDatabaseEdit->setText(QString::fromStdString(LoadArchiveDatabase(configPath_)));
     ShowRecordChoice();
 }
 
 void TRealComSettingDlg::ShowRecordChoice() {
     RecordFolderEdit->setEnabled(RecordCheckBox->isChecked());
+    ArchiveRecorderEdit->setEnabled(ArchiveRecordCheckBox->isChecked());
 }
 
 RecordSettings TRealComSettingDlg::RecordChoice() const {
     return {RecordCheckBox->isChecked(),
-            QFile::encodeName(RecordFolderEdit->text().trimmed()).toStdString()};
+            QFile::encodeName(RecordFolderEdit->text().trimmed()).toStdString(),
+            ArchiveRecordCheckBox->isChecked(),
+            ArchiveRecorderEdit->text().trimmed().toStdString()};
 }
 
 void TRealComSettingDlg::SetValues(const CommDialogValues& values) {
@@ -318,8 +349,19 @@ void TRealComSettingDlg::OKBtnClick() {
         presentMessage_(this, {"Choose the folder to record to", MessageIcon::Error});
         return;
     }
+    if (record.archive) {
+        if (const auto refusal = CheckRecorderName(record.recorder)) {
+            presentMessage_(this, {Utf8ToGbk(*refusal), MessageIcon::Error});
+            return;
+        }
+    }
+    const std::string database = ArchiveDatabaseEdit->text().trimmed().toStdString();
+    if (const auto refusal = CheckDatabaseSetting(database)) {
+        presentMessage_(this, {Utf8ToGbk(*refusal), MessageIcon::Error});
+        return;
+    }
     if (!SaveComSettingChoices(configPath_, Values(), device) ||
-        !SaveRecordSettings(configPath_, record)) {
+        !SaveRecordSettings(configPath_, record) || !SaveArchiveDatabase(configPath_, database)) {
         presentMessage_(
             this, {"Cannot write the settings file " + Utf8ToGbk(configPath_), MessageIcon::Error});
         return;

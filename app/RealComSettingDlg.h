@@ -49,7 +49,8 @@ public:
     void SetValues(const CommDialogValues& values);
     // The serial device the chosen port stands for.
     QString PortDevice() const;
-    // "Record to folder" and its folder as the file takes them.
+    // "Record to folder" and its folder, "Record into the archive" and its recorder name, as
+    // the file takes them.
     RecordSettings RecordChoice() const;
 
     QComboBox* ComPortComboBox;
@@ -76,6 +77,9 @@ public:
     QCheckBox* RecordCheckBox;
     QLineEdit* RecordFolderEdit;
     QPushButton* RecordFolderButton;
+    QCheckBox* ArchiveRecordCheckBox;
+    QLineEdit* ArchiveRecorderEdit;
+    QLineEdit* ArchiveDatabaseEdit; // the window's archive: an SQLite file or postgresql:// URI
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 

@@ -1,5 +1,6 @@
 #include "app/StatisticsDlg.h"
 
+#include "chart/ChartReadout.h"
 #include "views/IntervalStatistics.h"
 
 #include <QApplication>
@@ -43,9 +44,11 @@ TStatisticsDlg::TStatisticsDlg(QWidget* parent) : QDialog(parent) {
     resize(900, 300);
 }
 
-void TStatisticsDlg::SetContent(const QString& interval,
+void TStatisticsDlg::SetContent(DateTime a, DateTime b,
                                 const std::vector<std::vector<std::string>>& rows) {
-    IntervalLabel->setText(interval);
+    a_ = a;
+    b_ = b;
+    IntervalLabel->setText(QString::fromStdString(PairTitle(a, b))); // as the legend names it
     rows_ = rows;
     Table->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
@@ -62,7 +65,8 @@ void TStatisticsDlg::SetContent(const QString& interval,
 }
 
 QString TStatisticsDlg::TableText() const {
-    std::string text = JoinCells(StatisticsColumns(), '\t');
+    std::string text = IntervalLines(a_, b_, '\t');
+    text += JoinCells(StatisticsColumns(), '\t');
     for (const std::vector<std::string>& cells : rows_)
         text += JoinCells(cells, '\t');
     return QString::fromStdString(text);

@@ -25,9 +25,10 @@ Options:
   -h, --help     show this text
   -v, --version  show the version
 
-Settings: config.ini (serial line, channel selection) and the load log live in
-~/.config/paperless-recorder/ when the program is installed, beside the program otherwise;
-the service switches in ~/.config/Korvane.conf.
+Settings: config.ini (serial line, channel selection, ports, records, the archive's database,
+chart) lives in ~/.config/paperless-recorder/, the service switches in ~/.config/Korvane.conf.
+The load log goes beside config.ini when the program is installed, beside the program
+otherwise. The archive is by default ~/.local/share/paperless-recorder/archive.sqlite.
 )";
 
 } // namespace

@@ -1,5 +1,33 @@
 #include "chart/ChartLegend.h"
 
+namespace {
+
+// The width the legend keeps for an item, margins included: its inner width.
+int ItemWidthBudget(const QCPLegend* legend) {
+    return legend ? legend->minimumSize().width() : 0;
+}
+
+} // namespace
+
+QStringList WrapAtSeparators(const QString& text, const QString& separator,
+                             const QFontMetrics& metrics, int width) {
+    if (width <= 0 || metrics.horizontalAdvance(text) <= width)
+        return {text};
+    QStringList lines;
+    QString line;
+    for (const QString& piece : text.split(separator)) {
+        const QString joined = line.isEmpty() ? piece : line + separator + piece;
+        if (line.isEmpty() || metrics.horizontalAdvance(joined) <= width) {
+            line = joined;
+        } else {
+            lines << line;
+            line = piece;
+        }
+    }
+    lines << line;
+    return lines;
+}
+
 LegendTitleItem::LegendTitleItem(QCPLegend* parent) : QCPAbstractLegendItem(parent) {
     setSelectable(false);
 }
@@ -10,19 +38,26 @@ void LegendTitleItem::SetText(const QString& text) {
     text_ = text; // the chart lays its legend out again on every replot
 }
 
+QStringList LegendTitleItem::Lines() const {
+    return WrapAtSeparators(text_, QStringLiteral(" \u00B7 "), QFontMetrics(mFont),
+                            ItemWidthBudget(mParentLegend) - mMargins.left() - mMargins.right());
+}
+
 void LegendTitleItem::draw(QCPPainter* painter) {
     if (text_.isEmpty())
         return;
     painter->setFont(mFont);
     painter->setPen(QPen(mTextColor));
-    painter->drawText(mRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, text_);
+    painter->drawText(mRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                      Lines().join(QLatin1Char('\n')));
 }
 
 QSize LegendTitleItem::minimumOuterSizeHint() const {
     if (text_.isEmpty())
         return {0, 0};
     const QFontMetrics metrics(mFont);
-    const QRect bounds = metrics.boundingRect(0, 0, 0, 0, Qt::TextDontClip, text_);
+    const QRect bounds =
+        metrics.boundingRect(0, 0, 0, 0, Qt::TextDontClip, Lines().join(QLatin1Char('\n')));
     return {bounds.width() + mMargins.left() + mMargins.right(),
             bounds.height() + mMargins.top() + mMargins.bottom()};
 }
@@ -40,11 +75,24 @@ int CheckableLegendItem::MarkerWidth() const {
     return marker_ == AxisMarker::None ? 0 : BoxSize() / 2 + 4;
 }
 
+int CheckableLegendItem::LineHeight() const {
+    return std::max(QFontMetrics(getFont()).height(), mParentLegend->iconSize().height());
+}
+
+int CheckableLegendItem::TextOffset() const {
+    const int padding = mParentLegend->iconTextPadding();
+    return MarkerWidth() + BoxSize() + padding + mParentLegend->iconSize().width() + padding;
+}
+
+QStringList CheckableLegendItem::NameLines() const {
+    return WrapAtSeparators(mPlottable->name(), QStringLiteral("  "), QFontMetrics(getFont()),
+                            ItemWidthBudget(mParentLegend) - mMargins.left() - mMargins.right() -
+                                TextOffset());
+}
+
 QRect CheckableLegendItem::CheckBoxRect() const {
     const int box = BoxSize();
-    const int lineHeight =
-        std::max(QFontMetrics(getFont()).height(), mParentLegend->iconSize().height());
-    return {mRect.x() + MarkerWidth(), mRect.y() + (lineHeight - box) / 2, box, box};
+    return {mRect.x() + MarkerWidth(), mRect.y() + (LineHeight() - box) / 2, box, box};
 }
 
 void CheckableLegendItem::draw(QCPPainter* painter) {
@@ -83,7 +131,7 @@ void CheckableLegendItem::draw(QCPPainter* painter) {
 
     const int padding = mParentLegend->iconTextPadding();
     const QSize iconSize = mParentLegend->iconSize();
-    const int lineHeight = std::max(QFontMetrics(getFont()).height(), iconSize.height());
+    const int lineHeight = LineHeight();
     const QRect icon(box.right() + 1 + padding, mRect.y(), iconSize.width(), lineHeight);
     QPen line = mPlottable->pen();
     line.setWidth(2);
@@ -91,19 +139,23 @@ void CheckableLegendItem::draw(QCPPainter* painter) {
     painter->drawLine(QLineF(icon.left(), icon.center().y(), icon.right(), icon.center().y()));
 
     painter->setPen(QPen(text));
-    painter->drawText(QRect(icon.right() + 1 + padding, mRect.y(), mRect.width(), lineHeight),
-                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, mPlottable->name());
+    int top = mRect.y();
+    for (const QString& textLine : NameLines()) {
+        painter->drawText(QRect(icon.right() + 1 + padding, top, mRect.width(), lineHeight),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, textLine);
+        top += lineHeight;
+    }
 }
 
 QSize CheckableLegendItem::minimumOuterSizeHint() const {
     if (!mPlottable)
         return {};
     const QFontMetrics metrics(getFont());
-    const QSize iconSize = mParentLegend->iconSize();
-    const int padding = mParentLegend->iconTextPadding();
-    const int width = MarkerWidth() + BoxSize() + padding + iconSize.width() + padding +
-                      metrics.horizontalAdvance(mPlottable->name());
-    const int height = std::max(metrics.height(), iconSize.height());
-    return {width + mMargins.left() + mMargins.right(),
+    const QStringList lines = NameLines();
+    int textWidth = 0;
+    for (const QString& line : lines)
+        textWidth = std::max(textWidth, metrics.horizontalAdvance(line));
+    const int height = LineHeight() * static_cast<int>(lines.size());
+    return {TextOffset() + textWidth + mMargins.left() + mMargins.right(),
             height + mMargins.top() + mMargins.bottom()};
 }

@@ -2,8 +2,19 @@
 // Legend entries of the trend chart: a title line for read-outs, and one entry per series with a
 // check box that hides or shows the series. They are part of the chart's own drawing, so a
 // picture or printout of the chart shows them as the screen does.
+//
+// The legend keeps the width the chart sets as its minimum: a longer text breaks into lines
+// at its separators (the title at " · ", an entry at its double blanks), so that the
+// two-cursor read-out does not narrow the plot. Only a piece wider than the legend widens it.
 
 #include <qcustomplot.h>
+
+#include <QStringList>
+
+// The text in lines no wider than width, broken at the separators; a piece wider than width
+// stands on a line of its own.
+QStringList WrapAtSeparators(const QString& text, const QString& separator,
+                             const QFontMetrics& metrics, int width);
 
 class LegendTitleItem : public QCPAbstractLegendItem {
     Q_OBJECT
@@ -17,6 +28,7 @@ protected:
     QSize minimumOuterSizeHint() const override;
 
 private:
+    QStringList Lines() const;
     QString text_;
 };
 
@@ -39,5 +51,9 @@ protected:
 private:
     int BoxSize() const;
     int MarkerWidth() const;
+    int LineHeight() const;
+    // Where the name starts, from the item's left edge.
+    int TextOffset() const;
+    QStringList NameLines() const;
     AxisMarker marker_ = AxisMarker::None;
 };

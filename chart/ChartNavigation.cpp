@@ -37,7 +37,7 @@ double DesiredIncrement(ZoomWindow range) {
 }
 
 double FixTimeCursorX(double x, ZoomWindow time) {
-    return x > time.maximum || x < time.minimum ? time.minimum : x;
+    return x > time.maximum || x < time.minimum ? DraggedCursorTime(time.minimum, time) : x;
 }
 
 double FixTimeCursorY(double y, ZoomWindow value) {
@@ -95,4 +95,8 @@ double DraggedCursorTime(double x, ZoomWindow time) {
     if (CompareTimes(snapped, time.minimum) < 0 || CompareTimes(snapped, time.maximum) > 0)
         return x;
     return std::clamp(snapped, time.minimum, time.maximum);
+}
+
+double PlacedCursorTime(double x, ZoomWindow time) {
+    return DraggedCursorTime(std::clamp(x, time.minimum, time.maximum), time);
 }

@@ -36,7 +36,8 @@ struct CursorPlaces {
 };
 
 // Brings cursors back into the visible ranges, bounds inclusive: the time cursor to the left
-// edge, its horizontal line to the top edge, the second line to the bottom edge.
+// edge (the first whole second inside it, as a dragged cursor settles), its horizontal line to
+// the top edge, the second line to the bottom edge.
 double FixTimeCursorX(double x, ZoomWindow time);
 double FixTimeCursorY(double y, ZoomWindow value);
 double FixSecondLineY(double y2, ZoomWindow value);
@@ -47,6 +48,9 @@ CursorPlaces FixUpCursors(CursorPlaces cursors, ZoomWindow time, ZoomWindow valu
 // which drops the fraction, names the sample whose values it shows. A window holding no whole
 // second keeps x.
 double DraggedCursorTime(double x, ZoomWindow time);
+// Where a cursor placed at x by a click or a menu settles: x brought into the visible window,
+// then on its nearest whole second there, as a dragged cursor settles.
+double PlacedCursorTime(double x, ZoomWindow time);
 
 // The whole of a zoom, undo or scroll step: what the axes and cursors become.
 struct NavigationOutcome {

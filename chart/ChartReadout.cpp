@@ -1,5 +1,6 @@
 #include "chart/ChartReadout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -43,6 +44,17 @@ std::string ElapsedText(DateTime a, DateTime b) {
 std::string PairTitle(DateTime a, DateTime b) {
     return "A " + ReadoutSecond(a) + " \u00B7 B " + ReadoutSecond(b) + " \u00B7 \u0394t " +
            ElapsedText(a, b);
+}
+
+std::pair<DateTime, DateTime> ShownInterval(DateTime a, DateTime b) {
+    const DateTime shownA = static_cast<double>(ShownSecond(a)) / SecondsPerDay;
+    const DateTime shownB = static_cast<double>(ShownSecond(b)) / SecondsPerDay;
+    return {std::min(shownA, shownB), std::max(shownA, shownB)};
+}
+
+std::string IntervalLines(DateTime a, DateTime b, char separator) {
+    return "A" + std::string(1, separator) + ReadoutSecond(a) + "\nB" + std::string(1, separator) +
+           ReadoutSecond(b) + "\n\u0394t" + std::string(1, separator) + ElapsedText(a, b) + "\n";
 }
 
 namespace {

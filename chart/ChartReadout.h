@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // What a series shows when it has no value at the cursor: two spaces and three hyphens.
@@ -134,6 +135,12 @@ long long ShownSecond(DateTime x);
 std::string ElapsedText(DateTime a, DateTime b);
 // "A yyyy-MM-dd HH:mm:ss · B yyyy-MM-dd HH:mm:ss · Δt HH:mm:ss" (UTF-8).
 std::string PairTitle(DateTime a, DateTime b);
+// The interval between the two cursors as their texts name it: the whole seconds they show,
+// the earlier first. Statistics over it are those of the seconds the legend reads.
+std::pair<DateTime, DateTime> ShownInterval(DateTime a, DateTime b);
+// The lines that put a copied table in its interval: "A<sep><time>", "B<sep><time>" and
+// "Δt<sep><elapsed>", each with a line end (UTF-8).
+std::string IntervalLines(DateTime a, DateTime b, char separator);
 // "<title>  A 59.000<unit>  B 61.200<unit>  B−A 2.200<unit>" (UTF-8 minus), "-" for a missing
 // value and then for the difference.
 std::string PairEntry(std::string_view title, std::string_view unit, std::optional<float> a,

@@ -95,7 +95,8 @@ void TOKBottomDlg::SetMessagePresenter(MessagePresenter presenter) {
 }
 
 void TOKBottomDlg::PrepareVernier(double x, double y1, double y2, double xMin, double xMax,
-                                  double yMin, double yMax) {
+                                  double yMin, double yMax, int valueDecimals) {
+    ValueDecimals = valueDecimals;
     OldXValue = x;
     OldYValue = y1;
     OldY2Value = y2;
@@ -107,8 +108,8 @@ void TOKBottomDlg::PrepareVernier(double x, double y1, double y2, double xMin, d
     for (QWidget* picker : {static_cast<QWidget*>(XValueDate), static_cast<QWidget*>(XValueTime)})
         picker->blockSignals(false);
     datePicker_ = timePicker_ = x;
-    YValueEdit->setText(QString::fromStdString(VernierEditText(y1)));
-    Y2ValueEdit->setText(QString::fromStdString(VernierEditText(y2)));
+    YValueEdit->setText(QString::fromStdString(VernierEditText(y1, valueDecimals)));
+    Y2ValueEdit->setText(QString::fromStdString(VernierEditText(y2, valueDecimals)));
     XMin = xMin;
     XMax = xMax;
     YMin = yMin;
@@ -118,7 +119,8 @@ void TOKBottomDlg::PrepareVernier(double x, double y1, double y2, double xMin, d
 }
 
 void TOKBottomDlg::OKBtnClick() {
-    const VernierPrepared prepared{OldXValue, OldYValue, OldY2Value, XMin, XMax, YMin, YMax};
+    const VernierPrepared prepared{OldXValue, OldYValue, OldY2Value, XMin,
+                                   XMax,      YMin,      YMax,       ValueDecimals};
     const VernierEntries entries{datePicker_, timePicker_, YValueEdit->text().toStdString(),
                                  Y2ValueEdit->text().toStdString()};
     const VernierVerdict verdict = CheckVernier(prepared, entries);

@@ -23,9 +23,11 @@ class TOKBottomDlg : public QDialog {
 public:
     explicit TOKBottomDlg(QWidget* parent = nullptr);
 
-    // The cursors' present values and the chart's visible ranges.
+    // The cursors' present values and the chart's visible ranges; the lines' values with
+    // decimals where the value axis shows a channel's own scale (OwnScaleDecimals), whole
+    // numbers on the shared axis.
     void PrepareVernier(double x, double y1, double y2, double xMin, double xMax, double yMin,
-                        double yMax);
+                        double yMax, int valueDecimals = 0);
     // The OK button's checks: accepts and closes, or shows the refusal and stays open.
     void OKBtnClick();
 
@@ -42,6 +44,7 @@ public:
     double OldY2Value = 0;
     double XMin = 0, XMax = 0;
     double YMin = 0, YMax = 0;
+    int ValueDecimals = 0;
     double NewXValue = 0;
     double NewYValue = 0;
     double NewY2Value = 0;

@@ -60,6 +60,67 @@ std::optional<size_t> DefaultAxisSeries(const std::vector<bool>& shown,
     return first;
 }
 
+std::optional<size_t> NextShownSeries(const std::vector<bool>& shown, size_t hidden) {
+    for (size_t step = 1; step < shown.size(); ++step) {
+        const size_t i = (hidden + step) % shown.size();
+        if (shown[i])
+            return i;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+std::string ShortNumber(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", std::fabs(value) < 0.0005 ? 0.0 : value);
+    std::string number = text;
+    while (number.back() == '0')
+        number.pop_back();
+    if (number.back() == '.')
+        number.pop_back();
+    return number;
+}
+
+double Luminance(RgbColour c) {
+    auto linear = [](int component) {
+        const double v = std::clamp(component, 0, 255) / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.red) + 0.7152 * linear(c.green) + 0.0722 * linear(c.blue);
+}
+
+} // namespace
+
+std::string ScaleRangeText(std::string_view title, ZoomWindow range, std::string_view unit) {
+    std::string text(title);
+    text += "  " + ShortNumber(range.minimum) + "\u2013" + ShortNumber(range.maximum);
+    if (!unit.empty()) {
+        text += ' ';
+        text += unit;
+    }
+    return text;
+}
+
+RgbColour InvertedColour(RgbColour c) {
+    return {255 - c.red, 255 - c.green, 255 - c.blue};
+}
+
+double ContrastRatio(RgbColour a, RgbColour b) {
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+RgbColour ReadableOnWhite(RgbColour colour) {
+    constexpr double Needed = 4.5;
+    const RgbColour white{255, 255, 255};
+    RgbColour darker = colour;
+    for (int percent = 100; percent >= 0 && ContrastRatio(darker, white) < Needed; --percent)
+        darker = {colour.red * percent / 100, colour.green * percent / 100,
+                  colour.blue * percent / 100};
+    return darker;
+}
+
 void LiveScales::Reset(size_t channels) {
     seen_.assign(channels, std::nullopt);
 }

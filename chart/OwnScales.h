@@ -38,6 +38,29 @@ std::string AxisChannelTitle(int channelNumber, std::string_view unit);
 std::optional<size_t> DefaultAxisSeries(const std::vector<bool>& shown,
                                         const std::vector<bool>& hasScale);
 
+// The axis channel after the one at `hidden` was hidden: the next shown series after it,
+// wrapping round; nullopt when no other series is shown.
+std::optional<size_t> NextShownSeries(const std::vector<bool>& shown, size_t hidden);
+
+// The value axis title where it shows the shared scale: it belongs to no one channel.
+inline constexpr std::string_view SharedScaleTitle = "Shared scale";
+
+// A channel's scale as a picture's legend lists it, a picture having no axis to click:
+// "Channel 02  0–1.6 Mpa" (UTF-8; the ends with up to three decimals, trailing zeros dropped).
+std::string ScaleRangeText(std::string_view title, ZoomWindow range, std::string_view unit);
+
+// Colours as red, green and blue from 0 to 255.
+struct RgbColour {
+    int red = 0, green = 0, blue = 0;
+    friend bool operator==(const RgbColour&, const RgbColour&) = default;
+};
+RgbColour InvertedColour(RgbColour colour);
+// The contrast ratio of two colours by their relative luminance (1 to 21).
+double ContrastRatio(RgbColour a, RgbColour b);
+// The colour darkened, keeping its hue, until text in it reads on white: a contrast of at least
+// 4.5 to 1. A colour that reads already stays.
+RgbColour ReadableOnWhite(RgbColour colour);
+
 // During a live run the instrument reports no ranges: each channel spans its Lower and Upper
 // alarm limits, widened to the values seen so far in the run.
 class LiveScales {

@@ -4,6 +4,9 @@
 #include "chart/ChartLegend.h"
 #include "chart/ChartNavigation.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -14,6 +17,16 @@ const QColor WallBorder(0x00, 0x3C, 0x00);
 const QColor AxisLine(0x00, 0x41, 0x00);
 const QColor TickColour(0x00, 0x96, 0x00);
 const QColor LegendFrame(0x00, 0x78, 0x00);
+const QColor FileMarkColour(0x70, 0x70, 0x70);
+constexpr int FileMarkTolerance = 4; // pixels either side of a file mark for its tool tip
+
+// The colour to draw text in so that, once the picture is inverted for paper, it reads on white.
+QColor PaperReadable(const QColor& colour) {
+    const RgbColour paper =
+        ReadableOnWhite(InvertedColour({colour.red(), colour.green(), colour.blue()}));
+    const RgbColour drawn = InvertedColour(paper);
+    return QColor(drawn.red, drawn.green, drawn.blue);
+}
 
 QFont ChartFont() {
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -197,7 +210,7 @@ QCPGraph* TrendChart::AddSeries(const QString& title, const QColor& colour,
     if (data)
         graph->setData(data);
     legend->addItem(new CheckableLegendItem(legend, graph));
-    scales_.push_back({graph, nullptr, {std::nullopt, scaleSpan_}, {}});
+    scales_.push_back({graph, nullptr, {std::nullopt, scaleSpan_}, {}, title, {}});
     ApplyScales();
     return graph;
 }
@@ -217,12 +230,16 @@ void TrendChart::RemoveSeries(QCPGraph* series) {
         axisSeries_ = nullptr;
         ApplyScales();
     }
+    // A chart without series starts over with the legend's width for the single read-out.
+    if (graphCount() == 0)
+        legend->setMinimumSize(legendWidth_, 0);
 }
 
 void TrendChart::ShowMeasuringCursor(double time) {
     const bool wasShown = toolB_->Active();
     toolB_->SetActive(true);
-    toolB_->SetXValue(time);
+    // On a whole second of the visible window, as a dragged cursor settles.
+    toolB_->SetXValue(PlacedCursorTime(time, {xAxis->range().lower, xAxis->range().upper}));
     if (!wasShown)
         emit MeasuringCursorToggled(true);
 }
@@ -233,7 +250,7 @@ void TrendChart::HideMeasuringCursor() {
     toolB_->SetActive(false);
     if (drag_.tool == toolB_)
         drag_ = {};
-    legend->setMinimumSize(legendWidth_, 0);
+    // The legend keeps its width, and the plot with it.
     replot(rpQueuedReplot);
     emit MeasuringCursorToggled(false);
 }
@@ -246,18 +263,19 @@ const TrendChart::SeriesScale* TrendChart::ScaleOf(const QCPGraph* series) const
 }
 
 void TrendChart::SetSeriesScale(QCPGraph* series, std::optional<ZoomWindow> scale,
-                                const QString& axisTitle) {
+                                const QString& axisTitle, const QString& unit) {
     if (!series)
         return;
     auto it = std::find_if(scales_.begin(), scales_.end(),
                            [series](const SeriesScale& s) { return s.series == series; });
     if (it == scales_.end()) {
-        scales_.push_back({series, nullptr, {}, {}});
+        scales_.push_back({series, nullptr, {}, {}, series->name(), {}});
         it = scales_.end() - 1;
     }
     it->mapping.own = scale;
     it->mapping.span = scaleSpan_;
     it->title = axisTitle;
+    it->unit = unit;
     if (scale && !it->axis) {
         QCPAxis* axis = axisRect()->addAxis(QCPAxis::atLeft);
         StyleAxis(axis);
@@ -288,9 +306,27 @@ void TrendChart::SetOwnScales(bool on) {
 }
 
 void TrendChart::SetAxisSeries(QCPGraph* series) {
+    ChangeAxisSeries(series);
+    replot(rpQueuedReplot);
+}
+
+void TrendChart::ChangeAxisSeries(QCPGraph* series) {
+    // With own scales a line stands for a value in the axis channel's unit: it keeps that
+    // value on the next channel's scale rather than its place on the screen.
+    const bool keepValues = ownScales_;
+    const double y = AxisValueOf(tool_->YValue()), y2 = AxisValueOf(tool2_->YValue());
     axisSeries_ = series;
     ApplyScales();
-    replot(rpQueuedReplot);
+    if (!keepValues)
+        return;
+    const ZoomWindow shown{yAxis->range().lower, yAxis->range().upper};
+    tool_->SetYValue(FixTimeCursorY(DrawnOfAxisValue(y), shown));
+    tool2_->SetYValue(FixSecondLineY(DrawnOfAxisValue(y2), shown));
+}
+
+bool TrendChart::AxisShowsOwnScale() const {
+    const SeriesScale* s = ownScales_ ? ScaleOf(axisSeries_) : nullptr;
+    return s && s->axis && s->mapping.Maps();
 }
 
 double TrendChart::AxisValueOf(double drawn) const {
@@ -316,9 +352,16 @@ void TrendChart::ApplyScales() {
     }
     const SeriesScale* axisScale = ScaleOf(axisSeries_);
     bool sharedShown = true;
+    // The unit of the series on the shared axis, when they all have the same.
+    std::optional<QString> sharedUnit;
+    bool mixedUnits = false;
     for (const SeriesScale& s : scales_) {
         const bool own = ownScales_ && s.axis && s.mapping.Maps();
         s.series->setValueAxis(own ? s.axis : yAxis);
+        if (!own) {
+            mixedUnits = mixedUnits || (sharedUnit && *sharedUnit != s.unit);
+            sharedUnit = s.unit;
+        }
         if (s.axis) {
             const bool shownAxis = own && &s == axisScale;
             s.axis->setVisible(shownAxis);
@@ -333,15 +376,22 @@ void TrendChart::ApplyScales() {
         }
     }
     yAxis->setVisible(sharedShown);
-    // An axis channel without a range of its own reads off the shared axis.
-    const bool titled = ownScales_ && axisScale && sharedShown;
-    yAxis->setLabel(titled ? axisScale->title : QString());
-    yAxis->setLabelColor(titled ? axisScale->series->pen().color() : Qt::white);
+    // An axis channel without a range of its own reads off the shared axis, which carries
+    // every such channel: it is titled as the shared scale and no entry is marked.
+    QString sharedTitle;
+    if (ownScales_ && sharedShown && !scales_.empty()) {
+        sharedTitle = QString::fromUtf8(SharedScaleTitle.data(),
+                                        static_cast<qsizetype>(SharedScaleTitle.size()));
+        if (sharedUnit && !mixedUnits && !sharedUnit->isEmpty())
+            sharedTitle += QStringLiteral(" (%1)").arg(*sharedUnit);
+    }
+    yAxis->setLabel(sharedTitle);
+    yAxis->setLabelColor(Qt::white);
     yAxis->setLabelFont(ChartFont());
     for (int i = 0; i < legend->itemCount(); ++i)
         if (auto* item = qobject_cast<CheckableLegendItem*>(legend->item(i)))
             item->SetAxisMarker(!ownScales_ ? CheckableLegendItem::AxisMarker::None
-                                : item->plottable() == axisSeries_
+                                : !sharedShown && item->plottable() == axisSeries_
                                     ? CheckableLegendItem::AxisMarker::Marked
                                     : CheckableLegendItem::AxisMarker::Room);
     FollowSharedRange();
@@ -403,10 +453,12 @@ void TrendChart::SetLegendTitle(const QString& text) {
 
 void TrendChart::RefreshLegend() {
     const QSize needed = legend->minimumOuterSizeHint();
-    // The set minimum width is all the layout gives the legend: the longer texts of both
-    // cursors widen it (and only widen it, so it does not jitter while B is dragged).
-    if (needed.width() > legend->minimumSize().width()) {
-        legend->setMinimumSize(needed.width(), 0);
+    // The set minimum width (of the legend's inside) is all the layout gives the legend: the
+    // texts break into lines within it, and only a piece wider than it widens it (and only
+    // widens it, so it does not jitter while a cursor is dragged).
+    const int neededInside = needed.width() - legend->margins().left() - legend->margins().right();
+    if (neededInside > legend->minimumSize().width()) {
+        legend->setMinimumSize(neededInside, 0);
         replot(rpQueuedReplot);
         return;
     }
@@ -423,7 +475,99 @@ QString TrendChart::LegendTitle() const {
 
 void TrendChart::SetSeriesShown(QCPGraph* series, bool shown) {
     series->setVisible(shown);
+    if (!shown && series == axisSeries_) {
+        // The value axis shows no scale of a line that is not drawn.
+        std::vector<bool> visible;
+        size_t hidden = 0;
+        for (size_t i = 0; i < scales_.size(); ++i) {
+            visible.push_back(scales_[i].series->visible());
+            if (scales_[i].series == series)
+                hidden = i;
+        }
+        if (const auto next = NextShownSeries(visible, hidden))
+            ChangeAxisSeries(scales_[*next].series);
+    }
+    ApplyScales(); // the legend's axis marker follows
     replot(rpQueuedReplot);
+}
+
+void TrendChart::DressForPicture(PictureUse use) {
+    UndressPicture();
+    PictureDressing dressing;
+    if (ownScales_) {
+        const ZoomWindow shared{yAxis->range().lower, yAxis->range().upper};
+        for (const SeriesScale& s : scales_) {
+            if (!s.series->visible())
+                continue;
+            const bool own = s.axis && s.mapping.Maps();
+            auto* line = new LegendTitleItem(legend);
+            line->SetText(QString::fromStdString(
+                ScaleRangeText(s.name.toStdString(), own ? s.mapping.RealWindow(shared) : shared,
+                               s.unit.toStdString())));
+            legend->addItem(line);
+            dressing.scaleLines.push_back(line);
+        }
+    }
+    if (use == PictureUse::Paper)
+        for (QCPAxis* axis : axisRect()->axes(QCPAxis::atLeft)) {
+            if (!axis->visible())
+                continue;
+            dressing.axisColours.push_back({axis, {axis->labelColor(), axis->tickLabelColor()}});
+            axis->setLabelColor(PaperReadable(axis->labelColor()));
+            axis->setTickLabelColor(PaperReadable(axis->tickLabelColor()));
+        }
+    dressing_ = std::move(dressing);
+}
+
+void TrendChart::UndressPicture() {
+    if (!dressing_)
+        return;
+    for (QCPAbstractLegendItem* line : dressing_->scaleLines)
+        legend->removeItem(line);
+    for (const auto& [axis, colours] : dressing_->axisColours) {
+        axis->setLabelColor(colours.first);
+        axis->setTickLabelColor(colours.second);
+    }
+    dressing_.reset();
+    replot(rpQueuedReplot);
+}
+
+void TrendChart::SetFileMarks(const std::vector<FileMark>& marks) {
+    for (const auto& mark : fileMarks_)
+        removeItem(mark.first);
+    fileMarks_.clear();
+    for (const FileMark& mark : marks) {
+        auto* line = new QCPItemStraightLine(this);
+        line->setPen(QPen(FileMarkColour, 1, Qt::DotLine));
+        line->setSelectable(false);
+        line->point1->setCoords(mark.time, 0);
+        line->point2->setCoords(mark.time, 1);
+        fileMarks_.push_back({line, mark.name});
+    }
+    replot(rpQueuedReplot);
+}
+
+QString TrendChart::FileMarkAt(const QPoint& pos) const {
+    if (!axisRect()->rect().contains(pos))
+        return {};
+    for (const auto& [line, name] : fileMarks_)
+        if (std::abs(xAxis->coordToPixel(line->point1->coords().x()) - pos.x()) <=
+            FileMarkTolerance)
+            return name;
+    return {};
+}
+
+bool TrendChart::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString name = FileMarkAt(help->pos());
+        if (name.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), name, this);
+        return true;
+    }
+    return QCustomPlot::event(event);
 }
 
 void TrendChart::SetZoomAllowed(bool allowed) {

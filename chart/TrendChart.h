@@ -98,19 +98,41 @@ public:
     void HideMeasuringCursor();
 
     // Each channel on its own scale (see OwnScales.h). A series' range (nullopt: it stays on
-    // the shared axis), its axis title and colour; the shared-axis window a range fills.
-    void SetSeriesScale(QCPGraph* series, std::optional<ZoomWindow> scale,
-                        const QString& axisTitle);
+    // the shared axis), its axis title and unit; the shared-axis window a range fills.
+    void SetSeriesScale(QCPGraph* series, std::optional<ZoomWindow> scale, const QString& axisTitle,
+                        const QString& unit = QString());
     void SetScaleSpan(ZoomWindow span);
     void SetOwnScales(bool on);
     bool OwnScales() const { return ownScales_; }
-    // The series whose scale the value axis shows; a click on a legend entry's name picks it.
+    // The series whose scale the value axis shows; a click on a legend entry's name picks it,
+    // hiding it moves the axis on to the next shown series. With own scales the horizontal
+    // lines keep their values on the axis.
     void SetAxisSeries(QCPGraph* series);
     QCPGraph* AxisSeries() const { return axisSeries_; }
     // The axis channel's real value at a drawn position and back (as they are on the shared
     // axis, or when the axis channel has no scale of its own).
     double AxisValueOf(double drawn) const;
     double DrawnOfAxisValue(double value) const;
+    // Whether the value axis shows the axis channel's own scale rather than the shared one.
+    bool AxisShowsOwnScale() const;
+
+    // A picture cannot be clicked to switch the axis channel: while a picture is drawn with
+    // own scales, the legend lists every shown channel's scale as the plot shows it, and on
+    // paper (the picture is inverted for printing) the axis texts take colours that read on
+    // white. Undress puts the chart back as the screen shows it.
+    enum class PictureUse { Screen, Paper };
+    void DressForPicture(PictureUse use);
+    void UndressPicture();
+
+    // Faint vertical lines where the files of a joined recording start, their names as tool
+    // tips; none for a single file.
+    struct FileMark {
+        double time = 0;
+        QString name;
+    };
+    void SetFileMarks(const std::vector<FileMark>& marks);
+    // The file mark's name near a point of the widget (the tool tip), empty when none is near.
+    QString FileMarkAt(const QPoint& pos) const;
 
     void SetZoomAllowed(bool allowed);
     bool ZoomAllowed() const { return selectionRectMode() == QCP::srmZoom; }
@@ -136,6 +158,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void processRectZoom(QRect rect, QMouseEvent* event) override;
 
@@ -171,14 +194,25 @@ private:
             nullptr; // the series' own value axis, hidden unless it is the axis channel's
         ScaleMapping mapping;
         QString title;
+        QString name; // the series' base title, as it was added
+        QString unit;
     };
     const SeriesScale* ScaleOf(const QCPGraph* series) const;
     // Puts every series on its axis and follows the shared axis' range with the own axes.
     void ApplyScales();
     void FollowSharedRange();
+    // The axis series changes, the horizontal lines keeping their values on the axis.
+    void ChangeAxisSeries(QCPGraph* series);
     std::vector<SeriesScale> scales_;
     ZoomWindow scaleSpan_;
     bool ownScales_ = false;
     int legendWidth_ = 0; // the legend's width for the single read-out
     QCPGraph* axisSeries_ = nullptr;
+
+    struct PictureDressing {
+        std::vector<QCPAbstractLegendItem*> scaleLines;
+        std::vector<std::pair<QCPAxis*, std::pair<QColor, QColor>>> axisColours;
+    };
+    std::optional<PictureDressing> dressing_;
+    std::vector<std::pair<QCPItemStraightLine*, QString>> fileMarks_;
 };

@@ -212,6 +212,8 @@ void LiveRecordWriter::Discard() {
 
 void LiveRunLog::Begin(double intervalDays) {
     writer_.Close();
+    sink_.reset();
+    sinkName_.clear();
     continuity_ = LiveContinuity(intervalDays);
     lastEntered_.reset();
     repeatedClocks_ = 0;
@@ -225,6 +227,12 @@ bool LiveRunLog::StartRecording(const std::string& folder, DateTime runStart,
                                 std::span<const std::string> units, std::string& error) {
     recordError_.clear();
     return writer_.Start(folder, runStart, channels, units, error);
+}
+
+void LiveRunLog::StartSink(std::unique_ptr<LiveTickSink> sink) {
+    recordError_.clear();
+    sink_ = std::move(sink);
+    sinkName_ = sink_ ? sink_->Name() : std::string();
 }
 
 LiveTickEntry LiveRunLog::Good(DateTime time, std::span<const float> values) {
@@ -255,6 +263,11 @@ LiveTickEntry LiveRunLog::Good(DateTime time, std::span<const float> values) {
         if (writer_.IsOpen())
             Check(writer_.WriteTick(time, values));
     }
+    if (sink_ && recordError_.empty() && !sink_->WriteTick(time, values, entry.gap))
+        recordError_ = sink_->ErrorText();
+    // A failed write stops the whole record: the run goes on unrecorded, the status says why.
+    if (!recordError_.empty())
+        Close();
     return entry;
 }
 

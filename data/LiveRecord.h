@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -160,6 +161,21 @@ struct LiveTickEntry {
     std::optional<LiveClockSetBack> clockSetBack;
 };
 
+// A second place a run's ticks go besides the record file (the archive): every good tick that
+// the record takes, with the break before it in the same write. Once a write fails the run no
+// longer records there.
+class LiveTickSink {
+public:
+    virtual ~LiveTickSink() = default;
+    // One sample per channel, values by position, after a break point at gapBefore when one is
+    // due. False with ErrorText when the write failed; nothing of the tick is kept then.
+    virtual bool WriteTick(DateTime time, std::span<const float> values,
+                           std::optional<DateTime> gapBefore) = 0;
+    virtual const std::string& ErrorText() const = 0;
+    // Where the ticks go, as the status line names it ("archive:boiler (/path/archive.sqlite)").
+    virtual const std::string& Name() const = 0;
+};
+
 // What a tick of a live run leaves behind, for the window and the command-line poll alike:
 // the breaks of the series, the counts, and the record when one is kept.
 class LiveRunLog {
@@ -173,14 +189,22 @@ public:
     bool StartRecording(const std::string& folder, DateTime runStart,
                         std::span<const int16_t> channels, std::span<const std::string> units,
                         std::string& error);
+    // Records the run's ticks into sink too (or only there, without StartRecording).
+    void StartSink(std::unique_ptr<LiveTickSink> sink);
     // A good tick: recorded and drawn, or a repeated clock. A clock set back starts a new
-    // record file named after the host's clock.
+    // record file named after the host's clock. A write that fails stops the whole record.
     LiveTickEntry Good(DateTime time, std::span<const float> values);
     void Failed();
     void CountReopen() { ++reopens_; }
-    void Close() { writer_.Close(); }
+    void Close() {
+        writer_.Close();
+        sink_.reset();
+    }
     // The run never started (Stop overtook its start): its record goes, which holds no tick.
-    void Abandon() { writer_.Discard(); }
+    void Abandon() {
+        writer_.Discard();
+        sink_.reset();
+    }
 
     const LiveContinuity& Continuity() const { return continuity_; }
     // Ticks with a valid reply, repeated clocks included.
@@ -188,8 +212,10 @@ public:
     long long FailedTicks() const { return continuity_.FailedTicks(); }
     long long RepeatedClocks() const { return repeatedClocks_; }
     long long Reopens() const { return reopens_; }
-    bool Recording() const { return writer_.IsOpen(); }
+    bool Recording() const { return writer_.IsOpen() || sink_ != nullptr; }
     const LiveRecordWriter& Writer() const { return writer_; }
+    // The name of the sink the ticks go into, also after the run.
+    const std::string& SinkName() const { return sinkName_; }
     // Set when a write failed and recording stopped.
     const std::string& RecordError() const { return recordError_; }
     // The run's last clock correction.
@@ -200,6 +226,8 @@ private:
 
     LiveContinuity continuity_;
     LiveRecordWriter writer_;
+    std::unique_ptr<LiveTickSink> sink_;
+    std::string sinkName_;
     std::optional<DateTime> lastEntered_;
     long long repeatedClocks_ = 0;
     long long reopens_ = 0;

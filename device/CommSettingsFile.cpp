@@ -90,6 +90,8 @@ RecordSettings LoadRecordSettings(const std::string& path) {
     RecordSettings settings;
     settings.enabled = ReadInt(file, Section, Enabled, 0) == 1;
     settings.folder = file.Get(Section, Folder).value_or(std::string());
+    settings.archive = ReadInt(file, Section, Archive, 0) == 1;
+    settings.recorder = file.Get(Section, Recorder).value_or(std::string());
     return settings;
 }
 
@@ -98,5 +100,19 @@ bool SaveRecordSettings(const std::string& path, const RecordSettings& settings)
     IniFile file = IniFile::Load(path);
     file.Set(Section, Enabled, settings.enabled ? "1" : "0");
     file.Set(Section, Folder, settings.folder);
+    file.Set(Section, Archive, settings.archive ? "1" : "0");
+    file.Set(Section, Recorder, settings.recorder);
+    return file.Save(path);
+}
+
+std::string LoadArchiveDatabase(const std::string& path) {
+    using namespace ArchiveSettingsKeys;
+    return IniFile::Load(path).Get(Section, Database).value_or(std::string());
+}
+
+bool SaveArchiveDatabase(const std::string& path, const std::string& database) {
+    using namespace ArchiveSettingsKeys;
+    IniFile file = IniFile::Load(path);
+    file.Set(Section, Database, database);
     return file.Save(path);
 }

@@ -61,17 +61,32 @@ bool SaveDialogValues(const std::string& path, const CommDialogValues& values);
 std::string PortDevicePath(const std::string& configPath, int32_t port);
 
 // Recording of live runs, in config.ini's section "RECORD": enabled=1 writes every tick of a
-// run to a file in folder. Off by default.
+// run to a file in folder; archive=1 records every tick into the archive under the recorder
+// name (the archive of ArchiveSettings). Either, both or neither; off by default.
 namespace RecordSettingsKeys {
 inline constexpr const char* Section = "RECORD";
 inline constexpr const char* Enabled = "enabled";
 inline constexpr const char* Folder = "folder";
+inline constexpr const char* Archive = "archive";
+inline constexpr const char* Recorder = "recorder";
 } // namespace RecordSettingsKeys
 struct RecordSettings {
     bool enabled = false;
     std::string folder;
+    bool archive = false;
+    std::string recorder; // UTF-8
     friend bool operator==(const RecordSettings&, const RecordSettings&) = default;
 };
 RecordSettings LoadRecordSettings(const std::string& path);
 // Every other line of the file is kept. False when the file could not be written.
 bool SaveRecordSettings(const std::string& path, const RecordSettings& settings);
+
+// The window's archive, in config.ini's section "ARCHIVE": database= an SQLite file's path or
+// a postgresql:// URI; empty for the default file. A password never belongs here (the server's
+// password file or service file holds it): the settings dialog refuses one.
+namespace ArchiveSettingsKeys {
+inline constexpr const char* Section = "ARCHIVE";
+inline constexpr const char* Database = "database";
+} // namespace ArchiveSettingsKeys
+std::string LoadArchiveDatabase(const std::string& path);
+bool SaveArchiveDatabase(const std::string& path, const std::string& database);

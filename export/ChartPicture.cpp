@@ -1,5 +1,6 @@
 #include "export/ChartPicture.h"
 
+#include "chart/TrendChart.h"
 #include "export/CsvExport.h"
 #include "export/ReportLayout.h"
 
@@ -24,12 +25,30 @@ std::optional<PictureFormat> PictureFormatOf(const QString& path) {
     return std::nullopt;
 }
 
-QImage ChartPicture(QCustomPlot& chart, QSize size) {
+namespace {
+
+QImage DrawnPicture(QCustomPlot& chart, QSize size, TrendChart::PictureUse use) {
     if (size.isEmpty())
         size = chart.size();
-    return chart.toPixmap(size.width(), size.height(), 1.0)
-        .toImage()
-        .convertToFormat(QImage::Format_RGB888);
+    auto* trend = qobject_cast<TrendChart*>(&chart);
+    if (trend)
+        trend->DressForPicture(use);
+    QImage picture = chart.toPixmap(size.width(), size.height(), 1.0)
+                         .toImage()
+                         .convertToFormat(QImage::Format_RGB888);
+    if (trend)
+        trend->UndressPicture();
+    return picture;
+}
+
+} // namespace
+
+QImage ChartPicture(QCustomPlot& chart, QSize size) {
+    return DrawnPicture(chart, size, TrendChart::PictureUse::Screen);
+}
+
+QImage PaperChartPicture(QCustomPlot& chart, QSize size) {
+    return InvertedColours(DrawnPicture(chart, size, TrendChart::PictureUse::Paper));
 }
 
 QImage InvertedColours(const QImage& picture) {

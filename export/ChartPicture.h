@@ -1,6 +1,8 @@
 #pragma once
 // The trend chart as a picture: drawn as the screen shows it (legend read-out, cursors, zoom)
 // and written as BMP, JPEG (libjpeg-turbo) or PNG; and its colour-inverted copy for printing.
+// A picture cannot be clicked to switch the axis channel: with each channel on its own scale
+// its legend also lists every channel's scale.
 
 #include <QImage>
 #include <QString>
@@ -16,6 +18,9 @@ std::optional<PictureFormat> PictureFormatOf(const QString& path);
 
 // The chart at size (its on-screen size when empty), 24 bits per pixel.
 QImage ChartPicture(QCustomPlot& chart, QSize size = {});
+// The chart for paper: inverted (black walls print white), its axis texts in colours that read
+// on white.
+QImage PaperChartPicture(QCustomPlot& chart, QSize size = {});
 
 // Every red, green and blue component v becomes 255 - v.
 QImage InvertedColours(const QImage& picture);

@@ -78,6 +78,9 @@ readelf -d "$usr/bin/paperless-recorder-tool" | grep -q 'NEEDED.*Qt' && fail "th
 QT_QPA_PLATFORM=offscreen "$usr/bin/paperless-recorder-tool" picture \
     "$usr/share/paperless-recorder/demo.bin" "$tmp/demo.png" || fail "picture"
 file "$tmp/demo.png" | grep -q 'PNG image' || fail "picture wrote no PNG"
+QT_QPA_PLATFORM=offscreen "$usr/bin/paperless-recorder-tool" picture archive:demo \
+    "$tmp/archive.png" || fail "picture of the archive"
+file "$tmp/archive.png" | grep -q 'PNG image' || fail "picture of the archive wrote no PNG"
 "$usr/bin/paperless-recorder-tool" info "$usr/share/paperless-recorder/demo.bin" --log >/dev/null
 ls "$XDG_CONFIG_HOME"/paperless-recorder/*_log.txt >/dev/null || fail "the load log is not in the user's directory"
 ls "$usr"/bin/*_log.txt 2>/dev/null && fail "the load log was written beside the programs"

@@ -61,5 +61,16 @@ std::string SheetStatusText(const SheetStatus& status) {
                 std::to_string(status.channelCount) +
                 (status.channelCount == 1 ? " channel" : " channels");
     }
+    if (!status.rowFileName.empty())
+        text += "  |  row from " + status.rowFileName;
     return text;
+}
+
+std::optional<size_t> FileOfTime(const std::vector<std::pair<DateTime, DateTime>>& fileWindows,
+                                 DateTime time) {
+    for (size_t i = 0; i < fileWindows.size(); ++i)
+        if (CompareTimes(time, fileWindows[i].first) >= 0 &&
+            CompareTimes(time, fileWindows[i].second) <= 0)
+            return i;
+    return std::nullopt;
 }

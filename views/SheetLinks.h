@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The row whose time lies nearest `time` (the earlier one of two equally near); nullopt when
 // the index has no rows. Rows ascend by time, so this is a binary search.
@@ -22,6 +24,12 @@ void ShowPageOfRow(PageWindow& page, PageButtons& buttons, size_t row, size_t ro
 size_t PageNumber(uint32_t pageStart, uint32_t pageSize);
 size_t PageCount(size_t rowCount, uint32_t pageSize);
 
+// Of the files of a joined recording (their own time windows, in join order), the one a row at
+// `time` comes from: the first whose window holds it, within a millisecond, as the join keeps
+// the earlier file's sample where files overlap. Nullopt when no window holds it.
+std::optional<size_t> FileOfTime(const std::vector<std::pair<DateTime, DateTime>>& fileWindows,
+                                 DateTime time);
+
 struct SheetStatus {
     std::string fileName; // UTF-8, without its folder
     size_t rowCount = 0;
@@ -33,9 +41,12 @@ struct SheetStatus {
     // During and after a live run the sheet holds the latest reading, no file's rows.
     bool live = false;
     bool runEnded = false; // the run is over (stopped, or a later Run failed)
+    // In a joined recording, the file of the sheet's current row (UTF-8, without its folder).
+    std::string rowFileName{};
 };
 
 // "demo.bin  |  12345 rows  |  page 3 of 25" and, after a screening,
-// "  |  screened 2015-03-16 12:00:00 to 2015-03-16 18:00:00, 2 channels"; for live values
-// "Live values  |  the latest reading", after the run "Live run ended  |  its last reading".
+// "  |  screened 2015-03-16 12:00:00 to 2015-03-16 18:00:00, 2 channels"; in a joined
+// recording "  |  row from day3.bin"; for live values "Live values  |  the latest reading",
+// after the run "Live run ended  |  its last reading".
 std::string SheetStatusText(const SheetStatus& status);

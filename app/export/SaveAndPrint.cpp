@@ -221,7 +221,7 @@ std::unique_ptr<PrintedReport> SaveAndPrint::MakeChartReport() {
     if (chart_->SeriesCount() == 0)
         return nullptr;
     ChartReportContent content;
-    content.picture = InvertedColours(ChartPicture());
+    content.picture = PaperChartPicture(*chart_); // inverted, its axis texts readable on white
     content.title = QString::fromUtf8(ChartTitleText);
     content.printTime = FromUtf8(ChartPrintTimeText(NowLocal()));
     const QCPRange range = chart_->xAxis->range();

@@ -97,13 +97,19 @@ void Measuring::ApplySeriesScales() {
             channel ? UsableScale(channel->rangeLow, channel->rangeHigh) : std::nullopt;
         chart_->SetSeriesScale(
             info.series, scale,
-            QString::fromStdString(AxisChannelTitle(info.channel, info.unitUtf8)));
+            QString::fromStdString(AxisChannelTitle(info.channel, info.unitUtf8)),
+            QString::fromStdString(info.unitUtf8));
     }
 }
 
 // The read-out ------------------------------------------------------------------------------
 
 void Measuring::ChartCursorToolChange(double xValue) {
+    if (!shown_.RealTimeMode && shown_.channels.empty()) {
+        // No recording: a time there reads nothing.
+        chart_->SetLegendTitle(QString());
+        return;
+    }
     if (chart_->ToolB()->Active()) {
         MeasureReadout(); // both cursors' values and their differences
         return;
@@ -154,12 +160,14 @@ void Measuring::OnChartDoubleClick() {
     ChartCursorTool* tool2 = chart_->Tool2();
     // No zoom rectangle from the clicks of the double-click or of the dialog's buttons.
     chart_->SetZoomAllowed(false);
-    // The lines' values as the value axis shows them: the axis channel's with own scales.
+    // The lines' values as the value axis shows them: the axis channel's with own scales, in
+    // its unit and with decimals, whole numbers on the shared axis.
     vernier->PrepareVernier(tool->XValue(), chart_->AxisValueOf(tool->YValue()),
                             chart_->AxisValueOf(tool2->YValue()), chart_->xAxis->range().lower,
                             chart_->xAxis->range().upper,
                             chart_->AxisValueOf(chart_->yAxis->range().lower),
-                            chart_->AxisValueOf(chart_->yAxis->range().upper));
+                            chart_->AxisValueOf(chart_->yAxis->range().upper),
+                            chart_->AxisShowsOwnScale() ? OwnScaleDecimals : 0);
     if (vernier->exec() == QDialog::Accepted) {
         tool->SetXValue(vernier->NewXValue);
         tool->SetYValue(chart_->DrawnOfAxisValue(vernier->NewYValue));
@@ -190,19 +198,24 @@ void Measuring::OnAllowZoom() {
 void Measuring::MeasureFromHere(double time) {
     if (!Measurable())
         return;
-    const QCPRange visible = chart_->xAxis->range();
-    chart_->ShowMeasuringCursor(std::clamp(time, visible.lower, visible.upper));
+    chart_->ShowMeasuringCursor(time); // on a whole second of the visible window
 }
 
 void Measuring::HideMeasuringCursor() {
     chart_->HideMeasuringCursor();
 }
 
+void Measuring::ForgetRecording() {
+    chart_->HideMeasuringCursor();
+    if (statistics_)
+        statistics_->close();
+    chart_->SetLegendTitle(QString());
+}
+
 std::vector<std::vector<std::string>> Measuring::StatisticsRows() const {
     std::vector<std::vector<std::string>> rows;
-    const DateTime a = chart_->Tool()->XValue(), b = chart_->ToolB()->XValue();
-    DateTime from = std::min(a, b);
-    DateTime to = std::max(a, b);
+    // The interval the legend names: the seconds the cursors show.
+    auto [from, to] = ShownInterval(chart_->Tool()->XValue(), chart_->ToolB()->XValue());
     // Screened views hold only their window's samples.
     if (shown_.ShownScreening) {
         from = std::max(from, shown_.ShownScreening->start);
@@ -223,12 +236,7 @@ std::vector<std::vector<std::string>> Measuring::StatisticsRows() const {
 void Measuring::UpdateStatistics() {
     if (!statistics_ || !chart_->ToolB()->Active())
         return;
-    const DateTime a = chart_->Tool()->XValue(), b = chart_->ToolB()->XValue();
-    const QString interval =
-        QString::fromStdString(FormatDateTime(std::min(a, b), ReadoutTimePattern) + " to " +
-                               FormatDateTime(std::max(a, b), ReadoutTimePattern) + "  (\u0394t " +
-                               ElapsedText(std::min(a, b), std::max(a, b)) + ")");
-    statistics_->SetContent(interval, StatisticsRows());
+    statistics_->SetContent(chart_->Tool()->XValue(), chart_->ToolB()->XValue(), StatisticsRows());
 }
 
 void Measuring::StatisticsMenuItemClick() {

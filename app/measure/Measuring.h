@@ -53,9 +53,13 @@ public:
     void VernierMenuItemClick();
     void OnAllowZoom();
 
-    // "Measure from here": cursor B at that time (clamped into the visible window).
+    // "Measure from here": cursor B at that time (settled on a whole second of the visible
+    // window).
     void MeasureFromHere(double time);
     void HideMeasuringCursor();
+    // A recording, or a window of it, that is no longer shown takes cursor B, the statistics
+    // and the read-out with it.
+    void ForgetRecording();
     // "Statistics A–B...": the non-modal table, updated as the cursors move.
     void StatisticsMenuItemClick();
     // The table's rows: one per shown series, cells as StatisticsCells gives them.

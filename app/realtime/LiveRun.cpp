@@ -248,10 +248,11 @@ void LiveRun::ApplyLiveScales() {
     for (size_t p = 0; p < shown_.SeriesInfos.size() && p < activeChannels_.size(); ++p) {
         const ChannelConfig& config =
             records.channelConfig[static_cast<size_t>(activeChannels_[p] - 1)];
+        const std::string unit = GbkToUtf8(LiveUnitText(config));
         chart_->SetSeriesScale(shown_.SeriesInfos[p].series,
                                liveScales_.Scale(p, config.lowerLimit, config.upperLimit),
-                               QString::fromStdString(AxisChannelTitle(
-                                   activeChannels_[p], GbkToUtf8(LiveUnitText(config)))));
+                               QString::fromStdString(AxisChannelTitle(activeChannels_[p], unit)),
+                               QString::fromStdString(unit));
     }
 }
 

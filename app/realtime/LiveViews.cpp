@@ -132,16 +132,20 @@ std::string LiveStatusText(const LiveRunState& state, bool running) {
         TickCountsText(state.good, state.failed, state.reopens, state.repeatedClocks);
     if (!state.recordError.empty())
         return text + "; recording stopped: " + state.recordError;
+    const std::string archived =
+        state.recordArchive.empty()
+            ? std::string()
+            : (running ? "; recording into " : "; recorded into ") + state.recordArchive;
     const bool recorded = state.recording && !state.recordPath.empty();
     if (state.clockSetBack) {
         const LiveClockSetBack& c = *state.clockSetBack;
         text += "; " + ClockSetBackText(c.from, c.to, running && recorded ? state.recordPath : "");
         if (running || !recorded)
-            return text;
+            return text + archived;
     } else if (recorded && running) {
-        return text + "; recording to " + state.recordPath;
+        return text + "; recording to " + state.recordPath + archived;
     }
-    return recorded ? text + "; recorded to " + state.recordPath : text;
+    return (recorded ? text + "; recorded to " + state.recordPath : text) + archived;
 }
 
 void FillLiveRecording(const DeviceRecords& records, std::span<const int16_t> activeChannels,

@@ -103,10 +103,12 @@ struct LiveRunState {
     std::string recordPath;  // the file being written, or the last one of the run
     std::string recordError; // set when a write failed and recording stopped
     std::optional<LiveClockSetBack> clockSetBack; // the run's last clock correction
+    std::string recordArchive; // the archive the run records into ("archive:NAME (db)")
 };
 // The status line of a run (running) or of the run that ended: the counts, then where it
 // records ("; recording to PATH", "; recorded to PATH"), why it stopped recording, or its last
-// clock correction ("; Instrument clock set back from ... to ...; recording goes on in PATH").
+// clock correction ("; Instrument clock set back from ... to ...; recording goes on in PATH"),
+// then "; recording into archive:NAME (db)" or "; recorded into ..." for a run into the archive.
 // Paths are as the file system has them.
 std::string LiveStatusText(const LiveRunState& state, bool running);
 

@@ -1,5 +1,6 @@
 #include "app/realtime/RealTimeMonitor.h"
 
+#include "data/archive/Archive.h"
 #include "device/CommSettingsFile.h"
 #include "device/DeviceTexts.h"
 #include "device/LinkFailure.h"
@@ -127,17 +128,42 @@ LiveStartResult RealTimeMonitor::StartOnPoller(const StartRequest& request) {
             cancelled = StartCancelled(request.run);
         }
         // A start that Stop overtook records nothing.
-        if (record.enabled && !cancelled) {
+        if ((record.enabled || record.archive) && !cancelled) {
             std::vector<std::string> units;
             for (const int16_t n : activeChannels_)
                 units.push_back(LiveUnitText(records_.channelConfig[static_cast<size_t>(n - 1)]));
-            log_.StartRecording(record.folder, NowLocal(), activeChannels_, units,
-                                result.recordError);
+            const DateTime runStart = NowLocal();
+            if (record.enabled)
+                log_.StartRecording(record.folder, runStart, activeChannels_, units,
+                                    result.recordError);
+            if (record.archive && result.recordError.empty())
+                StartArchiveRecord(request.configPath, record.recorder, runStart, units,
+                                   result.recordError);
         }
     }
     result.records = records_;
     result.state = StateOfLog();
     return result;
+}
+
+void RealTimeMonitor::StartArchiveRecord(const std::string& configPath, const std::string& recorder,
+                                         DateTime runStart, const std::vector<std::string>& units,
+                                         std::string& error) {
+    std::unique_ptr<ArchiveRecord> record;
+    if (recorder.empty()) {
+        error = "config.ini names no recorder to record into the archive as ([RECORD] recorder=)";
+    } else {
+        const std::string location = StoredArchiveLocation(LoadArchiveDatabase(configPath));
+        record = ArchiveRecord::Start(location, recorder, runStart, activeChannels_, units, error);
+    }
+    if (record) {
+        log_.StartSink(std::move(record));
+        return;
+    }
+    error = "The run goes unrecorded: " + error;
+    // One record or none: the file record just begun goes, the run goes on unrecorded and the
+    // user is told why.
+    log_.Abandon();
 }
 
 bool RealTimeMonitor::Poll(bool workerRunning) {
@@ -224,6 +250,7 @@ LiveRunState RealTimeMonitor::StateOfLog() const {
     state.recording = log_.Recording();
     state.recordPath = log_.Writer().Path();
     state.recordError = log_.RecordError();
+    state.recordArchive = log_.SinkName();
     state.clockSetBack = log_.LastClockSetBack();
     return state;
 }

@@ -140,6 +140,10 @@ private:
     // The tick into the run's log and record; on the poller thread.
     void LogTick(LivePollResult& result);
     LiveStartResult StartOnPoller(const StartRequest& request);
+    // The run's ticks into the archive config.ini names, under recorder.
+    void StartArchiveRecord(const std::string& configPath, const std::string& recorder,
+                            DateTime runStart, const std::vector<std::string>& units,
+                            std::string& error);
     // Whether Stop (or the end of the monitor) has cancelled the start of run.
     bool StartCancelled(uint64_t run) const;
     LiveRunState StateOfLog() const;

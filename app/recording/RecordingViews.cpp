@@ -9,6 +9,7 @@
 #include "app/recording/ZoomDetail.h"
 #include "chart/ChartNavigation.h"
 #include "chart/CursorMoveDlg.h"
+#include "chart/GoToTimeDlg.h"
 #include "data/CsvImport.h"
 #include "data/LiveRecord.h"
 #include "data/RecordingJoin.h"
@@ -23,6 +24,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLayout>
 #include <QTableView>
@@ -85,6 +87,9 @@ void RecordingViews::ConnectSheetAndChart() {
                 &RecordingViews::DataListViewDblClick);
     }
     connect(showInSheet_, &QAction::triggered, this, &RecordingViews::ShowCursorRowInSheet);
+    // The status line names the file of the current row of a join.
+    connect(sheet_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { UpdateSheetStatus(); });
     connect(chart_, &TrendChart::ContextMenuRequested, this,
             [this] { showInSheet_->setEnabled(!shown_.RealTimeMode && !shown_.Rows.Empty()); });
     connect(chart_, &TrendChart::Zoomed, this, &RecordingViews::ChartZoom);
@@ -134,7 +139,17 @@ void RecordingViews::OpenDataFiles(const QStringList& paths) {
     joinSummary_ = QString::fromStdString(joinedSummary_);
     joinedSummary_.clear();
     ShowRecordingTitle();
+    ShowFileMarks();
     UpdateSheetStatus();
+}
+
+void RecordingViews::ShowFileMarks() {
+    std::vector<TrendChart::FileMark> marks;
+    for (const JoinedFile& file : joinedFiles_)
+        marks.push_back(
+            {file.startTime,
+             QFileInfo(QFile::decodeName(QByteArray::fromStdString(file.path))).fileName()});
+    chart_->SetFileMarks(marks);
 }
 
 void RecordingViews::OpenFolder(const QString& folder) {
@@ -155,6 +170,29 @@ void RecordingViews::OpenFolderMenuItemClick() {
         openFileName_.isEmpty() ? QString() : QFileInfo(openFileName_).path());
     if (!folder.isEmpty())
         OpenFolder(folder);
+}
+
+void RecordingViews::OpenFromArchive(const ArchiveSelection& selection) {
+    shownFileName_.clear(); // a failed read shows nothing
+    joinFileNames_.clear();
+    LoadOnWorker([this, &selection] { ArchiveThreadProc(selection); });
+    joinSummary_ = QString::fromStdString(joinedSummary_);
+    joinedSummary_.clear();
+    ShowRecordingTitle();
+    UpdateSheetStatus();
+}
+
+void RecordingViews::ArchiveThreadProc(const ArchiveSelection& selection) {
+    JoinedRecording joined;
+    std::optional<UserMessage> message = ReadArchiveSelection(selection, joined);
+    if (message) {
+        worker_.ShowMessage(*message);
+    } else {
+        shown_.recordingInfo = joined.info;
+        shown_.channels = std::move(joined.channels);
+        joinedSummary_ = ArchiveSelectionSummary(selection, joined);
+    }
+    BuildOnWorker(nullptr);
 }
 
 void RecordingViews::LoadOnWorker(std::function<void()> load) {
@@ -201,12 +239,17 @@ void RecordingViews::JoinThreadProc() {
         progress->StepProgress(1);
     });
     if (message) {
-        // Nothing of a refused join is shown.
-        worker_.ShowMessage(*message);
+        // Nothing of a refused join is shown; the box says so first, the file's own text in
+        // its details.
+        std::string detail = GbkToUtf8(message->text);
+        if (!message->detail.empty())
+            detail += "\n" + message->detail;
+        worker_.ShowMessage({"The files were not joined.", message->icon, detail});
     } else {
         shown_.recordingInfo = joined.info;
         shown_.channels = std::move(joined.channels);
         joinedSummary_ = JoinedSummary(joined);
+        joinedFiles_ = std::move(joined.files);
     }
     progress->ResetProgress();
     BuildOnWorker(nullptr);
@@ -345,11 +388,14 @@ void RecordingViews::FinishViewUpdate(DateTime windowStart, bool afterLoadOrImpo
     const bool showY = vernier && vernier->ShowYFlag;
     const bool showY2 = vernier && vernier->ShowY2Flag;
     ChartCursorTool* tool = chart_->Tool();
-    tool->SetActive(true);
+    // A recording that is not there (a refused join, a file that gave nothing) has no cursor
+    // and no read-out.
+    const bool recorded = !shown_.channels.empty();
+    tool->SetActive(recorded);
     tool->SetStyle(showY ? ChartCursorTool::Style::Both : ChartCursorTool::Style::Vertical);
     tool->SetXValue(windowStart + CursorOffset);
     tool->SetYValue(shown_.recordingInfo.valueMax);
-    chart_->Tool2()->SetActive(showY2);
+    chart_->Tool2()->SetActive(recorded && showY2);
     chart_->Tool2()->SetYValue(shown_.recordingInfo.valueMin);
     if (afterLoadOrImport && dialogs_.DataFilterDlg)
         dialogs_.DataFilterDlg->InitScreening(shown_.recordingInfo.startTime,
@@ -366,6 +412,7 @@ void RecordingViews::RemoveAllSeries() {
 
 void RecordingViews::ClearViews() {
     detail_->Forget(); // its worker reads the channels
+    emit RecordingReplaced();
     std::vector<ChannelInfo>().swap(shown_.channels);
     shown_.Rows.Clear();
     shown_.ColumnChannels.clear();
@@ -377,6 +424,8 @@ void RecordingViews::ClearViews() {
     model_->Clear();
     shown_.ShownScreening.reset();
     joinSummary_.clear();
+    joinedFiles_.clear();
+    ShowFileMarks();
     ShowRecordingTitle();
     UpdateSheetStatus();
     emit ViewsCleared();
@@ -434,6 +483,22 @@ void RecordingViews::UpdateSheetStatus() {
     status.channelCount = shown_.ColumnChannels.size();
     status.live = shown_.RealTimeMode;
     status.runEnded = !liveRunActive_;
+    if (!joinedFiles_.empty() && !shown_.Rows.Empty()) {
+        // The current row, or the page's first while none is current.
+        const QModelIndex current = sheet_->currentIndex();
+        const size_t row =
+            size_t(shown_.Page.pageStart) + size_t(current.isValid() ? current.row() : 0);
+        std::vector<std::pair<DateTime, DateTime>> windows;
+        for (const JoinedFile& file : joinedFiles_)
+            windows.emplace_back(file.startTime, file.endTime);
+        if (row < shown_.Rows.RowCount())
+            if (const auto file = FileOfTime(windows, shown_.Rows.Time(row)))
+                status.rowFileName =
+                    QFileInfo(
+                        QFile::decodeName(QByteArray::fromStdString(joinedFiles_[*file].path)))
+                        .fileName()
+                        .toStdString();
+    }
     statusLabel_->setText(QString::fromStdString(SheetStatusText(status)));
 }
 
@@ -456,6 +521,7 @@ void RecordingViews::RunScreening() {
 void RecordingViews::ApplyScreening(const ScreeningSelection& selection) {
     if (shown_.RealTimeMode || shown_.channels.empty())
         return;
+    emit RecordingReplaced();
     shown_.Rows.Clear();
     shown_.ColumnChannels.clear();
     model_->Clear();
@@ -558,13 +624,44 @@ void RecordingViews::ShowCursorRowInSheet() {
 void RecordingViews::ShowSheetRow(size_t row) {
     if (row >= shown_.Rows.RowCount())
         return;
+    const PageButtons buttons = TurnToRow(row);
+    emit SheetPageWanted(buttons);
+}
+
+PageButtons RecordingViews::TurnToRow(size_t row) {
     PageButtons buttons;
     ShowPageOfRow(shown_.Page, buttons, row, shown_.Rows.RowCount(), PageSize());
-    emit SheetPageWanted(buttons);
     ApplyPage();
     const int item = static_cast<int>(row - shown_.Page.pageStart);
     sheet_->selectRow(item);
     sheet_->scrollTo(model_->index(item, 0), QAbstractItemView::PositionAtCenter);
+    UpdateSheetStatus();
+    return buttons;
+}
+
+void RecordingViews::GoToTimeMenuItemClick() {
+    if (shown_.RealTimeMode || shown_.channels.empty())
+        return;
+    if (!goToTime_)
+        goToTime_ = new TGoToTimeDlg(window_);
+    const ScreeningSelection* screened = shown_.ShownScreening ? &*shown_.ShownScreening : nullptr;
+    goToTime_->Prepare(TimeCursor(), screened ? screened->start : shown_.recordingInfo.startTime,
+                       screened ? screened->end : shown_.recordingInfo.endTime);
+    if (goToTime_->exec() == QDialog::Accepted)
+        GoToTime(goToTime_->ChosenTime());
+}
+
+void RecordingViews::GoToTime(DateTime time) {
+    if (shown_.RealTimeMode || shown_.channels.empty())
+        return;
+    const ZoomWindow window =
+        shown_.ShownScreening
+            ? ZoomWindow{shown_.ShownScreening->start, shown_.ShownScreening->end}
+            : ZoomWindow{shown_.recordingInfo.startTime, shown_.recordingInfo.endTime};
+    // Settled as a placed cursor settles, within the views' window; the scroll keeps the zoom.
+    SetTimeCursor(PlacedCursorTime(time, window));
+    if (const auto row = NearestRow(shown_.Rows, TimeCursor()))
+        emit SheetPageTurned(TurnToRow(*row));
 }
 
 // The live run's views ----------------------------------------------------------------------

@@ -12,8 +12,10 @@
 // happened to the commands and which page to show.
 
 #include "app/WindowDialogs.h"
+#include "app/archive/ArchiveChoices.h"
 #include "app/recording/ShownRecording.h"
 #include "chart/TrendChart.h"
+#include "data/RecordingJoin.h"
 #include "device/ModbusRtuImpl.h"
 
 #include <QObject>
@@ -33,6 +35,7 @@ class QModelIndex;
 class QSettings;
 class QTableView;
 class QWidget;
+class TGoToTimeDlg;
 class WorkerProtocol;
 class ZoomDetail;
 struct CursorPlaces;
@@ -65,6 +68,9 @@ public:
     void OpenFolder(const QString& folder);
     // "Open folder…": the folder dialog, then OpenFolder.
     void OpenFolderMenuItemClick();
+    // A recorder's history from the archive within the selection's range, read on the worker
+    // and shown as joined files are; nothing of a failed read is shown.
+    void OpenFromArchive(const ArchiveSelection& selection);
     // The import after its file dialog: clear, import on the worker, build, complete. Unlike a
     // load it keeps the recording info when no line was a sample.
     void ImportDataFile(const QString& path);
@@ -107,6 +113,14 @@ public:
     // selected.
     void ShowCursorRowInSheet();
     void ShowSheetRow(size_t row);
+    // "Go to time…": the dialog, then GoToTime.
+    void GoToTimeMenuItemClick();
+    // The time cursor to that time (within the views' window, on a whole second), the chart
+    // scrolled to it at its zoom, and the sheet turned to the page holding the row nearest it,
+    // that row selected; the page shown stays.
+    void GoToTime(DateTime time);
+    // Null until "Go to time…" was first chosen.
+    TGoToTimeDlg* GoToTimeDialog() const { return goToTime_; }
 
     // The live run's views: the views cleared and marked live, the chart without cursors,
     // zoom and panning, the sheet's columns and one empty series per monitored channel.
@@ -130,6 +144,11 @@ signals:
     void ViewsCleared();
     // The sheet is to show the page whose paging buttons are given.
     void SheetPageWanted(const PageButtons& buttons);
+    // The sheet was turned to the page whose paging buttons are given, without showing it.
+    void SheetPageTurned(const PageButtons& buttons);
+    // Another recording, or another window of it, takes the views' place: what was measured
+    // on the last one goes with it.
+    void RecordingReplaced();
     void ChartWanted();
     // The chart's series were refined for the visible window or brought back to the built
     // ones: what they plot changed, the read-out reads them again.
@@ -142,6 +161,7 @@ private:
     void LoadOnWorker(std::function<void()> load);
     void LoadThreadProc();
     void JoinThreadProc();
+    void ArchiveThreadProc(const ArchiveSelection& selection);
     void ImportThreadProc(const QString& path);
     // On the worker: the import of a CSV file, or the opening of a live run's record (the
     // same lines, the value range without its gap markers); then the views. False when the
@@ -157,6 +177,10 @@ private:
     void ShowDetailOfWindow();
     CursorPlaces Cursors() const;
     uint32_t PageSize() const;
+    // The page of the row turned to with the row selected; the buttons that page leaves.
+    PageButtons TurnToRow(size_t row);
+    // Faint lines where the files of a join start.
+    void ShowFileMarks();
 
     QWidget* window_;
     QSettings& settings_;
@@ -180,6 +204,9 @@ private:
     QString joinSummary_;
     QStringList joinFileNames_;
     std::string joinedSummary_; // set by the join's worker
+    // The files of the join shown, in join order; empty for a single file.
+    std::vector<JoinedFile> joinedFiles_;
+    TGoToTimeDlg* goToTime_ = nullptr;
     bool loadLogEnabled_ = false;
     bool importConvertedNothing_ = false;
     // Whether the live run the views show still polls; set by StartLiveViews.

@@ -667,6 +667,19 @@ std::optional<UserMessage> Archive::BeginRun(const std::string& recorder, DateTi
     return std::nullopt;
 }
 
+std::optional<UserMessage> Archive::ForgetEmptyRun(int64_t runId) {
+    try {
+        ArchiveTransaction transaction(*db_, ArchiveTransaction::Kind::Write);
+        const SqlValue params[] = {runId};
+        db_->Run("DELETE FROM files WHERE id = $1 AND samples_added = 0 AND samples_held = 0",
+                 params);
+        transaction.Commit();
+    } catch (const std::exception& error) {
+        return Failure("Writing to", error);
+    }
+    return std::nullopt;
+}
+
 ArchiveAddResult Archive::AddToRun(const std::string& recorder, int64_t runId,
                                    std::vector<ChannelInfo>& ticks) {
     ArchiveAddResult result;
@@ -737,23 +750,28 @@ ArchiveRunWriter::ArchiveRunWriter(Archive& archive, std::string recorder,
       channels_(channels.begin(), channels.end()), units_(units.begin(), units.end()),
       runId_(runId) {}
 
-bool ArchiveRunWriter::WriteTick(DateTime time, std::span<const float> values) {
-    return Write(time, values, false);
+bool ArchiveRunWriter::WriteTick(DateTime time, std::span<const float> values,
+                                 std::optional<DateTime> gapBefore) {
+    return Write(gapBefore, time, values);
 }
 
 bool ArchiveRunWriter::WriteGap(DateTime time) {
-    return Write(time, {}, true);
+    return Write(time, std::nullopt, {});
 }
 
-bool ArchiveRunWriter::Write(DateTime time, std::span<const float> values, bool gap) {
+bool ArchiveRunWriter::Write(std::optional<DateTime> gap, std::optional<DateTime> time,
+                             std::span<const float> values) {
     std::vector<ChannelInfo> ticks;
     for (size_t i = 0; i < channels_.size() && i < units_.size(); ++i) {
-        if (!gap && i >= values.size())
+        if (time && i >= values.size())
             break;
         ChannelInfo channel;
         channel.channel = channels_[i];
         channel.unit = units_[i];
-        AppendChannelEntry(channel, time, gap ? GapValue : values[i]);
+        if (gap)
+            AppendChannelEntry(channel, *gap, GapValue);
+        if (time)
+            AppendChannelEntry(channel, *time, values[i]);
         ticks.push_back(std::move(channel));
     }
     const ArchiveAddResult result = archive_.AddToRun(recorder_, runId_, ticks);
@@ -764,6 +782,41 @@ bool ArchiveRunWriter::Write(DateTime time, std::span<const float> values, bool 
     added_ += result.samplesAdded;
     held_ += result.samplesHeld;
     return true;
+}
+
+std::string StoredArchiveLocation(const std::string& setting) {
+    if (setting.empty())
+        return DefaultArchiveLocation();
+    return LocationHasPassword(setting) ? LocationForMessages(setting) : setting;
+}
+
+std::unique_ptr<ArchiveRecord> ArchiveRecord::Start(const std::string& location,
+                                                    const std::string& recorder, DateTime runStart,
+                                                    std::span<const int16_t> channels,
+                                                    std::span<const std::string> units,
+                                                    std::string& error) {
+    std::unique_ptr<ArchiveRecord> record(new ArchiveRecord);
+    UserMessage failure;
+    record->archive_ = Archive::Open(location, true, failure);
+    if (record->archive_)
+        record->writer_ = ArchiveRunWriter::Start(*record->archive_, recorder, runStart, channels,
+                                                  units, failure);
+    if (!record->writer_) {
+        error = GbkToUtf8(failure.text);
+        return nullptr;
+    }
+    record->name_ = "archive:" + recorder + " (" + record->archive_->Name() + ")";
+    return record;
+}
+
+ArchiveRecord::~ArchiveRecord() {
+    if (writer_ && writer_->SamplesAdded() == 0 && writer_->SamplesHeld() == 0)
+        archive_->ForgetEmptyRun(writer_->RunId());
+}
+
+bool ArchiveRecord::WriteTick(DateTime time, std::span<const float> values,
+                              std::optional<DateTime> gapBefore) {
+    return writer_->WriteTick(time, values, gapBefore);
 }
 
 void KeepTimeRange(JoinedRecording& recording, const TimeRange& range) {

@@ -14,6 +14,7 @@
 // was before the file or the tick. Writers of one recorder wait for each other, so two
 // workstations adding overlapping files at once give the same result as one after the other.
 
+#include "data/LiveRecord.h"
 #include "data/RecorderFile.h"
 #include "data/RecordingJoin.h"
 #include "data/archive/ArchiveDatabase.h"
@@ -29,6 +30,9 @@
 // ~/.local/share/paperless-recorder/archive.sqlite ($XDG_DATA_HOME respected); the folder is
 // created on demand.
 std::string DefaultArchiveLocation();
+// The archive a stored setting names: the default file when it is empty, the location without
+// its password when a hand-edited one holds one (no password is taken from the settings).
+std::string StoredArchiveLocation(const std::string& setting);
 
 // A file the archive took in.
 struct ArchivedFile {
@@ -116,6 +120,8 @@ public:
                                         std::span<const std::string> units, int64_t& runId);
     ArchiveAddResult AddToRun(const std::string& recorder, int64_t runId,
                               std::vector<ChannelInfo>& ticks);
+    // The files row of a run that took no tick goes, so that it widens no recorder's span.
+    std::optional<UserMessage> ForgetEmptyRun(int64_t runId);
 
     // The connection itself, for queries of one's own.
     ArchiveDatabase& Database() { return *db_; }
@@ -145,21 +151,25 @@ public:
                                                    std::span<const int16_t> channels,
                                                    std::span<const std::string> units,
                                                    UserMessage& failure);
-    // One sample per channel, values by position. False with ErrorText when the write failed;
+    // One sample per channel, values by position, after a break point for every channel at
+    // gapBefore when given: one transaction. False with ErrorText when the write failed;
     // nothing of the tick is in the archive then.
-    bool WriteTick(DateTime time, std::span<const float> values);
+    bool WriteTick(DateTime time, std::span<const float> values,
+                   std::optional<DateTime> gapBefore = std::nullopt);
     // A break point for every channel.
     bool WriteGap(DateTime time);
 
     int64_t SamplesAdded() const { return added_; }
     int64_t SamplesHeld() const { return held_; }
+    int64_t RunId() const { return runId_; }
     const std::string& ErrorText() const { return error_; }
 
     ArchiveRunWriter(Archive& archive, std::string recorder, std::span<const int16_t> channels,
                      std::span<const std::string> units, int64_t runId);
 
 private:
-    bool Write(DateTime time, std::span<const float> values, bool gap);
+    bool Write(std::optional<DateTime> gap, std::optional<DateTime> time,
+               std::span<const float> values);
 
     Archive& archive_;
     std::string recorder_;
@@ -169,6 +179,31 @@ private:
     int64_t added_ = 0;
     int64_t held_ = 0;
     std::string error_;
+};
+
+// A live run recorded into the archive: the archive opened at location (created when missing)
+// and the run's writer, as the run's record sink. Nullptr with the message (UTF-8) when the
+// archive cannot be opened or refuses the run's channels.
+class ArchiveRecord : public LiveTickSink {
+public:
+    // A run that recorded no tick leaves nothing in the archive but its channels' units.
+    ~ArchiveRecord() override;
+    static std::unique_ptr<ArchiveRecord> Start(const std::string& location,
+                                                const std::string& recorder, DateTime runStart,
+                                                std::span<const int16_t> channels,
+                                                std::span<const std::string> units,
+                                                std::string& error);
+    bool WriteTick(DateTime time, std::span<const float> values,
+                   std::optional<DateTime> gapBefore) override;
+    const std::string& ErrorText() const override { return writer_->ErrorText(); }
+    const std::string& Name() const override { return name_; }
+    const ArchiveRunWriter& Writer() const { return *writer_; }
+
+private:
+    ArchiveRecord() = default;
+    std::unique_ptr<Archive> archive_;
+    std::unique_ptr<ArchiveRunWriter> writer_; // after the archive it writes to
+    std::string name_;
 };
 
 // What a time range of a recording holds, the rule for joined files and the archive alike: the
@@ -182,6 +217,11 @@ void KeepTimeRange(JoinedRecording& recording, const TimeRange& range);
 // refuses it.
 ArchiveAddResult AddFileToArchive(Archive& archive, const std::string& recorder,
                                   const std::string& path);
+
+// What an add did with a file, as one line (UTF-8): "PATH: 172800 samples added, 0 already in
+// the archive", "PATH: nothing added: already in the archive (added TIME as PATH)", or for a
+// refused file the refusal's own text (which names the file).
+std::string ArchiveAddText(const std::string& path, const ArchiveAddResult& result);
 
 // The files that FILE or FOLDER arguments name (a folder gives the recorder files directly in
 // it, as a join of the folder takes them), in the order a join takes them: by start time, then

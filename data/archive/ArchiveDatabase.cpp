@@ -63,3 +63,13 @@ std::string LocationForMessages(std::string_view location) {
     shown = shown.substr(0, query) + kept;
     return shown;
 }
+
+bool LocationHasPassword(std::string_view location) {
+    return IsPostgresLocation(location) && LocationForMessages(location) != location;
+}
+
+std::optional<std::string> StoredLocationProblem(std::string_view location) {
+    if (LocationHasPassword(location))
+        return std::string(StoredPasswordText);
+    return std::nullopt;
+}

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -89,6 +90,14 @@ bool IsPostgresLocation(std::string_view location);
 
 // The location as messages may show it: a URI's password left out.
 std::string LocationForMessages(std::string_view location);
+
+// Whether the location holds a password (in the URI's user part or as a parameter).
+bool LocationHasPassword(std::string_view location);
+// Why a location may not be stored in the settings (a password in it), nullopt when it may.
+inline constexpr const char* StoredPasswordText =
+    "The archive's address holds a password, and config.ini stores no password. Leave it out "
+    "and give it in the server's password file (~/.pgpass) or a service file (~/.pg_service.conf).";
+std::optional<std::string> StoredLocationProblem(std::string_view location);
 
 // Opens the SQLite file at path, creating it when create is set; throws on failure.
 std::unique_ptr<ArchiveDatabase> OpenSqliteDatabase(const std::string& path, bool create);

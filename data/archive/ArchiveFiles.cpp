@@ -98,6 +98,23 @@ ArchiveAddResult AddFileToArchive(Archive& archive, const std::string& recorder,
     return archive.Add(recorder, source);
 }
 
+std::string ArchiveAddText(const std::string& path, const ArchiveAddResult& result) {
+    switch (result.outcome) {
+    case ArchiveAddResult::Outcome::Added:
+        return path + ": " + std::to_string(result.samplesAdded) + " samples added, " +
+               std::to_string(result.samplesHeld) + " already in the archive";
+    case ArchiveAddResult::Outcome::AlreadyArchived:
+        return path + ": nothing added: already in the archive" +
+               (result.earlier
+                    ? " (added " + FormatDateTime(result.earlier->addedAt, ReadoutTimePattern) +
+                          " as " + result.earlier->path + ")"
+                    : std::string());
+    case ArchiveAddResult::Outcome::Refused:
+        break;
+    }
+    return result.message ? GbkToUtf8(result.message->text) : path + ": refused";
+}
+
 std::optional<UserMessage> ListArchiveFiles(const std::vector<std::string>& arguments,
                                             std::vector<std::string>& paths) {
     paths.clear();

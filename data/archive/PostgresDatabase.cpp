@@ -107,12 +107,19 @@ private:
     int row_;
 };
 
+// Seconds, as libpq takes it.
+constexpr const char* ConnectTimeout = "10";
+
 class PostgresDatabase : public ArchiveDatabase {
 public:
     explicit PostgresDatabase(const std::string& uri) {
-        // The URI's own settings win; the program only names itself to the server.
-        const char* keywords[] = {"dbname", "fallback_application_name", nullptr};
-        const char* values[] = {uri.c_str(), "paperless-recorder", nullptr};
+        // The URI's own settings win (those before it are overridden by it); the program only
+        // names itself to the server and gives up on a server that does not answer within
+        // ConnectTimeout, so that a live run's start, and the window's end waiting for it,
+        // never hang on an unreachable host.
+        const char* keywords[] = {"connect_timeout", "dbname", "fallback_application_name",
+                                  nullptr};
+        const char* values[] = {ConnectTimeout, uri.c_str(), "paperless-recorder", nullptr};
         conn_ = PQconnectdbParams(keywords, values, 1);
         if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
             const std::string error = conn_ ? ResultError(nullptr, conn_) : "out of memory";

@@ -75,9 +75,12 @@ TEST_F(MainFormChartTest, DraggedZoomStopsAtTheFirstNarrowWindowAndKeysUndoIt) {
     ZoomSeconds(100, 160); // a minute: wide, nothing recorded
     EXPECT_TRUE(w->Recording().XZoomStopPending);
     EXPECT_NEAR(Seconds(chart->xAxis->range().lower), 100, 2);
-    // The cursor sat at the start, left of the new window: it moves to the left edge and the
-    // read-out follows it.
-    EXPECT_DOUBLE_EQ(w->ChartTool->XValue(), chart->xAxis->range().lower);
+    // The cursor sat at the start, left of the new window: it moves to the left edge, on the
+    // first whole second inside the window, and the read-out follows it.
+    const double edge = chart->xAxis->range().lower;
+    EXPECT_GE(w->ChartTool->XValue(), edge);
+    EXPECT_LT(w->ChartTool->XValue() - edge, OneSecond);
+    EXPECT_EQ(FormatDateTime(w->ChartTool->XValue(), "zzz"), "000");
     EXPECT_EQ(chart->LegendTitle().toStdString(), ReadoutTitle(w->ChartTool->XValue()));
 
     ZoomSeconds(120, 125); // five seconds: accepted and remembered

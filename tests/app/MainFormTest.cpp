@@ -120,8 +120,10 @@ TEST_F(MainFormTest, UnreadableFileClosesTheProgressAndLeavesEmptyViews) {
     EXPECT_EQ(sheet->rowCount(), 0);
     EXPECT_EQ(window()->Chart->graphCount(), 0);
     EXPECT_EQ(Paging(), PageButtons{});
-    EXPECT_TRUE(window()->ChartTool->Active());
+    // No cursor and no read-out stand for a recording that is not there.
+    EXPECT_FALSE(window()->ChartTool->Active());
     EXPECT_FALSE(window()->ChartTool2->Active());
+    EXPECT_EQ(window()->Chart->LegendTitle(), "");
 }
 
 TEST_F(MainFormTest, OpenDialogOffersEveryRecordingTogetherLast) {

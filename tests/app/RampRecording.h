@@ -30,3 +30,21 @@ inline void WriteRampRecording(const QString& path, int samples) {
     file.AppendBlock(records);
     ASSERT_FALSE(WriteBinaryFile(path.toStdString(), file.Bytes()));
 }
+
+// One channel of `samples` one-second samples from RampStart + offset seconds, raw values from
+// rawFirst (a tenth each), in the unit of unitCode (19 ℃, 12 Mpa).
+inline void WriteSecondsRecording(const QString& path, int offset, int samples, int16_t rawFirst,
+                                  int16_t unitCode = 19) {
+    const DateTime start = RampStart + offset * OneSecond;
+    RecorderFileBuilder file;
+    file.SetChannelIndices(0, 0);
+    file.SetStartTime(*HeaderTimeFromDateTime(start));
+    file.SetEndTime(*HeaderTimeFromDateTime(start + (samples - 1) * OneSecond));
+    file.SetDescriptor(0, {1000, 0, 3, unitCode, 1});
+    DataRecord record;
+    record.time = static_cast<int32_t>(RecorderSecondsFromDateTime(start));
+    for (int i = 0; i < samples; ++i)
+        record.samples.push_back(static_cast<int16_t>(rawFirst + i));
+    file.AppendBlock({record});
+    ASSERT_FALSE(WriteBinaryFile(path.toStdString(), file.Bytes()));
+}

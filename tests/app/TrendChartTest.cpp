@@ -1,4 +1,6 @@
 #include "chart/TrendChart.h"
+#include "export/ChartPicture.h"
+#include "tests/app/PictureText.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -84,4 +86,51 @@ TEST_F(ChartFixture, CursorToolsReportChangesAndKeepTheirStyle) {
     QTest::mouseMove(&chart, line + QPoint(100, 60));
     QTest::mouseRelease(&chart, Qt::LeftButton, {}, line + QPoint(100, 60));
     EXPECT_DOUBLE_EQ(tool->XValue(), 42079.5);
+}
+
+TEST_F(ChartFixture, OwnScalePicturesListEveryScaleAndTheirAxisTextReadsOnPaper) {
+    auto data = [](double value) {
+        auto points = QSharedPointer<QCPGraphDataContainer>::create();
+        points->add(QCPGraphData(42079.2, value));
+        points->add(QCPGraphData(42079.8, value));
+        return points;
+    };
+    QCPGraph* temperature = chart.AddSeries("Channel 01", Qt::white, data(50));
+    QCPGraph* pressure = chart.AddSeries("Channel 02", Qt::red, data(0.8));
+    QCPGraph* flow = chart.AddSeries("Channel 03", Qt::yellow, data(30));
+    chart.SetScaleSpan({-10, 110});
+    chart.SetSeriesScale(temperature, ZoomWindow{-20, 150}, "Channel 1 (\u2103)", "\u2103");
+    chart.SetSeriesScale(pressure, ZoomWindow{0, 1.6}, "Channel 2 (Mpa)", "Mpa");
+    chart.SetSeriesScale(flow, std::nullopt, "Channel 3 (%)", "%"); // on the shared axis
+    chart.SetOwnScales(true);
+    chart.SetAxisSeries(pressure); // red, printed cyan
+    chart.replot();
+
+    const QStringList scales = {"Channel 01  -20\u2013150 \u2103", "Channel 02  0\u20131.6 Mpa",
+                                "Channel 03  -10\u2013110 %"};
+    const QImage picture = ChartPicture(chart);
+    for (const QString& scale : scales)
+        EXPECT_TRUE(HoldsText(picture, scale)) << scale.toStdString();
+    // The screen keeps its legend: the axis is there to click.
+    const QImage screen = chart.toPixmap().toImage();
+    EXPECT_FALSE(HoldsText(screen, scales[1]));
+    // A hidden line is not listed.
+    chart.SetSeriesShown(flow, false);
+    EXPECT_FALSE(HoldsText(ChartPicture(chart), scales[2]));
+
+    // On paper the darkest text beside the plot, the axis channel's, reads on white.
+    const QImage paper = PaperChartPicture(chart);
+    const QRect plot = chart.axisRect()->rect();
+    RgbColour darkest{255, 255, 255};
+    for (int y = plot.top(); y <= plot.bottom(); ++y)
+        for (int x = 0; x < plot.left(); ++x) {
+            const QColor c = paper.pixelColor(x, y);
+            const RgbColour rgb{c.red(), c.green(), c.blue()};
+            if (ContrastRatio(rgb, {255, 255, 255}) > ContrastRatio(darkest, {255, 255, 255}))
+                darkest = rgb;
+        }
+    EXPECT_GE(ContrastRatio(darkest, {255, 255, 255}), 4.5)
+        << darkest.red << "," << darkest.green << "," << darkest.blue;
+    // and the screen's axis keeps the channel's colour.
+    EXPECT_EQ(pressure->valueAxis()->labelColor(), QColor(Qt::red));
 }

@@ -353,6 +353,44 @@ TEST_P(ArchiveTest, ALiveRunGoesInTickByTick) {
               DateTimeToUnixMilliseconds(FixtureTime(20)));
 }
 
+TEST_P(ArchiveTest, ARunThatRecordedNoTickLeavesNoFileAndWidensNoSpan) {
+    const std::vector<std::string> paths = Write({File("a.bin", {Channel(1, {{0, Ramp(1, 10)}})})});
+    const std::string location = place_.NewLocation("empty_run");
+    {
+        const auto archive = OpenArchive(location);
+        ASSERT_TRUE(archive);
+        ASSERT_EQ(AddFileToArchive(*archive, "boiler", paths[0]).outcome,
+                  ArchiveAddResult::Outcome::Added);
+    }
+    const int16_t channels[] = {1};
+    const std::string units[] = {"\xA1\xE6"};
+    auto spanAndFiles = [&] {
+        const auto archive = OpenArchive(location, false);
+        std::vector<ArchivedRecorder> recorders;
+        EXPECT_EQ(archive->ListRecorders(recorders), std::nullopt);
+        EXPECT_EQ(recorders.size(), 1u);
+        return std::tuple{recorders.at(0).files,
+                          DateTimeToUnixMilliseconds(recorders.at(0).startTime),
+                          DateTimeToUnixMilliseconds(recorders.at(0).endTime)};
+    };
+    const auto before = spanAndFiles();
+    std::string error;
+    // Started an hour before the file, stopped before its first tick.
+    EXPECT_TRUE(
+        ArchiveRecord::Start(location, "boiler", FixtureTime(-3600), channels, units, error))
+        << error;
+    EXPECT_EQ(spanAndFiles(), before);
+
+    auto record = ArchiveRecord::Start(location, "boiler", FixtureTime(20), channels, units, error);
+    ASSERT_TRUE(record) << error;
+    const float value[] = {3.5f};
+    ASSERT_TRUE(record->WriteTick(FixtureTime(21), value, std::nullopt)) << record->ErrorText();
+    record.reset();
+    const auto after = spanAndFiles();
+    EXPECT_EQ(std::get<0>(after), 2);
+    EXPECT_EQ(std::get<2>(after), DateTimeToUnixMilliseconds(FixtureTime(21)));
+}
+
 TEST_P(ArchiveTest, OpeningAndReadingFailuresSayWhatIsWrong) {
     const std::string location = place_.NewLocation("failures");
     if (GetParam() == Backend::Sqlite)

@@ -187,6 +187,59 @@ TEST_P(ToolArchiveTest, TheArchiveReadsAsTheJoinedFolderInEveryReadingCommand) {
         << info.out;
 }
 
+#ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
+TEST_P(ToolArchiveTest, PictureAndReportOfTheArchiveAreThoseOfTheJoinedFolder) {
+    TwoExports();
+    const std::string db = place_.NewLocation("pictures");
+    const std::string days = (Dir() / "days").string();
+    ASSERT_EQ(Add(db, {days}).status, 0);
+    struct Command {
+        const char* name;
+        std::vector<std::string> args; // FILE and OUT stand where they go
+    };
+    const Command commands[] = {
+        {"picture", {"picture", "FILE", "OUT.png"}},
+        {"picture of a range",
+         {"picture", "FILE", "OUT.png", "--from", "2015-03-16 22:30:00", "--to",
+          "2015-03-17 01:00:00", "--own-scales"}},
+        {"report of a page", {"report", "FILE", "OUT.pdf", "--page", "3"}},
+    };
+    for (const Command& command : commands) {
+        SCOPED_TRACE(command.name);
+        auto with = [&](const std::string& file, const std::string& out) {
+            std::vector<std::string> args = command.args;
+            std::replace(args.begin(), args.end(), std::string("FILE"), file);
+            for (std::string& arg : args)
+                if (arg.starts_with("OUT"))
+                    arg = (Dir() / (out + arg.substr(3))).string();
+            args.insert(args.end(), {"--db", db});
+            const ToolResult r = Run(args);
+            EXPECT_EQ(r.status, 0) << r.err;
+            if (!args[2].ends_with(".pdf"))
+                return ReadText(args[2]);
+            // The pages' text is what counts, but for the moment of printing.
+            const std::string text = args[2] + ".txt";
+            EXPECT_EQ(std::system(("pdftotext -layout '" + args[2] + "' '" + text + "'").c_str()),
+                      0);
+            std::string pages = ReadText(text);
+            const size_t printed = pages.find("Print time");
+            if (printed != std::string::npos)
+                pages.erase(printed, pages.find('\n', printed) - printed);
+            return pages;
+        };
+        const std::string fromArchive = with("archive:boiler", "archive");
+        EXPECT_GT(fromArchive.size(), 1000u);
+        EXPECT_EQ(fromArchive, with(days, "folder"));
+    }
+    const ToolResult missing =
+        Run({"picture", "archive:nobody", (Dir() / "x.png").string(), "--db", db});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("archive:nobody: No recorder nobody in the archive"),
+              std::string::npos)
+        << missing.err;
+}
+#endif
+
 // The view lines as dump's: "<channel>,<time>,<value %0.3f>", a break as dump prints it.
 std::vector<std::string> DumpSampleLines(const std::string& dump) {
     std::vector<std::string> lines;

@@ -108,6 +108,26 @@ TEST(CursorFixUp, BoundsAreInclusiveAndEachCursorGoesToItsEdge) {
             << c.before.x << " " << c.before.y << " " << c.before.y2;
 }
 
+TEST(CursorFixUp, TheTimeCursorSettlesOnTheFirstWholeSecondOfTheWindow) {
+    struct Case {
+        double x;          // seconds after T
+        ZoomWindow window; // seconds after T, as a dragged rectangle leaves it
+        double settles;    // seconds after T
+    };
+    const Case cases[] = {
+        {5, {25.7, 85.2}, 26},      // left of the window: its first whole second, not 25.7
+        {90, {25.7, 85.2}, 26},     // right of it: the same
+        {5, {25, 85}, 25},          // a window starting on a whole second
+        {30.4, {25.7, 85.2}, 30.4}, // inside: stays where it is
+        {5, {25.2, 25.9}, 25.2},    // no whole second in view: the left edge
+    };
+    for (const Case& c : cases) {
+        const double x =
+            FixTimeCursorX(T + c.x * OneSecond, Seconds(c.window.minimum, c.window.maximum));
+        EXPECT_NEAR((x - T) / OneSecond, c.settles, 1e-4) << c.x << " in " << c.window.minimum;
+    }
+}
+
 TEST(CursorDrag, SettlesOnTheNearestWholeSecondInTheWindow) {
     struct Case {
         double x;          // seconds after T
@@ -131,4 +151,9 @@ TEST(CursorDrag, SettlesOnTheNearestWholeSecondInTheWindow) {
                   FormatDateTime(T + c.settles * OneSecond, ReadoutTimePattern))
             << c.x;
     }
+    // A cursor placed by a click or a menu outside the window comes in first.
+    EXPECT_NEAR((PlacedCursorTime(T - 100 * OneSecond, Seconds(0.3, 60)) - T) / OneSecond, 1, 1e-4);
+    EXPECT_NEAR((PlacedCursorTime(T + 200 * OneSecond, Seconds(0.3, 59.6)) - T) / OneSecond, 59,
+                1e-4);
+    EXPECT_NEAR((PlacedCursorTime(T + 7.7 * OneSecond, Seconds(0.3, 60)) - T) / OneSecond, 8, 1e-4);
 }

@@ -63,6 +63,36 @@ TEST(OwnScales, AxisChannelTitleAndDefault) {
     EXPECT_EQ(DefaultAxisSeries({false, true, true}, {true, false, true}), 2u);
     EXPECT_EQ(DefaultAxisSeries({false, true, true}, {true, false, false}), 1u);
     EXPECT_EQ(DefaultAxisSeries({false, false}, {true, true}), std::nullopt);
+    // Hiding the axis channel moves the axis on to the next shown one, wrapping round.
+    EXPECT_EQ(NextShownSeries({false, false, true, true}, 1), 2u);
+    EXPECT_EQ(NextShownSeries({true, false, false, false}, 2), 0u);
+    EXPECT_EQ(NextShownSeries({false, false, false}, 0), std::nullopt);
+}
+
+TEST(OwnScales, PicturesListEveryScaleAndAxisTextsReadOnPaper) {
+    EXPECT_EQ(ScaleRangeText("Channel 02", {0, 1.6f}, "Mpa"), "Channel 02  0\u20131.6 Mpa");
+    EXPECT_EQ(ScaleRangeText("Channel 01", {-20, 150}, "\u2103"),
+              "Channel 01  -20\u2013150 \u2103");
+    EXPECT_EQ(ScaleRangeText("Channel03", {0.72, 0.8799999}, ""), "Channel03  0.72\u20130.88");
+    EXPECT_EQ(ScaleRangeText("Channel 04", {-0.0001, 2.5}, "%"), "Channel 04  0\u20132.5 %");
+
+    const RgbColour white{255, 255, 255}, black{0, 0, 0};
+    EXPECT_NEAR(ContrastRatio(white, black), 21, 1e-9);
+    EXPECT_NEAR(ContrastRatio(white, white), 1, 1e-9);
+    EXPECT_EQ(InvertedColour({255, 0, 0}), (RgbColour{0, 255, 255}));
+    // Series colours as they print (inverted): cyan, green, yellow, grey, made dark enough.
+    for (const RgbColour paper : {RgbColour{0, 255, 255}, RgbColour{0, 255, 0},
+                                  RgbColour{255, 255, 0}, RgbColour{128, 128, 128}}) {
+        EXPECT_LT(ContrastRatio(paper, white), 4.5);
+        const RgbColour readable = ReadableOnWhite(paper);
+        EXPECT_GE(ContrastRatio(readable, white), 4.5);
+        // Darker only: the hue stays.
+        EXPECT_LE(readable.red, paper.red);
+        EXPECT_LE(readable.green, paper.green);
+        EXPECT_LE(readable.blue, paper.blue);
+        EXPECT_EQ(readable.red * paper.green, readable.green * paper.red);
+    }
+    EXPECT_EQ(ReadableOnWhite({0, 0, 255}), (RgbColour{0, 0, 255})); // blue reads already
 }
 
 TEST(OwnScales, LiveRunSpansTheAlarmLimitsWidenedByTheValuesSeen) {

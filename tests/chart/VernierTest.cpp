@@ -34,17 +34,22 @@ TEST(Vernier, UntouchedOkKeepsEveryCursorExactly) {
     EXPECT_EQ(v.newY2, -3.7);
 }
 
-TEST(Vernier, TimeIsCheckedToTheSecondAndClampedToTheWindow) {
+TEST(Vernier, TimeIsCheckedToTheSecondAndSettlesOnAWholeSecondOfTheWindow) {
     const VernierPrepared p = Prepared();
     struct Case {
-        DateTime time; // chosen in the time picker
+        DateTime time; // the time picker's value: it keeps the fraction it was prepared with
         bool accepted;
         DateTime newX;
     };
     const Case cases[] = {
-        {At(8, 0, 0), true, p.xMin}, // same second as the start: clamped to 08:00:00.4
-        {At(7, 59, 59), false, 0},   // a second before the window
+        // The same second as the window's start, 08:00:00.4: its first whole second.
+        {At(8, 0, 0), true, At(8, 0, 1)},
+        {At(8, 0, 0, 250), true, At(8, 0, 1)},
+        {At(7, 59, 59), false, 0}, // a second before the window
         {At(8, 7, 30), true, At(8, 7, 30)},
+        // A whole time typed over the cursor's fraction: the second typed, not the fraction.
+        {At(8, 7, 30, 250), true, At(8, 7, 30)},
+        {At(8, 7, 30, 750), true, At(8, 7, 30)},
         {At(8, 10, 0, 600), true, p.xMax}, // same second as the end
         {At(8, 10, 1), false, 0},
     };
@@ -69,6 +74,67 @@ TEST(Vernier, TimeIsCheckedToTheSecondAndClampedToTheWindow) {
     both.timePicker = WithTimeOfDay(p.oldX, 8, 1, 0, 0);
     const VernierVerdict v = CheckVernier(p, both);
     EXPECT_EQ(v.message, VernierTimeRefused); // 2015-03-17 08:01:00 lies outside
+
+    // A window holding no whole second keeps the clamp to its edges.
+    VernierPrepared narrow = Prepared();
+    narrow.oldX = At(8, 0, 0, 300);
+    narrow.xMin = At(8, 0, 0, 200);
+    narrow.xMax = At(8, 0, 0, 900);
+    VernierEntries inNarrow = Untouched(narrow);
+    inNarrow.timePicker = At(8, 0, 0, 950);
+    const VernierVerdict clamped = CheckVernier(narrow, inNarrow);
+    ASSERT_TRUE(clamped.accepted);
+    EXPECT_NEAR(clamped.newX, narrow.xMin, OneMillisecond / 10);
+}
+
+TEST(Vernier, OnAChannelsOwnScaleLinesTakeDecimals) {
+    VernierPrepared p = Prepared();
+    p.decimals = OwnScaleDecimals;
+    p.oldY = 1.2f; // a float's 1.2 shows as 1.200 and stays where it was
+    p.oldY2 = 0.25;
+    p.yMin = -0.16;
+    p.yMax = 1.7599;
+    const VernierEntries untouched{p.oldX, p.oldX, VernierEditText(p.oldY, p.decimals),
+                                   VernierEditText(p.oldY2, p.decimals)};
+    EXPECT_EQ(untouched.yText, "1.200");
+    EXPECT_EQ(untouched.y2Text, "0.250");
+    const VernierVerdict kept = CheckVernier(p, untouched);
+    ASSERT_TRUE(kept.accepted) << kept.message;
+    EXPECT_EQ(kept.newY, p.oldY);
+
+    struct Case {
+        const char* text;
+        std::string_view message; // empty when accepted
+        double newY;
+    };
+    const Case cases[] = {
+        {"1.2", {}, p.oldY}, // the shown value: the line stays exactly
+        {"1.5", {}, 1.5},    // a decimal, in the axis channel's unit
+        {" -0.1 ", {}, -0.1},
+        {".75", {}, 0.75},
+        {"1.759", {}, 1.759}, // the range's end at three decimals
+        {"1.76", VernierValueRefused, 0},
+        {"-0.16", {}, -0.16},
+        {"-0.161", VernierValueRefused, 0},
+        {"-0.17", VernierValueRefused, 0},
+        {"1.2345", VernierNotNumber, 0}, // more decimals than values have
+        {"1,5", VernierNotNumber, 0},
+        {"", VernierNotNumber, 0},
+        {".", VernierNotNumber, 0},
+        {"1e0", VernierNotNumber, 0},
+    };
+    for (const Case& c : cases) {
+        VernierEntries e = untouched;
+        e.yText = c.text;
+        const VernierVerdict v = CheckVernier(p, e);
+        EXPECT_EQ(v.message, c.message) << c.text;
+        if (v.accepted) {
+            EXPECT_DOUBLE_EQ(v.newY, c.newY) << c.text;
+        }
+    }
+    // Whole numbers stay the rule on the shared axis.
+    EXPECT_EQ(VernierEditText(1.2f), "1");
+    EXPECT_EQ(ParseDecimalNumber("1.5", 0), std::nullopt);
 }
 
 TEST(Vernier, WholeNumbersAgainstTheTruncatedRange) {

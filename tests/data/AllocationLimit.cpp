@@ -30,6 +30,26 @@ void* operator new[](std::size_t size) {
     return operator new(size);
 }
 
+// The library's temporary buffers (std::stable_sort) take memory without exceptions: their
+// allocation has to come from here too, or it would be freed by this file's delete.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (size > Limit())
+        return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+    std::free(memory);
+}
+
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
+    std::free(memory);
+}
+
 void operator delete(void* memory) noexcept {
     std::free(memory);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sstream>
 
 #include "tests/ToolProgram.h"
 #include <sys/wait.h>
@@ -213,13 +214,19 @@ TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
         {{"--page=4"}, 1501, 1729},
         {{"--page", "2", "--page-size=1000"}, 1001, 1729},
         {{"--page", "18", "--page-size", "100"}, 1701, 1729},
+        // The page holding a time: 08:10:00 is row 601, the nearest row of a time between.
+        {{"--page-at", "2015-03-16 08:10:00"}, 501, 1001},
+        {{"--page-at=2015-03-16 08:08:19"}, 1, 501}, // row 500, the first page's last
+        {{"--page-at", "2015-03-16 08:10:00", "--page-size", "100"}, 601, 701},
+        {{"--page-at", "2015-03-16 07:00:00"}, 1, 501},     // before the recording: its first
+        {{"--page-at", "2015-03-17 00:00:00"}, 1501, 1729}, // after it: its last
     };
     for (const Case& c : pages) {
         std::vector<std::string> args = {"csv", file, "-"};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const ToolResult r = Run(args);
-        EXPECT_EQ(r.status, 0) << c.options[1];
-        EXPECT_EQ(r.out, lines[0] + Joined(lines, c.firstRow, c.endRow)) << c.options[1];
+        EXPECT_EQ(r.status, 0) << c.options.back();
+        EXPECT_EQ(r.out, lines[0] + Joined(lines, c.firstRow, c.endRow)) << c.options.back();
     }
     const std::string beyond = (dir / "beyond.csv").string();
     const ToolResult past = Run({"csv", file, beyond, "--page", "5"});
@@ -254,6 +261,8 @@ TEST_F(ToolTest, CsvWritesPagesAndScreenedViews) {
         {"--page", "1", "--page-size", "99"},
         {"--page", "1", "--page-size", "10001"},
         {"--page-size", "500"},
+        {"--page-at", "08:10:00"},
+        {"--page-at", "2015-03-16 08:10:00", "--page", "2"},
         {"--from", "2015-03-16"},
         {"--to", "2015-03-16 08:10:00", "--from", "2015-03-16 08:10:00"},
         {"--channels", "0"},
@@ -363,6 +372,27 @@ TEST_F(ToolTest, WrongArgumentsExitWithTwo) {
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(Run({"sample", "--help"}).status, 0);
     EXPECT_EQ(Run({"--help"}).status, 0);
+}
+
+TEST_F(ToolTest, EveryCommandAnswersHelpWithItsOwnUsage) {
+    // The commands as the tool lists them: "  NAME ARGUMENTS" under "Commands:".
+    const ToolResult list = Run({"--help"});
+    ASSERT_EQ(list.status, 0);
+    std::vector<std::string> names;
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);)
+        if (line.size() > 2 && line.starts_with("  ") && line[2] != ' ')
+            names.push_back(line.substr(2, line.find(' ', 2) - 2));
+    ASSERT_GE(names.size(), 9u);
+    for (const std::string& name : names)
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{name, "--help"}, {name, "-h"}}) {
+            const ToolResult r = Run(args);
+            EXPECT_EQ(r.status, 0) << name << " " << args.back() << ": " << r.err;
+            EXPECT_TRUE(r.out.starts_with("Usage: paperless-recorder-tool " + name + " "))
+                << name << ": " << r.out;
+            EXPECT_EQ(r.err, "") << name;
+        }
 }
 
 } // namespace

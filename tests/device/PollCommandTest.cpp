@@ -98,8 +98,14 @@ TEST_F(PollCommand, FailuresPrintTheWindowsMessagesAndNameTheDevice) {
 
 TEST_F(PollCommand, WrongOptionsExitWithTwo) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--channels", "0-3"}, {"--bogus", "1"}, {"--baud", "12345"},
-        {"--baud", "fast"},    {"--record", ""}, {"--config", (dir / "missing.ini").string()},
+        {"--channels", "0-3"},
+        {"--bogus", "1"},
+        {"--baud", "12345"},
+        {"--baud", "fast"},
+        {"--record", ""},
+        {"--archive", ""},
+        {"--db", "/tmp/archive.sqlite"},              // the archive's place without the archive
+        {"--config", (dir / "missing.ini").string()}, // last: its message is read below
     };
     for (const auto& args : cases) {
         err.str("");

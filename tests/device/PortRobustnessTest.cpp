@@ -173,9 +173,14 @@ TEST_F(SettingsWrite, RecordSettingsHaveASectionOfTheirOwnAndAreOffByDefault) {
     const std::string path = (dir / "config.ini").string();
     EXPECT_EQ(LoadRecordSettings(path), RecordSettings{});
     std::ofstream(path) << "[COM]\nport=2\n";
-    ASSERT_TRUE(SaveRecordSettings(path, {true, "/var/tmp/runs"}));
-    EXPECT_EQ(LoadRecordSettings(path), (RecordSettings{true, "/var/tmp/runs"}));
-    EXPECT_EQ(Read(path), "[COM]\nport=2\n[RECORD]\nenabled=1\nfolder=/var/tmp/runs\n");
+    ASSERT_TRUE(SaveRecordSettings(path, {true, "/var/tmp/runs", true, "boiler 3"}));
+    EXPECT_EQ(LoadRecordSettings(path), (RecordSettings{true, "/var/tmp/runs", true, "boiler 3"}));
+    EXPECT_EQ(Read(path), "[COM]\nport=2\n[RECORD]\nenabled=1\nfolder=/var/tmp/runs\narchive=1\n"
+                          "recorder=boiler 3\n");
+    // The archive's database has a section of its own.
+    ASSERT_TRUE(SaveArchiveDatabase(path, "postgresql://op@plant/history"));
+    EXPECT_EQ(LoadArchiveDatabase(path), "postgresql://op@plant/history");
+    EXPECT_TRUE(Read(path).ends_with("\n[ARCHIVE]\ndatabase=postgresql://op@plant/history\n"));
 }
 
 TEST(SettingsLocation, TheProgramAndTheToolShareOnePerUserFile) {

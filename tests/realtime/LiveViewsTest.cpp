@@ -197,9 +197,22 @@ TEST(LiveViews, StatusLineNamesTheRecordAndTheLastClockCorrection) {
         {false, true, true, "disk full", counts + "; recording stopped: disk full"},
     };
     for (const Case& c : cases) {
-        LiveRunState state{5, 1, 0, 0, c.recording, "/r/live-2.csv", c.error, std::nullopt};
+        LiveRunState state{5, 1, 0, 0, c.recording, "/r/live-2.csv", c.error, std::nullopt, {}};
         if (c.corrected)
             state.clockSetBack = setBack;
         EXPECT_EQ(LiveStatusText(state, c.running), c.expected);
     }
+}
+
+TEST(LiveViews, StatusLineNamesTheArchiveTheRunRecordsInto) {
+    const std::string counts = "Ticks: 5 good, 1 failed; port reopened 0 times";
+    LiveRunState state{5, 1, 0, 0, true, "", "", std::nullopt, "archive:boiler (/a.sqlite)"};
+    EXPECT_EQ(LiveStatusText(state, true), counts + "; recording into archive:boiler (/a.sqlite)");
+    EXPECT_EQ(LiveStatusText(state, false), counts + "; recorded into archive:boiler (/a.sqlite)");
+    state.recordPath = "/r/live-2.csv";
+    EXPECT_EQ(LiveStatusText(state, true),
+              counts + "; recording to /r/live-2.csv; recording into archive:boiler (/a.sqlite)");
+    state.recordError = "the archive refused the tick";
+    EXPECT_EQ(LiveStatusText(state, true),
+              counts + "; recording stopped: the archive refused the tick");
 }

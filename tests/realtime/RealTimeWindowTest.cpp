@@ -7,6 +7,7 @@
 #include "app/Startup.h"
 #include "data/LiveRecord.h"
 #include "data/Text.h"
+#include "data/archive/Archive.h"
 #include "device/DeviceTexts.h"
 #include "device/PosixSerialPort.h"
 #include "tools/simulator/SimulatorServer.h"
@@ -887,4 +888,112 @@ TEST_F(RealTimeWindowTest, OwnScalesSpanTheAlarmLimitsWidenedToTheValuesSeen) {
         }
     }
     w->StopButtonClick();
+}
+
+namespace {
+
+// "Record into the archive" on, into an SQLite archive in the test's folder; with folder,
+// "Record to folder" too.
+std::string RecordIntoArchive(const std::string& configPath, const QTemporaryDir& dir,
+                              const QString& folder = {}) {
+    const std::string location = dir.filePath("archive.sqlite").toStdString();
+    std::ofstream config(configPath, std::ios::app);
+    config << "[RECORD]\narchive=1\nrecorder=boiler\n";
+    if (!folder.isEmpty())
+        config << "enabled=1\nfolder=" << folder.toStdString() << "\n";
+    config << "[ARCHIVE]\ndatabase=" << location << "\n";
+    return location;
+}
+
+} // namespace
+
+TEST_F(RealTimeWindowTest, ARunIntoTheArchiveHoldsEveryTickShownAndItsOutage) {
+    const std::string location = RecordIntoArchive(configPath, dir);
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    // Three ticks, an outage of five seconds, two more.
+    std::vector<QStringList> shown;
+    for (int tick = 0; tick < 5; ++tick) {
+        if (tick == 3)
+            *liveReads += 5;
+        Tick();
+        shown.push_back(w->DataListModel->ItemTexts(0));
+    }
+    EXPECT_TRUE(w->Live().LiveStatusLabel()->text().endsWith(
+        QString::fromStdString("; recording into archive:boiler (" + location + ")")))
+        << w->Live().LiveStatusLabel()->text().toStdString();
+    w->StopButton->trigger();
+    EXPECT_TRUE(w->Live().LiveStatusLabel()->text().contains("; recorded into archive:boiler"));
+
+    UserMessage failure;
+    const auto archive = Archive::Open(location, false, failure);
+    ASSERT_TRUE(archive) << failure.text;
+    JoinedRecording read;
+    ASSERT_EQ(archive->Read("boiler", {}, read), std::nullopt);
+    ASSERT_EQ(read.channels.size(), 3u);
+    for (size_t c = 0; c < read.channels.size(); ++c) {
+        const ChannelInfo& channel = read.channels[c];
+        SCOPED_TRACE(channel.channel);
+        ASSERT_EQ(channel.values.size(), 6u) << "five ticks and the break";
+        EXPECT_TRUE(IsGapValue(channel.values[3]));
+        for (size_t i = 0, t = 0; i < channel.values.size(); ++i) {
+            if (i == 3)
+                continue;
+            // The sheet's row: n, time, then the channels' values to three decimals.
+            EXPECT_EQ(QString::fromStdString(FormatDateTime(channel.times[i], ReadoutTimePattern)),
+                      shown[t].value(1));
+            EXPECT_EQ(QString::number(channel.values[i], 'f', 3), shown[t].value(2 + int(c)));
+            ++t;
+        }
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(RealTimeWindowTest, AFailedArchiveWriteStopsTheRecordWithTheDatabasesMessage) {
+    const std::string location = RecordIntoArchive(configPath, dir);
+    StartRun();
+    ASSERT_TRUE(messages.empty()) << messages.front();
+    Tick();
+    {
+        UserMessage failure;
+        const auto archive = Archive::Open(location, false, failure);
+        ASSERT_TRUE(archive) << failure.text;
+        archive->Database().RunScript("DROP TABLE stretches");
+    }
+    Tick();
+    const QString status = w->Live().LiveStatusLabel()->text();
+    EXPECT_TRUE(status.startsWith("Ticks: 2 good, 0 failed; port reopened 0 times; recording "
+                                  "stopped: "))
+        << status.toStdString();
+    EXPECT_TRUE(status.contains("stretches")) << status.toStdString();
+    // The run goes on, unrecorded.
+    Tick();
+    EXPECT_TRUE(w->Live().LiveStatusLabel()->text().startsWith("Ticks: 3 good"));
+    EXPECT_TRUE(w->Live().Monitor().LinkActive());
+    w->StopButton->trigger();
+}
+
+TEST_F(RealTimeWindowTest, AnArchiveThatRefusesTheRunLeavesItUnrecordedAndSaysWhy) {
+    const QString folder = dir.filePath("records");
+    const std::string location = RecordIntoArchive(configPath, dir, folder);
+    {
+        // The archive has channel 2 of boiler in another unit than the instrument's.
+        UserMessage failure;
+        const auto archive = Archive::Open(location, true, failure);
+        ASSERT_TRUE(archive) << failure.text;
+        const int16_t channels[] = {2};
+        const std::string units[] = {"kg/h"};
+        int64_t run = 0;
+        ASSERT_EQ(archive->BeginRun("boiler", ClockStartTime(), channels, units, run),
+                  std::nullopt);
+    }
+    StartRun();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].starts_with("The run goes unrecorded: ")) << messages[0];
+    EXPECT_NE(messages[0].find("kg/h"), std::string::npos) << messages[0];
+    Tick();
+    EXPECT_EQ(w->Live().LiveStatusLabel()->text(),
+              "Ticks: 1 good, 0 failed; port reopened 0 times");
+    EXPECT_TRUE(RecordFiles(folder).isEmpty()) << "one record or none";
+    w->StopButton->trigger();
 }

@@ -71,4 +71,24 @@ TEST(SheetStatusText, FileRowsPageAndScreening) {
               "Live values  |  the latest reading");
     EXPECT_EQ(SheetStatusText({"a.bin", 1, 0, 500, std::nullopt, 3, true, true}),
               "Live run ended  |  its last reading");
+    // A joined recording names the file of the current row.
+    EXPECT_EQ(SheetStatusText({"2 files, ...", 20, 0, 500, std::nullopt, 1, false, false, "b.bin"}),
+              "2 files, ...  |  20 rows  |  page 1 of 1  |  row from b.bin");
+}
+
+TEST(FileOfTime, TheFirstFileWhoseWindowHoldsTheRow) {
+    const auto at = [](double seconds) { return T0 + seconds * OneSecond; };
+    // b overlaps a by five seconds; an hour passes between b and c.
+    const std::vector<std::pair<DateTime, DateTime>> files = {
+        {at(0), at(9)}, {at(5), at(14)}, {at(3614), at(3623)}};
+    struct Case {
+        double second;
+        std::optional<size_t> file;
+    };
+    const Case cases[] = {{0, 0},      {7, 0},
+                          {9.0004, 0}, {10, 1},
+                          {14, 1},     {100, std::nullopt},
+                          {3614, 2},   {-1, std::nullopt}};
+    for (const Case& c : cases)
+        EXPECT_EQ(FileOfTime(files, at(c.second)), c.file) << c.second;
 }

@@ -74,22 +74,12 @@ int RunAdd(std::vector<std::string> args, const std::string& database) {
     int status = 0;
     for (const std::string& path : paths) {
         const ArchiveAddResult result = AddFileToArchive(*archive, recorder, path);
-        switch (result.outcome) {
-        case ArchiveAddResult::Outcome::Added:
-            std::printf("%s: %lld samples added, %lld already in the archive\n", path.c_str(),
-                        static_cast<long long>(result.samplesAdded),
-                        static_cast<long long>(result.samplesHeld));
-            break;
-        case ArchiveAddResult::Outcome::AlreadyArchived:
-            std::printf("%s: nothing added: already in the archive (added %s as %s)\n",
-                        path.c_str(), Time(result.earlier->addedAt).c_str(),
-                        result.earlier->path.c_str());
-            break;
-        case ArchiveAddResult::Outcome::Refused:
-            std::fprintf(stderr, "%s: %s\n", ToolName,
-                         GbkToUtf8(result.message ? result.message->text : "refused").c_str());
+        const std::string line = ArchiveAddText(path, result);
+        if (result.outcome == ArchiveAddResult::Outcome::Refused) {
+            std::fprintf(stderr, "%s: %s\n", ToolName, line.c_str());
             status = ExitFailure;
-            break;
+        } else {
+            std::printf("%s\n", line.c_str());
         }
         std::fflush(stdout);
     }

@@ -18,10 +18,11 @@
     COMMAND("dump", Dump, "FILE [--from T] [--to T] [--db URL] [--log[=DIR]]",                     \
             "every stored sample, one line each (UTF-8)")                                          \
     COMMAND("csv", Csv,                                                                            \
-            "FILE OUT [--log[=DIR]] [--from TIME] [--to TIME] [--channels LIST] [--page N "        \
-            "[--page-size P]] [--db URL]",                                                         \
+            "FILE OUT [--log[=DIR]] [--from TIME] [--to TIME] [--channels LIST] [--page N | "      \
+            "--page-at TIME [--page-size P]] [--db URL]",                                          \
             "the data sheet's rows in its CSV layout (OUT - for stdout): every row, the screened " \
-            "views' rows, or the file Save writes for one page")                                   \
+            "views' rows, or the file Save writes for one page (--page-at: the page holding "      \
+            "TIME)")                                                                               \
     COMMAND("sample", Sample, "OUT [options]",                                                     \
             "write a realistic recorder data file (see --help)")                                   \
     COMMAND("readout", Readout,                                                                    \
@@ -46,12 +47,13 @@
 #ifdef RECORDER_TOOL_WINDOW_COMMANDS_BUILT
 #define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)                                                     \
     COMMAND("picture", Picture,                                                                    \
-            "FILE OUT [--width W] [--height H] [--own-scales] [--from T] [--to T] [--channels L]", \
+            "FILE OUT [--width W] [--height H] [--own-scales] [--from T] [--to T] [--channels L] " \
+            "[--db URL]",                                                                          \
             "the trend chart as the window draws it (BMP, JPEG or PNG by OUT's extension)")        \
     COMMAND(                                                                                       \
         "report", Report,                                                                          \
         "FILE OUT.pdf [--page N] [--page-size P] | [--chart [--own-scales]] [--from T] [--to T] "  \
-        "[--channels L]",                                                                          \
+        "[--channels L] [--db URL]",                                                               \
         "the printed list of a data sheet page, or the chart report, as PDF")
 #else
 #define RECORDER_TOOL_WINDOW_COMMANDS(COMMAND)

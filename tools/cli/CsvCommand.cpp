@@ -1,10 +1,11 @@
 // csv FILE OUT [--log[=DIR]] [--from TIME] [--to TIME] [--channels LIST]
-//              [--page N [--page-size P]]
+//              [--page N | --page-at TIME [--page-size P]]
 // The rows of the data sheet in its CSV layout: the header "Serial number,Time,Channel %d(%s)...",
 // one line per row with its serial number, time and "%0.3f" values, "-" where a channel has no
 // sample, '\n' line ends, unit texts as the GBK bytes the recorder uses. OUT "-" is standard
 // output. Without options every row of the recording; with screening options the rows of the
-// window's screened views; with --page exactly the file "Save" writes for that page. A file
+// window's screened views; with --page exactly the file "Save" writes for that page, with
+// --page-at the page holding the row nearest that time, as "Go to time…" shows it. A file
 // the reader gives up on part-way still writes what was read, and the exit status is 1.
 
 #include "tools/cli/Commands.h"
@@ -142,7 +143,7 @@ int RunCsvCommand(const std::vector<std::string>& args) {
     // Every row of a folder's join goes out as it is joined, a few files at a time: a year of
     // files is never held at once.
     if (IsRecordingFolder(arguments->path) && !screening.Screens() && !pages.page &&
-        !arguments->log.enabled)
+        !pages.pageAt && !arguments->log.enabled)
         return WriteFolderCsv(arguments->path, open, failedWriting);
     const auto file = LoadFileViews(*arguments, screening, pages.pageSize);
     if (!file)
@@ -151,7 +152,7 @@ int RunCsvCommand(const std::vector<std::string>& args) {
     // A file that could not be read at all leaves nothing to write.
     if (file->readFailure && file->channels.empty())
         return status;
-    const auto page = SelectPage(file->views.rows.RowCount(), pages);
+    const auto page = SelectPage(file->views.rows, pages);
     if (!page) {
         std::fprintf(stderr, "No content\n");
         return ExitFailure;

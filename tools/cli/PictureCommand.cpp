@@ -1,6 +1,7 @@
 // picture FILE OUT [--width W] [--height H] [--own-scales] [--from T] [--to T] [--channels L]:
 // the trend chart
-// as the window draws it after opening FILE (and screening it with the options), written as BMP,
+// as the window draws it after opening FILE (a file, a folder, or archive:NAME with
+// --db as "Open from archive" opens it; and screening it with the options), written as BMP,
 // JPEG or PNG by OUT's extension; by default at the size the chart has in the window.
 
 #include "tools/cli/Commands.h"
@@ -25,7 +26,8 @@ int RunPictureCommand(const std::vector<std::string>& args) {
         return UsageError("the picture file must end in .bmp, .jpg, .jpeg or .png");
 
     OffscreenWindow window;
-    const bool read = window.Open(options->paths[0]);
+    const bool read = window.Open(options->paths[0], options->database,
+                                  {options->screening.from, options->screening.to});
     if (!window.Screen(options->screening))
         return ExitUsage;
     TMainForm& form = window.Window();

@@ -4,6 +4,7 @@
 #include "data/LiveRecord.h"
 #include "data/Text.h"
 #include "data/UnitNames.h"
+#include "data/archive/Archive.h"
 #include "device/CommSettingsFile.h"
 #include "device/DeviceTexts.h"
 #include "device/LinkFailure.h"
@@ -40,10 +41,15 @@ Options:
                        run's start (live-yyyyMMdd-HHmmss.csv, the CSV import's line format;
                        seconds missing after failed ticks leave a gap marker); the program
                        opens it with File > Open
+  --archive NAME       also record every tick into the archive under the recorder NAME, one
+                       transaction a tick (seconds missing after failed ticks leave a break)
+  --db URL             the archive: an SQLite file or a postgresql:// URI (default
+                       ~/.local/share/paperless-recorder/archive.sqlite)
   -h, --help           show this text
 
 Exit status: 0 after the last tick, Ctrl+C or a termination signal, 1 when the port cannot
-be opened, the instrument does not answer or the record cannot be written, 2 for wrong
+be opened, the instrument does not answer or the record (file or archive) cannot be written,
+2 for wrong
 options.
 )";
 
@@ -135,6 +141,8 @@ int RunPollCommand(const std::vector<std::string>& args) {
 int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     LinkOptions link;
     std::string recordFolder;
+    std::optional<std::string> archiveRecorder;
+    std::string database;
     std::optional<std::array<bool, RecorderChannelCount>> channels;
     long long ticks = 0;
     long long interval = 1000;
@@ -165,6 +173,12 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
         } else if (option == "--record") {
             recordFolder = value;
             ok = !value.empty();
+        } else if (option == "--archive") {
+            archiveRecorder = value;
+            ok = !value.empty();
+        } else if (option == "--db") {
+            database = value;
+            ok = !value.empty();
         } else if (option == "--ticks") {
             ok = number(scratch, 1, 1'000'000'000);
             ticks = scratch.value_or(0);
@@ -180,6 +194,8 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
     if (const auto wrong = CheckLinkOptions(link))
         return usageError(*wrong);
+    if (!database.empty() && !archiveRecorder)
+        return usageError("--db goes with --archive");
     DeviceRecords records;
     CommSettings& settings = records.commSettings;
     LoadLinkSettings(link, settings);
@@ -237,6 +253,19 @@ int RunPollCommand(const std::vector<std::string>& args, std::ostream& out, std:
             return 1;
         }
         err << "poll: recording to " << log.Writer().Path() << std::endl;
+    }
+    if (archiveRecorder) {
+        std::string error;
+        const std::string location = database.empty() ? DefaultArchiveLocation() : database;
+        auto record =
+            ArchiveRecord::Start(location, *archiveRecorder, NowLocal(), active, units, error);
+        if (!record) {
+            err << "poll: cannot record into archive:" << *archiveRecorder << ": " << error << "\n";
+            closeLink();
+            return 1;
+        }
+        err << "poll: recording into " << record->Name() << std::endl;
+        log.StartSink(std::move(record));
     }
 
     std::vector<float> values(active.size());

@@ -2,7 +2,8 @@
 // options
 // --from, --to, --channels: the list report of page N of the data sheet (rows per page P, 500
 // unless given), or with --chart the chart report, as the window's Print command lays them out
-// after opening (and screening) FILE, written as PDF.
+// after opening (and screening) FILE, written as PDF. FILE may be a folder, or
+// archive:NAME with --db as "Open from archive" opens it.
 
 #include "tools/cli/Commands.h"
 #include "tools/cli/WindowSupport.h"
@@ -29,7 +30,8 @@ int RunReportCommand(const std::vector<std::string>& args) {
     OffscreenWindow window;
     if (options->pageSize)
         window.SetPageSize(*options->pageSize);
-    const bool read = window.Open(options->paths[0]);
+    const bool read = window.Open(options->paths[0], options->database,
+                                  {options->screening.from, options->screening.to});
     if (!window.Screen(options->screening))
         return ExitUsage;
     TMainForm& form = window.Window();

@@ -42,6 +42,9 @@ bool TakeViewOptions(std::vector<std::string>& args, ScreeningOptions& screening
         } else if (pages && (v = TakeOptionValue(args, i, "--page", malformed))) {
             if (!(pages->page = PositiveNumber(*v)))
                 return bad("--page", *v);
+        } else if (pages && (v = TakeOptionValue(args, i, "--page-at", malformed))) {
+            if (!(pages->pageAt = ParseDateTime(*v)))
+                return bad("--page-at", *v + " (yyyy-MM-dd HH:mm:ss)");
         } else if (pages && (v = TakeOptionValue(args, i, "--page-size", malformed))) {
             const auto size = ParseItemsPerPage(*v);
             if (!size)
@@ -55,8 +58,12 @@ bool TakeViewOptions(std::vector<std::string>& args, ScreeningOptions& screening
             ++i;
         }
     }
-    if (pages && pageSizeGiven && !pages->page) {
-        UsageError("--page-size goes with --page");
+    if (pages && pages->page && pages->pageAt) {
+        UsageError("--page and --page-at name two pages: give one");
+        return false;
+    }
+    if (pages && pageSizeGiven && !pages->page && !pages->pageAt) {
+        UsageError("--page-size goes with --page or --page-at");
         return false;
     }
     return true;
@@ -110,10 +117,19 @@ std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
     return result;
 }
 
-std::optional<PageRows> SelectPage(size_t rowCount, const PageOptions& pages) {
-    if (!pages.page)
+std::optional<PageRows> SelectPage(const SheetRows& rows, const PageOptions& pages) {
+    const size_t rowCount = rows.RowCount();
+    if (!pages.page && !pages.pageAt)
         return PageRows{0, rowCount};
-    const size_t first = (*pages.page - 1) * pages.pageSize;
+    size_t first = 0;
+    if (pages.pageAt) {
+        const auto row = NearestRow(rows, *pages.pageAt);
+        if (!row)
+            return std::nullopt;
+        first = *row;
+    } else {
+        first = (*pages.page - 1) * pages.pageSize;
+    }
     if (first >= rowCount)
         return std::nullopt;
     PageWindow page;

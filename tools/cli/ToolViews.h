@@ -27,9 +27,12 @@ struct ScreeningOptions {
     bool Screens() const { return from || to || channels; }
 };
 
-// --page N (from 1) and --page-size P (100..10000, default 500): one data sheet page.
+// --page N (from 1) and --page-size P (100..10000, default 500): one data sheet page; or
+// --page-at TIME ("yyyy-MM-dd HH:mm:ss"): the page holding the row nearest that time, as
+// "Go to time…" shows it.
 struct PageOptions {
     std::optional<size_t> page;
+    std::optional<DateTime> pageAt;
     uint32_t pageSize = DefaultItemsPerPage;
 };
 
@@ -68,10 +71,10 @@ std::optional<ViewsOfFile> LoadFileViews(const LoadArguments& load,
 // only. The unscreened views would show every channel, in the recording's order.
 ViewsOfFile LoadFileRecording(const LoadArguments& load);
 
-// Rows [first, first + count) of the index that page N shows, as paging reaches it in the
+// Rows [first, first + count) of the index that the page shows, as paging reaches it in the
 // window; nullopt for a page beyond the last (or any page of an empty sheet).
 struct PageRows {
     size_t first = 0;
     size_t count = 0;
 };
-std::optional<PageRows> SelectPage(size_t rowCount, const PageOptions& pages);
+std::optional<PageRows> SelectPage(const SheetRows& rows, const PageOptions& pages);

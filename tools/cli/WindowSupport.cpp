@@ -1,6 +1,7 @@
 #include "tools/cli/WindowSupport.h"
 
 #include "app/Startup.h"
+#include "app/archive/ArchiveChoices.h"
 #include "data/Text.h"
 
 #include <QApplication>
@@ -34,7 +35,7 @@ std::optional<WindowOptions> ParseWindowOptions(const std::vector<std::string>& 
                                                 const std::vector<std::string>& accepted) {
     WindowOptions options;
     std::vector<std::string> rest = args;
-    if (!TakeViewOptions(rest, options.screening))
+    if (!TakeViewOptions(rest, options.screening) || !TakeDatabaseOption(rest, options.database))
         return std::nullopt;
     auto takes = [&](const std::string& name) {
         return std::find(accepted.begin(), accepted.end(), name) != accepted.end();
@@ -116,13 +117,18 @@ void OffscreenWindow::SetPageSize(int rows) {
     objects_->DataFilterDlg->ItemsPerPage = static_cast<uint32_t>(rows);
 }
 
-bool OffscreenWindow::Open(const std::string& path) {
+bool OffscreenWindow::Open(const std::string& path, const std::string& database,
+                           const TimeRange& range) {
     TMainForm& window = Window();
     // The designed size, whatever the offscreen screen measures.
     window.resize(TMainForm::DesignedClientSize());
     window.show();
     const size_t before = messages_.size();
-    window.OpenDataFile(QString::fromLocal8Bit(path.c_str()));
+    if (IsArchivePath(path))
+        window.Views().OpenFromArchive(
+            {ArchiveLocation(database), path.substr(ArchivePathPrefix.size()), range});
+    else
+        window.OpenDataFile(QString::fromLocal8Bit(path.c_str()));
     QApplication::processEvents();
     if (messages_.size() == before)
         return true;

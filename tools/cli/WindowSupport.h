@@ -27,6 +27,7 @@ struct WindowOptions {
     std::optional<int> page, pageSize; // report
     bool chart = false;                // report
     bool ownScales = false;            // picture, report --chart: each channel on its own scale
+    std::string database;              // --db, for archive:NAME
 };
 // Parses the words of a command; the names in `accepted` are the options the command takes.
 // Nullopt after printing what is wrong (exit status 2).
@@ -44,8 +45,10 @@ public:
     void SetPageSize(int rows);
     // Opens the file as the window does and shows it at the window's designed size. A
     // reader's message is printed with the file name; false then (the window still shows
-    // what the file gave).
-    bool Open(const std::string& path);
+    // what the file gave). archive:NAME opens as "Open from archive" does, from the archive
+    // at database (the default without one), reading only the range when given.
+    bool Open(const std::string& path, const std::string& database = {},
+              const TimeRange& range = {});
     // Screens the opened recording as "O K" in the screening dialog does, when the options
     // ask for it. False after printing what is wrong (exit status 2).
     bool Screen(const ScreeningOptions& screening);

@@ -63,8 +63,7 @@ constexpr const char* FileForms =
     "FILE is a recorder data file, a folder (its data files are joined into one recording) or\n"
     "archive:NAME, the recorder NAME of the archive (--db URL: an SQLite file or a\n"
     "postgresql:// URI, by default ~/.local/share/paperless-recorder/archive.sqlite; --from and\n"
-    "--to then read only that range from the database; picture and report take files and\n"
-    "folders).\n";
+    "--to then read only that range from the database).\n";
 
 void PrintUsage(FILE* out) {
     std::fprintf(out, "Usage: %s COMMAND [ARGUMENTS]\n\nCommands:\n", ToolName);
