@@ -179,6 +179,7 @@ void RecordingViews::OpenFromArchive(const ArchiveSelection& selection) {
     joinSummary_ = QString::fromStdString(joinedSummary_);
     joinedSummary_.clear();
     ShowRecordingTitle();
+    ShowFileMarks();
     UpdateSheetStatus();
 }
 
@@ -191,6 +192,7 @@ void RecordingViews::ArchiveThreadProc(const ArchiveSelection& selection) {
         shown_.recordingInfo = joined.info;
         shown_.channels = std::move(joined.channels);
         joinedSummary_ = ArchiveSelectionSummary(selection, joined);
+        joinedFiles_ = std::move(joined.files); // the files the archive took them from
     }
     BuildOnWorker(nullptr);
 }
