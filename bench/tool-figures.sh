@@ -18,7 +18,8 @@ export QT_QPA_PLATFORM=offscreen
 measure() { # files samples name command...
     local files=$1 samples=$2 name=$3 out
     shift 3
-    out=$( { /usr/bin/time -f '%e %M' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+    /usr/bin/time -o "$dir/time.txt" -f '%e %M' "$@" >/dev/null 2>/dev/null
+    out=$(tail -1 "$dir/time.txt")
     local seconds=${out% *} kib=${out#* }
     printf '%5d  %-8s %8s s %10s KiB %6.2f B/sample\n' "$files" "$name" "$seconds" "$kib" \
         "$(echo "$kib * 1024 / $samples" | bc -l)"
