@@ -14,20 +14,20 @@ namespace {
 namespace fs = std::filesystem;
 
 // A file whose header window spans its samples.
-FileSpec File(const std::string& name, std::vector<ChannelSpec> channels) {
-    FileSpec spec{name, std::move(channels), 0, 0};
+FileShape File(const std::string& name, std::vector<ChannelShape> channels) {
+    FileShape shape{name, std::move(channels), 0, 0};
     bool first = true;
-    for (const ChannelSpec& channel : spec.channels)
+    for (const ChannelShape& channel : shape.channels)
         for (const RecordSpec& r : channel.records) {
             const int last = r.start + (static_cast<int>(r.raw.size()) - 1) * r.interval;
-            spec.start = first ? r.start : std::min(spec.start, r.start);
-            spec.end = first ? last : std::max(spec.end, last);
+            shape.start = first ? r.start : std::min(shape.start, r.start);
+            shape.end = first ? last : std::max(shape.end, last);
             first = false;
         }
-    return spec;
+    return shape;
 }
 
-ChannelSpec Channel(int number, std::vector<RecordSpec> records, int16_t unitCode = 19) {
+ChannelShape Channel(int number, std::vector<RecordSpec> records, int16_t unitCode = 19) {
     return {number, std::move(records), unitCode};
 }
 
@@ -35,9 +35,9 @@ class ArchiveTest : public ::testing::TestWithParam<Backend> {
 protected:
     ArchiveTest() : place_(GetParam(), "archive_test") {}
 
-    std::vector<std::string> Write(const std::vector<FileSpec>& files) {
+    std::vector<std::string> Write(const std::vector<FileShape>& files) {
         std::vector<std::string> paths;
-        for (const FileSpec& file : files)
+        for (const FileShape& file : files)
             paths.push_back(WriteFixture(place_.Dir(), file));
         return paths;
     }
@@ -99,7 +99,7 @@ protected:
 
 struct Layout {
     const char* name;
-    std::vector<FileSpec> files;
+    std::vector<FileShape> files;
 };
 
 std::vector<Layout> Layouts() {
@@ -288,7 +288,7 @@ TEST_P(ArchiveTest, RandomFoldersReadBackAsTheirJoin) {
             const int count = uniform(1, 3 - first + 1);
             const uint8_t interval = uniform(0, 3) == 0 ? 10 : 1;
             int start = uniform(0, 600);
-            std::vector<ChannelSpec> channels;
+            std::vector<ChannelShape> channels;
             for (int c = first; c < first + count; ++c) {
                 std::vector<RecordSpec> records;
                 int t = start + uniform(0, 3) * interval;

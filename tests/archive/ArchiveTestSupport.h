@@ -77,7 +77,7 @@ struct RecordSpec {
     uint8_t interval = 1;
 };
 
-struct ChannelSpec {
+struct ChannelShape {
     int number = 1;
     std::vector<RecordSpec> records; // up to eleven, one block
     int16_t unitCode = 19;           // ℃
@@ -86,24 +86,24 @@ struct ChannelSpec {
 };
 
 // A file of the given channels (numbers ascending, consecutive) and header window.
-struct FileSpec {
+struct FileShape {
     std::string name;
-    std::vector<ChannelSpec> channels;
+    std::vector<ChannelShape> channels;
     int start = 0;
     int end = 0;
 };
 
-inline std::vector<uint8_t> FileBytes(const FileSpec& spec) {
+inline std::vector<uint8_t> FileBytes(const FileShape& shape) {
     RecorderFileBuilder builder;
-    const auto first = static_cast<uint8_t>(spec.channels.front().number - 1);
-    const auto last = static_cast<uint8_t>(spec.channels.back().number - 1);
+    const auto first = static_cast<uint8_t>(shape.channels.front().number - 1);
+    const auto last = static_cast<uint8_t>(shape.channels.back().number - 1);
     builder.SetChannelIndices(first, last);
-    builder.SetStartTime(*HeaderTimeFromDateTime(FixtureTime(spec.start)));
-    builder.SetEndTime(*HeaderTimeFromDateTime(FixtureTime(spec.end)));
-    for (const ChannelSpec& channel : spec.channels)
+    builder.SetStartTime(*HeaderTimeFromDateTime(FixtureTime(shape.start)));
+    builder.SetEndTime(*HeaderTimeFromDateTime(FixtureTime(shape.end)));
+    for (const ChannelShape& channel : shape.channels)
         builder.SetDescriptor(static_cast<size_t>(channel.number - 1),
                               {channel.high, channel.low, 3, channel.unitCode, 1});
-    for (const ChannelSpec& channel : spec.channels) {
+    for (const ChannelShape& channel : shape.channels) {
         std::vector<DataRecord> records;
         for (const RecordSpec& r : channel.records)
             records.push_back({FixtureT0 + r.start, r.interval, r.raw, {}, {}});
@@ -112,9 +112,9 @@ inline std::vector<uint8_t> FileBytes(const FileSpec& spec) {
     return builder.TakeBytes();
 }
 
-inline std::string WriteFixture(const std::filesystem::path& dir, const FileSpec& spec) {
-    const std::string path = (dir / spec.name).string();
-    EXPECT_EQ(WriteBinaryFile(path, FileBytes(spec)), std::nullopt);
+inline std::string WriteFixture(const std::filesystem::path& dir, const FileShape& shape) {
+    const std::string path = (dir / shape.name).string();
+    EXPECT_EQ(WriteBinaryFile(path, FileBytes(shape)), std::nullopt);
     return path;
 }
 

@@ -25,7 +25,7 @@ DateTime At(int second) {
 // One channel of a fixture file: one record of samples from `start` (seconds after the file's
 // base, T0 unless given), a second apart unless given; decimal code 4, so a raw sample is its
 // value.
-struct ChannelSpec {
+struct ChannelShape {
     int start = 0;
     std::vector<int16_t> raw;
     int16_t unitCode = 19; // ℃
@@ -37,17 +37,17 @@ struct ChannelSpec {
 };
 
 // A file of consecutive channels from firstChannel, its header window [start, end].
-struct FileSpec {
+struct FileShape {
     std::string name;
     int firstChannel = 1;
-    std::vector<ChannelSpec> channels;
+    std::vector<ChannelShape> channels;
     int start = 0;
     int end = 0;
     bool truncated = false; // the last channel promises a block the file lacks
     int32_t base = T0;      // recorder seconds that start, end and the records count from
 };
 
-std::vector<uint8_t> Bytes(const FileSpec& layout) {
+std::vector<uint8_t> Bytes(const FileShape& layout) {
     RecorderFileBuilder builder;
     const auto first = static_cast<uint8_t>(layout.firstChannel - 1);
     builder.SetChannelIndices(first, static_cast<uint8_t>(first + layout.channels.size() - 1));
@@ -56,12 +56,12 @@ std::vector<uint8_t> Bytes(const FileSpec& layout) {
     builder.SetEndTime(
         *HeaderTimeFromDateTime(RecorderSecondsToDateTime(layout.base + layout.end)));
     for (size_t c = 0; c < layout.channels.size(); ++c) {
-        const ChannelSpec& channel = layout.channels[c];
+        const ChannelShape& channel = layout.channels[c];
         const bool short_ = layout.truncated && c + 1 == layout.channels.size();
         builder.SetDescriptor(first + c, {channel.high, channel.low, 4, channel.unitCode,
                                           static_cast<uint16_t>(short_ ? 2 : 1)});
     }
-    for (const ChannelSpec& channel : layout.channels) {
+    for (const ChannelShape& channel : layout.channels) {
         std::vector<DataRecord> records{
             {layout.base + channel.start, channel.interval, channel.raw, {}, {}}};
         for (const auto& [start, raw] : channel.more)
@@ -80,9 +80,9 @@ std::vector<int16_t> Ramp(int16_t from, int count) {
 
 // A channel whose clock is set back: a record from `start`, then one from `back`. The second is
 // the block's eleventh, so that the erased bytes after its samples end it.
-ChannelSpec SteppingBack(int start, std::vector<int16_t> raw, int back,
-                         std::vector<int16_t> after) {
-    ChannelSpec channel{start, std::move(raw)};
+ChannelShape SteppingBack(int start, std::vector<int16_t> raw, int back,
+                          std::vector<int16_t> after) {
+    ChannelShape channel{start, std::move(raw)};
     channel.more.assign(9, {start, {}});
     channel.more.push_back({back, std::move(after)});
     return channel;
@@ -111,7 +111,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::string Write(const FileSpec& layout, const fs::path& folder = {}) {
+    std::string Write(const FileShape& layout, const fs::path& folder = {}) {
         const fs::path target = (folder.empty() ? dir : folder) / layout.name;
         fs::create_directories(target.parent_path());
         EXPECT_FALSE(WriteBinaryFile(target.string(), Bytes(layout)));
@@ -342,12 +342,12 @@ TEST_F(RecordingJoinTest, AThirdFileAtAnInstantTheSecondHoldsBesideTheFirstsBrea
 TEST_F(RecordingJoinTest, BreaksStayOnlyWhereNoFileRecorded) {
     struct Case {
         const char* what;
-        FileSpec earlier;
-        FileSpec later;
+        FileShape earlier;
+        FileShape later;
         std::vector<int> samples; // seconds of the joined channel's samples, in order
         std::vector<int> gaps;    // seconds of its gap points
     };
-    ChannelSpec tenSeconds{0, Ramp(0, 7)};
+    ChannelShape tenSeconds{0, Ramp(0, 7)};
     tenSeconds.interval = 10;
     const Case cases[] = {
         {"a later file fills the earlier one's interruption",
@@ -418,11 +418,11 @@ TEST_F(RecordingJoinTest, AFileThatDoesNotReadRefusesTheJoinWithItsNameAndMessag
 }
 
 TEST_F(RecordingJoinTest, AFolderOfOneFileReadsExactlyAsThatFile) {
-    const FileSpec layouts[] = {
+    const FileShape layouts[] = {
         {"whole.bin", 3, {{0, Ramp(1, 8)}, {2, Ramp(5, 4), 5}}, 0, 9},
         {"partial.bin", 1, {{0, Ramp(1, 5)}, {0, Ramp(1, 5)}}, 0, 4, true},
     };
-    for (const FileSpec& layout : layouts) {
+    for (const FileShape& layout : layouts) {
         SCOPED_TRACE(layout.name);
         const fs::path folder = dir / (layout.name + ".d");
         const std::string path = Write(layout, folder);
