@@ -311,28 +311,9 @@ void SampleTimes::Copy(size_t from, size_t count, DateTime* out) const {
 }
 
 bool operator==(const SampleTimes& a, const SampleTimes& b) {
-    if (a.size_ != b.size_)
-        return false;
-    DateTime x[1024], y[1024];
-    for (size_t from = 0; from < a.size_; from += 1024) {
-        const size_t n = std::min<size_t>(1024, a.size_ - from);
-        a.Copy(from, n, x);
-        b.Copy(from, n, y);
-        if (!std::equal(x, x + n, y))
-            return false;
-    }
-    return true;
+    return EqualInBatches<DateTime>(a, b);
 }
 
 bool operator==(const SampleTimes& a, const std::vector<DateTime>& b) {
-    if (a.size_ != b.size())
-        return false;
-    DateTime x[1024];
-    for (size_t from = 0; from < a.size_; from += 1024) {
-        const size_t n = std::min<size_t>(1024, a.size_ - from);
-        a.Copy(from, n, x);
-        if (!std::equal(x, x + n, b.begin() + static_cast<std::ptrdiff_t>(from)))
-            return false;
-    }
-    return true;
+    return EqualInBatches<DateTime>(a, b);
 }

@@ -11,6 +11,7 @@
 // run-by-run access for loops over millions of samples.
 
 #include "data/DateTime.h"
+#include "data/IndexIterator.h"
 
 #include <bit>
 #include <cstddef>
@@ -44,58 +45,15 @@ public:
         }
     };
 
-    class const_iterator {
+    class const_iterator : public IndexIterator<const_iterator, DateTime> {
     public:
-        using iterator_category = std::random_access_iterator_tag;
-        using value_type = DateTime;
-        using difference_type = std::ptrdiff_t;
-        using pointer = const DateTime*;
-        using reference = DateTime;
-
         const_iterator() = default;
-        const_iterator(const SampleTimes* times, size_t index) : times_(times), index_(index) {}
+        const_iterator(const SampleTimes* times, size_t index)
+            : IndexIterator(index), times_(times) {}
         DateTime operator*() const;
-        DateTime operator[](difference_type n) const { return *(*this + n); }
-        const_iterator& operator++() {
-            ++index_;
-            return *this;
-        }
-        const_iterator operator++(int) {
-            const_iterator old = *this;
-            ++index_;
-            return old;
-        }
-        const_iterator& operator--() {
-            --index_;
-            return *this;
-        }
-        const_iterator operator--(int) {
-            const_iterator old = *this;
-            --index_;
-            return old;
-        }
-        const_iterator& operator+=(difference_type n) {
-            index_ = static_cast<size_t>(static_cast<difference_type>(index_) + n);
-            return *this;
-        }
-        const_iterator& operator-=(difference_type n) { return *this += -n; }
-        friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
-        friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
-        friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
-        friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
-            return static_cast<difference_type>(a.index_) - static_cast<difference_type>(b.index_);
-        }
-        friend bool operator==(const const_iterator& a, const const_iterator& b) {
-            return a.index_ == b.index_;
-        }
-        friend auto operator<=>(const const_iterator& a, const const_iterator& b) {
-            return a.index_ <=> b.index_;
-        }
-        size_t Index() const { return index_; }
 
     private:
         const SampleTimes* times_ = nullptr;
-        size_t index_ = 0;
         // The run the last dereference found, so that walking in order finds each run once.
         mutable size_t run_ = 0;
     };

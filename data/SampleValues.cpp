@@ -437,28 +437,9 @@ size_t SampleValues::NextGap(size_t from, size_t to) const {
 }
 
 bool operator==(const SampleValues& a, const SampleValues& b) {
-    if (a.size_ != b.size_)
-        return false;
-    float x[1024], y[1024];
-    for (size_t from = 0; from < a.size_; from += 1024) {
-        const size_t n = std::min<size_t>(1024, a.size_ - from);
-        a.Copy(from, n, x);
-        b.Copy(from, n, y);
-        if (!std::equal(x, x + n, y))
-            return false;
-    }
-    return true;
+    return EqualInBatches<float>(a, b);
 }
 
 bool operator==(const SampleValues& a, const std::vector<float>& b) {
-    if (a.size_ != b.size())
-        return false;
-    float x[1024];
-    for (size_t from = 0; from < a.size_; from += 1024) {
-        const size_t n = std::min<size_t>(1024, a.size_ - from);
-        a.Copy(from, n, x);
-        if (!std::equal(x, x + n, b.begin() + static_cast<std::ptrdiff_t>(from)))
-            return false;
-    }
-    return true;
+    return EqualInBatches<float>(a, b);
 }

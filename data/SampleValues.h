@@ -9,6 +9,8 @@
 // The interface is that of a vector of floats (size, operator[], iteration, front, back), with
 // segment-by-segment access and counts of gap markers for loops over millions of samples.
 
+#include "data/IndexIterator.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -43,57 +45,15 @@ public:
     // float(raw / Divisors[scale]), as the reader scales a sample.
     static float Scaled(int16_t raw, int8_t scale);
 
-    class const_iterator {
+    class const_iterator : public IndexIterator<const_iterator, float> {
     public:
-        using iterator_category = std::random_access_iterator_tag;
-        using value_type = float;
-        using difference_type = std::ptrdiff_t;
-        using pointer = const float*;
-        using reference = float;
-
         const_iterator() = default;
-        const_iterator(const SampleValues* values, size_t index) : values_(values), index_(index) {}
+        const_iterator(const SampleValues* values, size_t index)
+            : IndexIterator(index), values_(values) {}
         float operator*() const;
-        float operator[](difference_type n) const { return *(*this + n); }
-        const_iterator& operator++() {
-            ++index_;
-            return *this;
-        }
-        const_iterator operator++(int) {
-            const_iterator old = *this;
-            ++index_;
-            return old;
-        }
-        const_iterator& operator--() {
-            --index_;
-            return *this;
-        }
-        const_iterator operator--(int) {
-            const_iterator old = *this;
-            --index_;
-            return old;
-        }
-        const_iterator& operator+=(difference_type n) {
-            index_ = static_cast<size_t>(static_cast<difference_type>(index_) + n);
-            return *this;
-        }
-        const_iterator& operator-=(difference_type n) { return *this += -n; }
-        friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
-        friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
-        friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
-        friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
-            return static_cast<difference_type>(a.index_) - static_cast<difference_type>(b.index_);
-        }
-        friend bool operator==(const const_iterator& a, const const_iterator& b) {
-            return a.index_ == b.index_;
-        }
-        friend auto operator<=>(const const_iterator& a, const const_iterator& b) {
-            return a.index_ <=> b.index_;
-        }
 
     private:
         const SampleValues* values_ = nullptr;
-        size_t index_ = 0;
         mutable size_t segment_ = 0; // the segment the last dereference found
     };
     using iterator = const_iterator;
