@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // One channel of a recording. Its times and values read like two parallel arrays; they are
@@ -27,6 +28,31 @@ struct ChannelInfo {
     float rangeLow = std::numeric_limits<float>::quiet_NaN();
     float rangeHigh = std::numeric_limits<float>::quiet_NaN();
 };
+
+// Calls visit(i, time, value) for samples [begin, end) of the channel, decoded a batch at a
+// time from the compact store. A visit that returns bool stops the walk by returning false,
+// and the walk then returns false.
+template <class Visit>
+bool ForEachSample(const ChannelInfo& channel, size_t begin, size_t end, Visit&& visit) {
+    constexpr size_t Batch = 4096;
+    DateTime times[Batch];
+    float values[Batch];
+    for (size_t from = begin; from < end; from += Batch) {
+        const size_t n = std::min(Batch, end - from);
+        channel.times.Copy(from, n, times);
+        channel.values.Copy(from, n, values);
+        for (size_t j = 0; j < n; ++j) {
+            if constexpr (std::is_same_v<std::invoke_result_t<Visit&, size_t, DateTime, float>,
+                                         bool>) {
+                if (!visit(from + j, times[j], values[j]))
+                    return false;
+            } else {
+                visit(from + j, times[j], values[j]);
+            }
+        }
+    }
+    return true;
+}
 
 struct RecordingInfo {
     float valueMax = 0;

@@ -248,18 +248,10 @@ IntervalStatistics StatisticsOf(const ChannelInfo& channel, DateTime from, DateT
         return ScanInterval(channel, begin, std::min(end, n));
     }
     Accumulator a;
-    float values[Batch];
-    DateTime times[Batch];
-    for (size_t at = 0; at < n; at += Batch) {
-        const size_t count = std::min(Batch, n - at);
-        channel.values.Copy(at, count, values);
-        channel.times.Copy(at, count, times);
-        for (size_t j = 0; j < count; ++j) {
-            const DateTime t = times[j];
-            if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsSkipped(values[j]))
-                a.Add(values[j], t);
-        }
-    }
+    ForEachSample(channel, 0, n, [&](size_t, DateTime t, float v) {
+        if (CompareTimes(t, from) >= 0 && CompareTimes(t, to) <= 0 && !IsSkipped(v))
+            a.Add(v, t);
+    });
     return a.Result();
 }
 

@@ -270,48 +270,29 @@ struct Shown {
 bool ShownTimesAscend(const ChannelInfo& channel, size_t end,
                       const std::optional<DateTime>& notBefore) {
     DateTime previous = -NoMoreSamples;
-    constexpr size_t Batch = 4096;
-    DateTime times[Batch];
-    float values[Batch];
-    for (size_t from = 0; from < end; from += Batch) {
-        const size_t n = std::min(Batch, end - from);
-        channel.times.Copy(from, n, times);
-        channel.values.Copy(from, n, values);
-        for (size_t j = 0; j < n; ++j) {
-            const DateTime t = times[j];
-            if (!std::isfinite(t) || IsGapSample(values[j]) ||
-                (notBefore && CompareTimes(t, *notBefore) < 0))
-                continue;
-            if (t < previous)
-                return false;
-            previous = t;
-        }
-    }
-    return true;
+    return ForEachSample(channel, 0, end, [&](size_t, DateTime t, float v) {
+        if (!std::isfinite(t) || IsGapSample(v) || (notBefore && CompareTimes(t, *notBefore) < 0))
+            return true;
+        if (t < previous)
+            return false;
+        previous = t;
+        return true;
+    });
 }
 
 // The rows of channels whose times do not ascend: one sort of all shown samples.
 void SortAll(const std::vector<ChannelInfo>& channels, std::span<const ChannelSampleRange> ranges,
              SheetRowsPage& rows) {
     std::vector<Shown> all;
-    constexpr size_t Batch = 4096;
-    DateTime times[Batch];
-    float values[Batch];
     for (const ChannelSampleRange& range : ranges) {
         const ChannelInfo& channel = channels[static_cast<size_t>(range.channelPos)];
         const size_t end = std::min({range.end, channel.times.size(), channel.values.size()});
-        for (size_t from = 0; from < end; from += Batch) {
-            const size_t n = std::min(Batch, end - from);
-            channel.times.Copy(from, n, times);
-            channel.values.Copy(from, n, values);
-            for (size_t j = 0; j < n; ++j) {
-                const DateTime t = times[j];
-                if (!std::isfinite(t) || IsGapSample(values[j]) ||
-                    (range.notBefore && CompareTimes(t, *range.notBefore) < 0))
-                    continue;
-                all.push_back({t, range.channelPos, static_cast<int32_t>(from + j)});
-            }
-        }
+        ForEachSample(channel, 0, end, [&](size_t i, DateTime t, float v) {
+            if (!std::isfinite(t) || IsGapSample(v) ||
+                (range.notBefore && CompareTimes(t, *range.notBefore) < 0))
+                return;
+            all.push_back({t, range.channelPos, static_cast<int32_t>(i)});
+        });
     }
     auto byTime = [](const Shown& a, const Shown& b) {
         if (a.time != b.time)

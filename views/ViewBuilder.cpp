@@ -47,35 +47,24 @@ void PlotChannelPoints(const ChannelInfo& channel, size_t end, std::optional<Dat
     }
     double lastKey =
         series.points.empty() ? -std::numeric_limits<double>::infinity() : series.points.back().key;
-    constexpr size_t Batch = 4096;
-    DateTime times[Batch];
-    float values[Batch];
     // i counts every sample of the channel, gap samples included; a sample is plotted when i is a
     // multiple of the step.
-    for (size_t from = 0; from < end; from += Batch) {
-        const size_t n = std::min(Batch, end - from);
-        channel.times.Copy(from, n, times);
-        channel.values.Copy(from, n, values);
-        for (size_t j = 0; j < n; ++j) {
-            const size_t i = from + j;
-            const DateTime t = times[j];
-            if (!std::isfinite(t))
-                continue;
-            if (notBefore && CompareTimes(t, *notBefore) < 0)
-                continue;
-            const float v = values[j];
-            PlotPoint point;
-            if (IsGapSample(v))
-                point = {t, Null};
-            else if (i % stride == 0)
-                point = {t, static_cast<double>(v)};
-            else
-                continue;
-            series.keysAscending = series.keysAscending && t >= lastKey;
-            lastKey = t;
-            series.points.push_back(point);
-        }
-    }
+    ForEachSample(channel, 0, end, [&](size_t i, DateTime t, float v) {
+        if (!std::isfinite(t))
+            return;
+        if (notBefore && CompareTimes(t, *notBefore) < 0)
+            return;
+        PlotPoint point;
+        if (IsGapSample(v))
+            point = {t, Null};
+        else if (i % stride == 0)
+            point = {t, static_cast<double>(v)};
+        else
+            return;
+        series.keysAscending = series.keysAscending && t >= lastKey;
+        lastKey = t;
+        series.points.push_back(point);
+    });
 }
 
 const std::array<uint32_t, 16> ChannelColours = {

@@ -63,19 +63,11 @@ int PrintDump(const std::optional<UserMessage>& message, const RecordingInfo& in
     for (const ChannelInfo& channel : channels) {
         const std::string unit = GbkToUtf8(channel.unit);
         out.Line("channel,%d,%s\n", channel.channel, unit.c_str());
-        // Decoded a batch at a time from the compact store.
-        constexpr size_t Batch = 4096;
-        DateTime times[Batch];
-        float values[Batch];
         const size_t n = std::min(channel.times.size(), channel.values.size());
-        for (size_t from = 0; from < n; from += Batch) {
-            const size_t count = std::min(Batch, n - from);
-            channel.times.Copy(from, count, times);
-            channel.values.Copy(from, count, values);
-            for (size_t j = 0; j < count; ++j)
-                out.Line("%d,%s,%s,%0.3f\n", channel.channel, unit.c_str(), Time(times[j]).c_str(),
-                         static_cast<double>(values[j]));
-        }
+        ForEachSample(channel, 0, n, [&](size_t, DateTime t, float v) {
+            out.Line("%d,%s,%s,%0.3f\n", channel.channel, unit.c_str(), Time(t).c_str(),
+                     static_cast<double>(v));
+        });
     }
     out.Flush();
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
